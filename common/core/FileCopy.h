@@ -1,0 +1,21 @@
+#pragma once
+
+// Copies of single entries that carry what a mirror must carry: contents through the kernel's
+// fast path, permission bits and modification time; symbolic links as links (same target text).
+// A target is never written in place: callers copy to a fresh name and rename it over.
+
+#include <string>
+
+namespace core {
+
+// Copies a regular file's bytes, mode and modification time to `target`, which must not
+// exist. Returns 0 or the errno of the failure; a partial target is removed.
+int copyRegularFile(const std::string& source, const std::string& target);
+
+// Creates `target` as a symbolic link with the same target text as the link `source`.
+int copySymlink(const std::string& source, const std::string& target);
+
+// A hidden sibling name for `target` under which a copy is written before it is renamed over.
+std::string temporarySibling(const std::string& target);
+
+} // namespace core

@@ -1,0 +1,88 @@
+#include "FolderListing.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+FolderEntry::Kind kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return FolderEntry::Kind::Folder;
+    if (S_ISREG(mode))
+        return FolderEntry::Kind::File;
+    if (S_ISLNK(mode))
+        return FolderEntry::Kind::Symlink;
+    return FolderEntry::Kind::Other;
+}
+
+void fill(FolderEntry& entry, const struct stat& st)
+{
+    entry.kind = kindOf(st.st_mode);
+    entry.size = static_cast<uint64_t>(st.st_size);
+    entry.mtime = st.st_mtim.tv_sec;
+}
+
+} // namespace
+
+bool FolderListing::read(const std::string& folder)
+{
+    m_entries.clear();
+    m_error = 0;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) {
+        m_error = errno;
+        return false;
+    }
+    const int dirFd = dirfd(dir);
+    errno = 0;
+    while (dirent* d = readdir(dir)) {
+        const std::string_view name(d->d_name);
+        if (name == "." || name == "..")
+            continue;
+        FolderEntry entry;
+        entry.name = std::string(name);
+        struct stat st{};
+        if (fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+            fill(entry, st);
+        else if (errno == ENOENT)
+            continue; // gone since the folder was read
+        m_entries.push_back(std::move(entry));
+        errno = 0;
+    }
+    if (errno != 0)
+        m_error = errno;
+    closedir(dir);
+    std::sort(m_entries.begin(), m_entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
+        return a.name < b.name;
+    });
+    return m_error == 0;
+}
+
+const FolderEntry* FolderListing::find(const std::string& name) const
+{
+    const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), name, [](const FolderEntry& e, const std::string& n) {
+        return e.name < n;
+    });
+    return it != m_entries.end() && it->name == name ? &*it : nullptr;
+}
+
+bool FolderListing::stat(const std::string& path, FolderEntry& entry)
+{
+    struct stat st{};
+    if (lstat(path.c_str(), &st) != 0)
+        return false;
+    fill(entry, st);
+    return true;
+}
+
+bool FolderListing::isFolder(const std::string& path, bool followLink)
+{
+    struct stat st{};
+    const int rc = followLink ? ::stat(path.c_str(), &st) : lstat(path.c_str(), &st);
+    return rc == 0 && S_ISDIR(st.st_mode);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+// One folder's entries with what the mirror compares: kind, size and modification time, read
+// without following symbolic links. Entries are sorted by name for look-ups; the listing
+// order the mirror walks in is this sorted order.
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+struct FolderEntry
+{
+    enum class Kind
+    {
+        Folder,
+        File,
+        Symlink,
+        Other, // devices, pipes, sockets: never copied
+    };
+    std::string name;
+    Kind kind = Kind::Other;
+    uint64_t size = 0;
+    time_t mtime = 0;
+};
+
+class FolderListing
+{
+public:
+    // Lists `folder`; returns false (and `error()` is errno) when it cannot be read.
+    bool read(const std::string& folder);
+    int error() const { return m_error; }
+    const std::vector<FolderEntry>& entries() const { return m_entries; }
+    const FolderEntry* find(const std::string& name) const;
+
+    // Kind of one path without following a final link; nothing when it does not exist.
+    static bool stat(const std::string& path, FolderEntry& entry);
+    // Whether `path` is a folder; a final symbolic link counts only when `followLink` is set.
+    static bool isFolder(const std::string& path, bool followLink);
+
+private:
+    std::vector<FolderEntry> m_entries;
+    int m_error = 0;
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+// Makes each enabled destination folder a copy of its source, folder by folder, depth first.
+// Per folder, phase 1 removes what the source no longer has (to the trash, or moved into the
+// pair's dated DELETED folder) and phase 2 copies what is new or changed and descends into
+// sub-folders. Nothing is ever deleted for good while a trash or the DELETED folder can take it.
+//
+// Guarantees beyond a plain copy loop:
+//  - symbolic links are never followed; a link is mirrored as a link with the same target text;
+//  - a changed file is written under a hidden temporary name and renamed over, so the old copy
+//    goes away only once the new one is complete, and a source that cannot be read leaves the
+//    destination as it was;
+//  - a DELETED target name that is taken gets " (2)", " (3)", ... before its extension;
+//  - a pair whose destination lies inside its source, or the reverse, is refused untouched.
+//
+// The engine runs on the GUI thread; every status line lets the front end serve its events,
+// which is how Stop reaches a run. The running flag is tested before each pair, on entry to
+// each folder, before phase 1 and each of its entries, between the phases and before each
+// entry of phase 2.
+
+#include "mirror/core/FolderListing.h"
+#include "mirror/core/StatusOutput.h"
+
+#include <functional>
+#include <string>
+
+class MirrorFrontEnd;
+struct MirrorSettings;
+
+class MirrorEngine
+{
+public:
+    MirrorEngine(MirrorSettings& settings, MirrorFrontEnd& frontEnd);
+
+    // One complete run over the folder-pair list.
+    void RunMirror();
+    void MirrorPair(const std::string& source, const std::string& destination);
+    void MirrorFolder(std::string source, std::string destination, std::string deletedFolder);
+    bool RemoveEntry(const std::string& path, const std::string& deletedPath);
+    bool CopyNewFolder(const std::string& source, const std::string& destination);
+
+    // The Stop button: asks "Program Paused"; Cancel aborts the run.
+    void Stop();
+    // Clears the running flag without asking (closing the window).
+    void cancel() { m_running = false; }
+
+    bool isBusy() const { return m_busy; }
+    bool isRunning() const { return m_running; }
+    StatusOutput& status() { return m_status; }
+    int lastShellResult() const { return m_lastShellResult; }
+
+    // Runs at the end of every run when mail reports are enabled.
+    void setReportSender(std::function<void()> sender) { m_sendReport = std::move(sender); }
+    // The clock used for the DELETED folder name and the pair lines (tests pin it).
+    void setClock(std::function<long long()> secondsSinceEpoch) { m_clock = std::move(secondsSinceEpoch); }
+
+    static constexpr const char* PauseTitle = "Program Paused";
+    static constexpr const char* PauseText = "The program is paused now.\rContinue operation?";
+
+private:
+    void mirrorEntry(const FolderEntry& source, const std::string& sourceFolder,
+                     const std::string& destinationFolder, const std::string& deletedFolder);
+    bool removeOldCopy(const std::string& path, const std::string& deletedPath);
+    bool copyInto(const FolderEntry& source, const std::string& sourcePath, const std::string& target, int& error);
+    int copyTree(const std::string& source, const std::string& destination);
+    bool overlaps(const std::string& source, const std::string& destination) const;
+    std::string deletedFolderFor(const std::string& destination) const;
+    std::string nowText() const;
+
+    MirrorSettings& m_settings;
+    MirrorFrontEnd& m_frontEnd;
+    bool m_running = false;
+    bool m_busy = false;
+    StatusOutput m_status;
+    int m_lastShellResult = 0;
+    int m_lastError = 0;
+    int m_depth = 0;
+    std::function<void()> m_sendReport;
+    std::function<long long()> m_clock;
+};
