@@ -1,0 +1,115 @@
+// The batch run as cron starts it: the real program, copied beside its own RPL.INI.
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ConsoleRun : ::testing::Test
+{
+    test::TempDir dir;
+    fs::path program = dir / "bin" / "RPL";
+    fs::path source = dir / "source";
+    fs::path destination = dir / "mirror";
+    QString out;
+    QString err;
+
+    void SetUp() override
+    {
+        fs::create_directories(program.parent_path());
+        fs::copy_file(RPL_BINARY, program);
+        test::writeFile(source / "a.txt", "alpha");
+        test::writeFile(source / "sub" / "b.txt", "beta");
+    }
+
+    void writeIni(const std::string& extra, const std::string& pairSource = "")
+    {
+        const std::string from = pairSource.empty() ? source.string() : pairSource;
+        test::writeFile(dir / "bin" / "RPL.INI",
+                        "[RPL]\r\nFolderCount=1\r\nFolder0=+" + from + " >> " + destination.string() + "\r\n" + extra);
+    }
+
+    int run(const QStringList& arguments, bool withDisplay = false)
+    {
+        QProcess process;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        if (withDisplay)
+            env.insert("DISPLAY", ":99");
+        process.setProcessEnvironment(env);
+        process.start(QString::fromStdString(program.string()), arguments);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(60000))
+            return -1;
+        out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        err = QString::fromLocal8Bit(process.readAllStandardError());
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+};
+
+} // namespace
+
+TEST_F(ConsoleRun, MirrorsPrintsLevelOneToFourAndLeavesTheSettingsAlone)
+{
+    writeIni("LogFileEnable=1\r\nLogFileName=" + (dir / "RPL.LOG").string() + "\r\n");
+    const std::string iniBefore = test::readFile(dir / "bin" / "RPL.INI");
+    struct stat before{};
+    stat((dir / "bin" / "RPL.INI").c_str(), &before);
+
+    EXPECT_EQ(run({"/console", "/Batch"}), 0) << err.toStdString();
+    EXPECT_EQ(test::readFile(destination / "sub" / "b.txt"), "beta");
+    EXPECT_TRUE(out.contains(QString::fromStdString("Copy New Directory " + destination.string() + "\n")));
+    EXPECT_TRUE(out.contains("Mirror Started on "));
+    EXPECT_FALSE(out.contains("Copy File ")); // level 0 stays on the status line
+    EXPECT_TRUE(err.isEmpty());
+
+    test::writeFile(source / "c.txt", "gamma");
+    EXPECT_EQ(run({"/BATCH", "/CONSOLE"}), 0);
+    EXPECT_FALSE(out.contains("Skip File "));
+    EXPECT_EQ(test::readFile(destination / "c.txt"), "gamma");
+
+    struct stat after{};
+    stat((dir / "bin" / "RPL.INI").c_str(), &after);
+    EXPECT_EQ(test::readFile(dir / "bin" / "RPL.INI"), iniBefore);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_NE(test::readFile(dir / "RPL.LOG").find("====================\r\n"), std::string::npos);
+}
+
+TEST_F(ConsoleRun, WithoutADisplayBatchAloneRunsInTheConsole)
+{
+    writeIni("");
+    EXPECT_EQ(run({"/batch"}), 0) << err.toStdString();
+    EXPECT_EQ(test::readFile(destination / "a.txt"), "alpha");
+}
+
+TEST_F(ConsoleRun, ErrorLinesAndMessagesGiveExitStatusOne)
+{
+    writeIni("SkipCopyFolderError=1\r\n", (dir / "nowhere").string());
+    EXPECT_EQ(run({"/BATCH", "/CONSOLE"}), 1);
+    EXPECT_TRUE(out.contains(QString::fromStdString(" *** ERROR! ***** Missing source folder " + (dir / "nowhere").string())));
+    EXPECT_TRUE(err.isEmpty());
+
+    // Stop-on-folder-errors: the message box text goes to standard error and nobody waits.
+    writeIni("", (dir / "nowhere").string());
+    EXPECT_EQ(run({"/BATCH", "/CONSOLE"}), 1);
+    EXPECT_TRUE(err.contains(" *** ERROR! ***** Missing source folder "));
+}
+
+TEST_F(ConsoleRun, UnwritableLogFileEndsTheRunWithItsMessage)
+{
+    writeIni("LogFileEnable=1\r\nLogFileName=" + (dir / "no" / "such" / "RPL.LOG").string() + "\r\n");
+    EXPECT_EQ(run({"/BATCH", "/CONSOLE"}), 1);
+    EXPECT_TRUE(err.contains("RPL.LOG"));
+    EXPECT_FALSE(fs::exists(destination));
+}
