@@ -34,7 +34,7 @@ public:
     bool add(const std::string& source, const std::string& destination);
     void append(FolderPair pair);
     void setEnabled(int index, bool enabled);
-    // Removes the selected entry at once; returns whether there was one.
+    // Removes the selected entry at once (nothing is selected afterwards); returns whether there was one.
     bool removeSelected();
     // Swap the selected entry with its neighbour; the selection follows. No wrap-around.
     bool moveSelectedUp();
