@@ -1,0 +1,114 @@
+#include "SmtpCodecs.h"
+
+#include "Md5.h"
+#include "WSocketResolve.h"
+
+#include <QByteArray>
+
+#include <cstdio>
+
+namespace net {
+
+int smtpReplyCode(const std::string& line, bool& continuation)
+{
+    std::size_t i = 0;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r' || line[i] == '\n'))
+        ++i;
+    int sign = 1;
+    if (i < line.size() && (line[i] == '+' || line[i] == '-')) {
+        sign = line[i] == '-' ? -1 : 1;
+        ++i;
+    }
+    int code = 0;
+    for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i)
+        code = std::min(code * 10 + (line[i] - '0'), 99999); // saturates: no overflow on junk
+    continuation = i < line.size() && line[i] == '-';
+    return sign * code;
+}
+
+std::string smtpDotStuff(const std::string& line)
+{
+    return !line.empty() && line[0] == '.' ? "." + line : line;
+}
+
+namespace {
+
+std::string enclosed(const std::string& prefix, const std::string& address)
+{
+    const bool hasBrackets = address.find('<') != std::string::npos && address.find('>') != std::string::npos;
+    const std::string trimmed = WSocketTrim(address);
+    return hasBrackets ? prefix + trimmed : prefix + "<" + trimmed + ">";
+}
+
+QByteArray qbytes(const std::string& text) { return QByteArray(text.data(), static_cast<qsizetype>(text.size())); }
+
+} // namespace
+
+std::string smtpMailFromCommand(const std::string& fromName) { return enclosed("MAIL FROM:", fromName); }
+
+std::string smtpRcptToCommand(const std::string& recipient) { return enclosed("RCPT TO:", recipient); }
+
+std::string smtpDateText(const QDateTime& utc)
+{
+    static const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static const char* const kMonths[] = {
+        "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const QDate date = utc.date();
+    const QTime time = utc.time();
+    char text[64];
+    std::snprintf(text,
+                  sizeof text,
+                  "%s, %d %s %4d %02d:%02d:%02d GMT",
+                  kDays[date.dayOfWeek() - 1],
+                  date.day(),
+                  kMonths[date.month() - 1],
+                  date.year(),
+                  time.hour(),
+                  time.minute(),
+                  time.second());
+    return text;
+}
+
+std::string smtpMultipartBoundary(const QDateTime& local)
+{
+    return "= Multipart Boundary " + local.toString(QStringLiteral("MMddyyhhmm")).toStdString();
+}
+
+std::vector<std::string> smtpSplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+std::string base64Encode(const std::string& bytes) { return qbytes(bytes).toBase64().toStdString(); }
+
+std::string base64Decode(const std::string& text) { return QByteArray::fromBase64(qbytes(text)).toStdString(); }
+
+std::string smtpAuthPlainArgument(const std::string& user, const std::string& password)
+{
+    std::string plain = user;
+    plain += '\0';
+    plain += user;
+    plain += '\0';
+    plain += password;
+    return base64Encode(plain);
+}
+
+std::string smtpCramMd5Answer(const std::string& user, const std::string& password, const std::string& challenge)
+{
+    const std::string key = password.substr(0, 64);
+    return base64Encode(user + " " + hmacMd5Hex(key, base64Decode(challenge)));
+}
+
+} // namespace net

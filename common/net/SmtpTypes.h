@@ -1,0 +1,51 @@
+#pragma once
+
+// Enumerations and the exception of the SMTP client. The order of every enumeration is part of
+// its contract (values are compared and reported as such).
+
+#include <stdexcept>
+#include <string>
+
+namespace net {
+
+enum class TSmtpState {
+    smtpReady,
+    smtpDnsLookup,
+    smtpConnecting,
+    smtpConnected,
+    smtpInternalReady,
+    smtpWaitingBanner,
+    smtpWaitingResponse,
+    smtpAbort
+};
+
+// The request type reported to OnRequestDone.
+enum class TSmtpRequest {
+    smtpRqConnect,
+    smtpRqHelo,
+    smtpRqMailFrom,
+    smtpRqVrfy,
+    smtpRqRcptTo,
+    smtpRqData,
+    smtpRqQuit,
+    smtpRqRset,
+    smtpRqOpen,
+    smtpRqMail,
+    smtpRqEhlo,
+    smtpRqAuth
+};
+
+enum class TSmtpAuthType { smtpAuthNone, smtpAuthPlain, smtpAuthLogin, smtpAuthCramMD5 };
+
+enum class TSmtpContentType { smtpHTML, smtpPlainText };
+
+class SmtpException : public std::runtime_error
+{
+public:
+    explicit SmtpException(const std::string& message)
+        : std::runtime_error(message)
+    {
+    }
+};
+
+} // namespace net

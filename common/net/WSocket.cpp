@@ -1,0 +1,470 @@
+#include "WSocket.h"
+
+#include "WSocketResolve.h"
+#include "WinsockErrors.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace net {
+
+namespace {
+
+constexpr int kWouldBlock = 10035;
+constexpr int kInvalidArgument = 10022;
+constexpr int kInterrupted = 10004;
+constexpr int kNotConnected = 10057;
+constexpr int kReset = 10054;
+constexpr int kProtoTcp = 6;
+constexpr int kProtoUdp = 17;
+
+int lastSocketError() { return winsockErrorFromErrno(errno); }
+
+// Results of the attempt itself, which a non-blocking connect normally reports later.
+bool isConnectOutcome(int error)
+{
+    return error == 10061 || error == 10060 || error == 10051 || error == 10065 || error == 10054;
+}
+
+} // namespace
+
+TWSocket::TWSocket()
+{
+    resetProperties();
+}
+
+TWSocket::~TWSocket()
+{
+    // No event reaches an owner that is being torn down.
+    m_destroying = true;
+    m_resolver.cancel();
+    if (m_fd >= 0)
+        closeDescriptor();
+}
+
+// ---- properties ---------------------------------------------------------------------------
+
+bool TWSocket::changeAllowed(const std::string& name, const std::string& current, const std::string& value)
+{
+    if (m_state == TSocketState::wsClosed || current == value)
+        return true;
+    reportError("Cannot change " + name + " if not closed");
+    return false;
+}
+
+void TWSocket::assign(Resolvable& field, const std::string& value)
+{
+    if (field.text == value && field.assigned == !value.empty())
+        return;
+    field.text = value;
+    field.resolved = false;
+    field.assigned = !value.empty();
+}
+
+void TWSocket::SetAddr(const std::string& value)
+{
+    const std::string trimmed = WSocketTrim(value);
+    if (changeAllowed("Addr", m_addr.text, trimmed))
+        assign(m_addr, trimmed);
+}
+
+void TWSocket::SetPort(const std::string& value)
+{
+    const std::string trimmed = WSocketTrim(value);
+    if (changeAllowed("Port", m_port.text, trimmed))
+        assign(m_port, trimmed);
+}
+
+void TWSocket::SetProto(const std::string& value)
+{
+    if (changeAllowed("Proto", m_proto.text, value))
+        assign(m_proto, value);
+}
+
+void TWSocket::SetLocalAddr(const std::string& value)
+{
+    const std::string stored = value.empty() ? std::string("0.0.0.0") : value;
+    if (changeAllowed("LocalAddr", m_localAddr, stored))
+        m_localAddr = stored;
+}
+
+void TWSocket::SetLocalPort(const std::string& value)
+{
+    if (changeAllowed("LocalPort", m_localPort.text, value))
+        assign(m_localPort, value);
+}
+
+void TWSocket::resetProperties()
+{
+    m_addr = Resolvable{};
+    m_port = Resolvable{};
+    m_proto = Resolvable{};
+    assign(m_proto, "tcp");
+    m_localPort = Resolvable{};
+    assign(m_localPort, "0");
+    m_localAddr = "0.0.0.0";
+    m_lingerOnOff = TSocketLingerOnOff::wsLingerOn;
+    m_lingerTimeout = 0;
+}
+
+std::size_t TWSocket::BufferedByteCount() const
+{
+    std::size_t total = 0;
+    for (const auto& buffer : m_bufList)
+        total += buffer->Count();
+    return total;
+}
+
+std::string TWSocket::LocalHostName()
+{
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0)
+        throw ESocketException("Winsock.GetHostName failed");
+    return name;
+}
+
+// ---- error path ---------------------------------------------------------------------------
+
+void TWSocket::setState(TSocketState state)
+{
+    const TSocketState old = m_state;
+    if (old == state)
+        return;
+    m_state = state;
+    if (OnChangeState && !m_destroying)
+        OnChangeState(*this, old, state);
+}
+
+void TWSocket::reportError(const std::string& message)
+{
+    m_lastErrorMessage = message;
+    if (OnError) {
+        OnError(*this);
+        return;
+    }
+    throw ESocketException(message);
+}
+
+void TWSocket::socketError(const std::string& callName, int error)
+{
+    if (error == kReset || error == kNotConnected) {
+        const bool wasOpen = m_state != TSocketState::wsClosed;
+        if (m_fd >= 0)
+            closeDescriptor();
+        if (wasOpen && !m_closeInvoked) {
+            m_closeInvoked = true;
+            std::weak_ptr<char> alive = m_alive;
+            if (OnSessionClosed)
+                OnSessionClosed(*this, error);
+            if (alive.expired())
+                return;
+        }
+        setState(TSocketState::wsClosed);
+    }
+    m_lastError = error;
+    reportError(winsockCallErrorText(error, callName));
+}
+
+// ---- name look-up -------------------------------------------------------------------------
+
+void TWSocket::DnsLookup(const std::string& host)
+{
+    const std::string name = WSocketTrim(host);
+    if (name.empty()) {
+        reportError("DNS lookup: invalid host name.");
+        if (OnDnsLookupDone)
+            OnDnsLookupDone(*this, kInvalidArgument);
+        return;
+    }
+    m_resolver.cancel();
+    m_dnsResult.clear();
+    m_dnsResultList.clear();
+    in_addr numeric{};
+    if (inet_aton(name.c_str(), &numeric) != 0 && numeric.s_addr != INADDR_NONE) {
+        m_dnsResult = WSocketAddressText(numeric.s_addr);
+        m_dnsResultList.push_back(m_dnsResult);
+        if (OnDnsLookupDone)
+            OnDnsLookupDone(*this, 0);
+        return;
+    }
+    m_resolver.lookup(name, [this](int error, const std::vector<std::string>& addresses) {
+        guarded([&] { onLookupDone(error, addresses); });
+    });
+}
+
+void TWSocket::onLookupDone(int error, const std::vector<std::string>& addresses)
+{
+    if (error == 0) {
+        m_dnsResultList = addresses;
+        m_dnsResult = addresses.front();
+    }
+    if (OnDnsLookupDone)
+        OnDnsLookupDone(*this, error);
+}
+
+void TWSocket::CancelDnsLookup()
+{
+    if (!m_resolver.cancel())
+        return;
+    if (OnDnsLookupDone)
+        OnDnsLookupDone(*this, kInterrupted);
+}
+
+// ---- connect ------------------------------------------------------------------------------
+
+void TWSocket::Connect()
+{
+    if (m_fd >= 0 && m_state != TSocketState::wsClosed)
+        return reportError("Connect: Socket already in use");
+    if (!m_port.assigned)
+        return reportError("Connect: No Port Specified");
+    if (!m_addr.assigned)
+        return reportError("Connect: No IP Address Specified");
+    if (!m_proto.assigned)
+        return reportError("Connect: No Protocol Specified");
+    if (!resolveForConnect() || !createAndConfigure())
+        return;
+
+    sockaddr_in sin{};
+    sin.sin_family = AF_INET;
+    sin.sin_port = htons(static_cast<std::uint16_t>(m_port.value));
+    sin.sin_addr.s_addr = m_addr.value;
+    const int rc = ::connect(m_fd, reinterpret_cast<const sockaddr*>(&sin), sizeof sin);
+    const int error = rc == 0 ? 0 : lastSocketError();
+    if (rc != 0 && error != kWouldBlock && error != 10036 && !isConnectOutcome(error)) {
+        m_lastError = error;
+        return socketError("Connect", error);
+    }
+    // Every outcome of the attempt, even one known at once (loopback refuses immediately),
+    // arrives as the connect event, so the owner sees one sequence of events.
+    setState(TSocketState::wsConnecting);
+    if (m_state != TSocketState::wsConnecting || !m_watcher)
+        return;
+    if (isConnectOutcome(error)) {
+        const unsigned generation = m_generation;
+        m_poster.post([this, generation, error] {
+            if (generation == m_generation && m_state == TSocketState::wsConnecting)
+                guarded([this, error] { failConnect(error); });
+        });
+        return;
+    }
+    m_watcher->watchWrite(true);
+}
+
+bool TWSocket::resolveForConnect()
+{
+    try {
+        if (!m_proto.resolved) {
+            m_proto.value = static_cast<std::uint32_t>(WSocketResolveProto(m_proto.text));
+            m_proto.resolved = true;
+        }
+        if (!m_port.resolved) {
+            m_port.value = WSocketResolvePort(m_port.text, m_proto.text);
+            m_port.resolved = true;
+        }
+        if (!m_localPort.resolved) {
+            m_localPort.value = WSocketResolvePort(m_localPort.text, m_proto.text);
+            m_localPort.resolved = true;
+        }
+        if (!m_addr.resolved) {
+            m_addr.value = WSocketResolveHost(m_addr.text);
+            m_addr.resolved = true;
+        }
+    } catch (const ESocketException& e) {
+        reportError(std::string("connect: ") + e.what());
+        return false;
+    }
+    return true;
+}
+
+bool TWSocket::createAndConfigure()
+{
+    dropSendQueue();
+    const int type = m_proto.value == kProtoTcp ? SOCK_STREAM : m_proto.value == kProtoUdp ? SOCK_DGRAM : SOCK_RAW;
+    const int proto = type == SOCK_RAW ? static_cast<int>(m_proto.value) : 0;
+    m_fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, proto);
+    if (m_fd < 0) {
+        socketError("Connect (socket)", lastSocketError());
+        return false;
+    }
+    ++m_generation;
+    m_closeInvoked = false;
+    m_readCount = 0;
+    m_lastError = 0;
+    setState(TSocketState::wsOpened);
+    if (m_state != TSocketState::wsOpened) {
+        socketError("Connect (Invalid operation in OnChangeState)", kInvalidArgument);
+        return false;
+    }
+    if (type == SOCK_STREAM) {
+        if (!setOption(SOL_SOCKET, SO_REUSEADDR, 1, "setsockopt(SO_REUSEADDR)"))
+            return false;
+        if ((m_options & wsoTcpNoDelay) &&
+            !setOption(IPPROTO_TCP, TCP_NODELAY, 1, "setsockopt(IPPROTO_TCP, TCP_NODELAY)"))
+            return false;
+        if (!applyLinger() || !setOption(SOL_SOCKET, SO_KEEPALIVE, 1, "setsockopt(SO_KEEPALIVE)"))
+            return false;
+    }
+    if (!bindLocal())
+        return false;
+    // Registration for notification: readiness of this descriptor reaches the GUI thread.
+    m_retiredWatcher.reset();
+    m_watcher = std::make_unique<core::FdWatcher>(m_fd);
+    m_watcher->setOnReadable([this] { guarded([this] { onReadable(); }); });
+    m_watcher->setOnWritable([this] { guarded([this] { onWritable(); }); });
+    return true;
+}
+
+bool TWSocket::setOption(int level, int option, int value, const char* callName)
+{
+    if (::setsockopt(m_fd, level, option, &value, sizeof value) == 0)
+        return true;
+    socketError(callName, lastSocketError());
+    return false;
+}
+
+bool TWSocket::applyLinger()
+{
+    if (m_lingerOnOff == TSocketLingerOnOff::wsLingerNoSet)
+        return true;
+    if (m_fd < 0) {
+        reportError("Cannot set linger option at this time");
+        return false;
+    }
+    linger value{};
+    value.l_onoff = m_lingerOnOff == TSocketLingerOnOff::wsLingerOn ? 1 : 0;
+    value.l_linger = m_lingerTimeout;
+    if (::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &value, sizeof value) == 0)
+        return true;
+    socketError("setsockopt(SO_LINGER)", lastSocketError());
+    return false;
+}
+
+bool TWSocket::bindLocal()
+{
+    if (m_localPort.value == 0 && m_localAddr == "0.0.0.0")
+        return true;
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(static_cast<std::uint16_t>(m_localPort.value));
+    try {
+        local.sin_addr.s_addr = WSocketResolveHost(m_localAddr);
+    } catch (const ESocketException& e) {
+        reportError(std::string("connect: ") + e.what());
+        return false;
+    }
+    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        m_lastError = lastSocketError();
+        reportError("winsock.bind failed, error #" + std::to_string(m_lastError));
+        return false;
+    }
+    socklen_t length = sizeof local;
+    if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+        m_lastError = lastSocketError();
+        reportError("winsock.getsockname failed, error #" + std::to_string(m_lastError));
+        return false;
+    }
+    m_localPort.value = ntohs(local.sin_port);
+    m_localPort.text = std::to_string(m_localPort.value);
+    return true;
+}
+
+// ---- close --------------------------------------------------------------------------------
+
+void TWSocket::closeDescriptor()
+{
+    // The watcher may be the one whose notification is running now: park it, free it later.
+    if (m_watcher) {
+        m_watcher->watchRead(false);
+        m_watcher->watchWrite(false);
+        m_retiredWatcher = std::move(m_watcher);
+    }
+    ::close(m_fd);
+    m_fd = -1;
+    ++m_generation;
+}
+
+void TWSocket::closeSocket(bool withShutdown)
+{
+    if (m_fd >= 0 && m_state != TSocketState::wsClosed) {
+        if (withShutdown)
+            ::shutdown(m_fd, SHUT_WR);
+        closeDescriptor();
+        setState(TSocketState::wsClosed);
+        if (!m_closeInvoked && !m_destroying) {
+            m_closeInvoked = true;
+            std::weak_ptr<char> alive = m_alive;
+            if (OnSessionClosed)
+                OnSessionClosed(*this, 0);
+            if (alive.expired())
+                return;
+        }
+        resetProperties();
+        return;
+    }
+    if (m_fd >= 0)
+        closeDescriptor();
+    if (m_state != TSocketState::wsClosed) {
+        setState(TSocketState::wsClosed);
+        resetProperties();
+    }
+}
+
+void TWSocket::Close()
+{
+    closeSocket(true);
+}
+
+void TWSocket::Abort()
+{
+    CancelDnsLookup();
+    dropSendQueue();
+    if (m_fd >= 0 && m_state == TSocketState::wsConnected && m_proto.value == kProtoTcp) {
+        // Linger off: the system finishes the connection in the background, no reset.
+        linger off{};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+    }
+    closeSocket(false);
+}
+
+void TWSocket::ProcessMessages()
+{
+    // One thread, one queue: with or without MultiThreaded the GUI thread's queue is pumped.
+    core::pumpOnce();
+}
+
+void TWSocket::guarded(const std::function<void()>& step)
+{
+    std::weak_ptr<char> alive = m_alive;
+    try {
+        step();
+        return;
+    } catch (const std::exception& e) {
+        if (alive.expired())
+            return;
+        bool canClose = true;
+        if (OnBgException) {
+            try {
+                OnBgException(*this, e, canClose);
+            } catch (...) {
+            }
+        }
+        if (alive.expired() || !canClose)
+            return;
+    } catch (...) {
+        if (alive.expired())
+            return;
+    }
+    try {
+        Abort();
+    } catch (...) {
+    }
+}
+
+} // namespace net

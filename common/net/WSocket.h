@@ -1,0 +1,182 @@
+#pragma once
+
+// TWSocket: the asynchronous TCP client socket every network client is built on. It never
+// blocks (except the blocking name look-up of a non-dotted Addr at Connect): readiness of the
+// non-blocking descriptor arrives through the event loop and becomes the On... events below,
+// always on the GUI thread. Failures go through one error path: OnError when a handler is
+// attached, else ESocketException with the layer's fixed text. Error numbers are Winsock's
+// (see WinsockErrors.h), whatever errno said.
+
+#include "ESocketException.h"
+#include "HostResolver.h"
+#include "WSockBuf.h"
+
+#include "common/core/EventLoop.h"
+
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace net {
+
+enum class TSocketState { wsInvalidState, wsOpened, wsBound, wsConnecting, wsConnected, wsAccepting, wsListening, wsClosed };
+enum class TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
+enum class TSocketSendFlags { wsSendNormal, wsSendUrgent };
+// Members of the ComponentOptions set.
+enum TWSocketOption : unsigned { wsoNoReceiveLoop = 1u << 0, wsoTcpNoDelay = 1u << 1 };
+
+class TWSocket
+{
+public:
+    using TNotifyEvent = std::function<void(TWSocket& sender)>;
+    using TErrorEvent = std::function<void(TWSocket& sender, int error)>;
+    using TChangeStateEvent = std::function<void(TWSocket& sender, TSocketState oldState, TSocketState newState)>;
+    using TBgExceptionEvent = std::function<void(TWSocket& sender, const std::exception& e, bool& canClose)>;
+
+    TWSocket();
+    virtual ~TWSocket();
+    TWSocket(const TWSocket&) = delete;
+    TWSocket& operator=(const TWSocket&) = delete;
+
+    // Addr, Port, Proto, LocalAddr, LocalPort change only while closed (else the error path
+    // reports "Cannot change ... if not closed"); assigning the current value always works.
+    const std::string& Addr() const { return m_addr.text; }
+    void SetAddr(const std::string& value);
+    const std::string& Port() const { return m_port.text; }
+    void SetPort(const std::string& value);
+    const std::string& Proto() const { return m_proto.text; }
+    void SetProto(const std::string& value);
+    const std::string& LocalAddr() const { return m_localAddr; }
+    void SetLocalAddr(const std::string& value);
+    const std::string& LocalPort() const { return m_localPort.text; }
+    void SetLocalPort(const std::string& value);
+
+    TSocketState State() const { return m_state; }
+    int LastError() const { return m_lastError; }
+    // The text last reported through the error path (also when OnError took it).
+    const std::string& LastErrorMessage() const { return m_lastErrorMessage; }
+    // First address found by the last DnsLookup, and all of them.
+    const std::string& DnsResult() const { return m_dnsResult; }
+    const std::vector<std::string>& DnsResultList() const { return m_dnsResultList; }
+    TSocketLingerOnOff LingerOnOff() const { return m_lingerOnOff; }
+    void SetLingerOnOff(TSocketLingerOnOff value) { m_lingerOnOff = value; }
+    int LingerTimeout() const { return m_lingerTimeout; }
+    void SetLingerTimeout(int seconds) { m_lingerTimeout = seconds; }
+    bool MultiThreaded() const { return m_multiThreaded; }
+    void SetMultiThreaded(bool value) { m_multiThreaded = value; }
+    unsigned ComponentOptions() const { return m_options; }
+    void SetComponentOptions(unsigned options) { m_options = options; }
+    int FlushTimeout() const { return m_flushTimeout; }
+    void SetFlushTimeout(int seconds) { m_flushTimeout = seconds; }
+    std::uint64_t ReadCount() const { return m_readCount; }
+    // Bytes queued but not yet handed to the system.
+    std::size_t BufferedByteCount() const;
+
+    // Forward look-up ending with OnDnsLookupDone; a dotted address completes before return,
+    // a newer look-up silently replaces a pending one.
+    void DnsLookup(const std::string& host);
+    // Drops a pending look-up and reports OnDnsLookupDone(10004); nothing when none pends.
+    void CancelDnsLookup();
+    // Starts a non-blocking connect to Addr:Port; ends with OnSessionConnected.
+    void Connect();
+    // Queues bytes and sends what the system takes; OnDataSent follows (posted) once the
+    // queue is empty again. Returns the count queued, or -1 when not connected.
+    int Send(const void* data, int count);
+    int SendStr(const std::string& text);
+    // One non-blocking receive: the byte count, 0 when the peer closed, -1 with LastError set.
+    int Receive(void* buffer, int size);
+    // Orderly close; OnSessionClosed(0) unless already reported. Forgets Addr, Port, Proto
+    // and the local settings.
+    void Close();
+    // Immediate close without shutdown; queued data is dropped.
+    void Abort();
+    // Dispatches pending events once.
+    void ProcessMessages();
+
+    // The local host name; raises "Winsock.GetHostName failed".
+    static std::string LocalHostName();
+
+    TErrorEvent OnDnsLookupDone;
+    TErrorEvent OnSessionConnected;
+    TErrorEvent OnSessionClosed;
+    TErrorEvent OnDataAvailable;
+    TErrorEvent OnDataSent;
+    // After every successful send call, with the byte count the system took.
+    TErrorEvent OnSendData;
+    TChangeStateEvent OnChangeState;
+    TNotifyEvent OnError;
+    TBgExceptionEvent OnBgException;
+
+private:
+    // A remote-side property: its text, whether it was assigned, and the cached number.
+    struct Resolvable
+    {
+        std::string text;
+        bool assigned = false;
+        bool resolved = false;
+        std::uint32_t value = 0;
+    };
+
+    bool changeAllowed(const std::string& name, const std::string& current, const std::string& value);
+    void assign(Resolvable& field, const std::string& value);
+    void resetProperties();
+    void setState(TSocketState state);
+    void reportError(const std::string& message);
+    void socketError(const std::string& callName, int error);
+    bool resolveForConnect();
+    bool createAndConfigure();
+    bool setOption(int level, int option, int value, const char* callName);
+    bool applyLinger();
+    bool bindLocal();
+    void closeDescriptor();
+    void closeSocket(bool withShutdown);
+    void dropSendQueue();
+    bool tryToSend();
+    void postWriteEvent();
+
+    void onReadable();
+    void onWritable();
+    void onConnectEvent(int error);
+    void failConnect(int error);
+    void onWriteEvent();
+    void onCloseEvent(int error);
+    void receiveLoop(bool closing);
+    void onLookupDone(int error, const std::vector<std::string>& addresses);
+    // Runs an event step; an escaping exception goes to OnBgException and aborts the socket.
+    void guarded(const std::function<void()>& step);
+
+    int m_fd = -1;
+    unsigned m_generation = 0;
+    std::unique_ptr<core::FdWatcher> m_watcher;
+    std::unique_ptr<core::FdWatcher> m_retiredWatcher;
+    core::Poster m_poster;
+    HostResolver m_resolver;
+    std::deque<std::unique_ptr<TBuffer>> m_bufList;
+    std::shared_ptr<char> m_alive = std::make_shared<char>();
+
+    Resolvable m_addr;
+    Resolvable m_port;
+    Resolvable m_proto;
+    Resolvable m_localPort;
+    std::string m_localAddr = "0.0.0.0";
+    TSocketState m_state = TSocketState::wsClosed;
+    int m_lastError = 0;
+    std::string m_lastErrorMessage;
+    std::string m_dnsResult;
+    std::vector<std::string> m_dnsResultList;
+    TSocketLingerOnOff m_lingerOnOff = TSocketLingerOnOff::wsLingerOn;
+    int m_lingerTimeout = 0;
+    bool m_multiThreaded = false;
+    unsigned m_options = 0;
+    int m_flushTimeout = 60;
+    std::uint64_t m_readCount = 0;
+    bool m_closeInvoked = false;
+    bool m_allSent = true;
+    bool m_destroying = false;
+};
+
+} // namespace net

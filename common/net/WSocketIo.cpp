@@ -1,0 +1,259 @@
+// TWSocket's data path: readiness dispatch, the receive loop and the send queue.
+
+#include "WSocket.h"
+
+#include "WinsockErrors.h"
+
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+
+namespace net {
+
+namespace {
+
+constexpr int kWouldBlock = 10035;
+
+int lastSocketError() { return winsockErrorFromErrno(errno); }
+
+// Errors on send that mean the session is gone rather than that the call was wrong.
+bool sessionLost(int error)
+{
+    return error == 10022 || error == 10038 || error == 10053 || error == 10054 || error == 10057;
+}
+
+} // namespace
+
+// ---- readiness dispatch -------------------------------------------------------------------
+
+void TWSocket::onWritable()
+{
+    if (m_fd < 0)
+        return;
+    if (m_state == TSocketState::wsConnecting) {
+        int soError = 0;
+        socklen_t length = sizeof soError;
+        ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &soError, &length);
+        m_watcher->watchWrite(false);
+        const int error = soError == 0 ? 0 : winsockErrorFromErrno(soError);
+        if (error == 0)
+            m_watcher->watchRead(true);
+        onConnectEvent(error);
+        return;
+    }
+    onWriteEvent();
+}
+
+void TWSocket::onReadable()
+{
+    if (m_fd < 0 || m_state == TSocketState::wsConnecting)
+        return;
+    int pending = 0;
+    if (::ioctl(m_fd, FIONREAD, &pending) == 0 && pending > 0) {
+        if (m_state != TSocketState::wsConnected) {
+            setState(TSocketState::wsConnected);
+            if (OnSessionConnected)
+                OnSessionConnected(*this, 0);
+        }
+        receiveLoop(false);
+        return;
+    }
+    // Readable with nothing pending: the peer closed (0) or reset the connection.
+    char probe = 0;
+    const ssize_t got = ::recv(m_fd, &probe, 1, MSG_PEEK);
+    if (got < 0 && lastSocketError() == kWouldBlock)
+        return;
+    onCloseEvent(got < 0 ? lastSocketError() : 0);
+}
+
+void TWSocket::onConnectEvent(int error)
+{
+    if (m_state == TSocketState::wsConnected)
+        return;
+    std::weak_ptr<char> alive = m_alive;
+    setState(TSocketState::wsConnected);
+    if (OnSessionConnected)
+        OnSessionConnected(*this, error);
+    if (alive.expired())
+        return;
+    if (error != 0 && m_state != TSocketState::wsClosed)
+        Close();
+}
+
+void TWSocket::failConnect(int error)
+{
+    m_watcher->watchWrite(false);
+    onConnectEvent(error);
+}
+
+void TWSocket::onWriteEvent()
+{
+    const bool posted = tryToSend();
+    // When the queue drained just now, the posted event reports it; report only once.
+    if (m_fd >= 0 && BufferedByteCount() == 0 && !posted && OnDataSent)
+        OnDataSent(*this, 0);
+}
+
+void TWSocket::onCloseEvent(int error)
+{
+    std::weak_ptr<char> alive = m_alive;
+    receiveLoop(true);
+    if (alive.expired())
+        return;
+    if (!m_closeInvoked) {
+        m_closeInvoked = true;
+        if (OnSessionClosed)
+            OnSessionClosed(*this, error);
+        if (alive.expired())
+            return;
+    }
+    if (m_state != TSocketState::wsClosed)
+        Close();
+}
+
+// ---- receiving ----------------------------------------------------------------------------
+
+void TWSocket::receiveLoop(bool closing)
+{
+    std::weak_ptr<char> alive = m_alive;
+    for (;;) {
+        m_lastError = 0;
+        const std::uint64_t before = m_readCount;
+        if (OnDataAvailable) {
+            OnDataAvailable(*this, 0);
+            if (alive.expired())
+                return;
+        } else {
+            char discard[1024];
+            if (Receive(discard, sizeof discard) <= 0)
+                break;
+        }
+        if (m_fd < 0 || ((m_options & wsoNoReceiveLoop) && !closing) || m_lastError != 0)
+            break;
+        // A handler that takes nothing would be called for ever; readiness calls it again.
+        if (m_readCount == before)
+            break;
+        int pending = 0;
+        if (::ioctl(m_fd, FIONREAD, &pending) != 0 || pending <= 0)
+            break;
+    }
+}
+
+int TWSocket::Receive(void* buffer, int size)
+{
+    if (m_fd < 0) {
+        m_lastError = 10038;
+        return -1;
+    }
+    if (size <= 0)
+        return 0;
+    const ssize_t got = ::recv(m_fd, buffer, static_cast<std::size_t>(size), 0);
+    if (got < 0) {
+        m_lastError = lastSocketError();
+        return -1;
+    }
+    m_readCount += static_cast<std::uint64_t>(got);
+    return static_cast<int>(got);
+}
+
+// ---- sending ------------------------------------------------------------------------------
+
+int TWSocket::Send(const void* data, int count)
+{
+    if (m_state != TSocketState::wsConnected || m_fd < 0) {
+        m_lastError = 10057;
+        socketError("Send", 10057);
+        return -1;
+    }
+    if (count <= 0)
+        return 0;
+    const char* bytes = static_cast<const char*>(data);
+    std::size_t left = static_cast<std::size_t>(count);
+    while (left > 0) {
+        if (m_bufList.empty() || m_bufList.back()->Full())
+            m_bufList.push_back(std::make_unique<TBuffer>());
+        const std::size_t taken = m_bufList.back()->Write(bytes, left);
+        bytes += taken;
+        left -= taken;
+    }
+    m_allSent = false;
+    tryToSend();
+    return count;
+}
+
+int TWSocket::SendStr(const std::string& text)
+{
+    if (text.empty())
+        return 0;
+    return Send(text.data(), static_cast<int>(text.size()));
+}
+
+void TWSocket::dropSendQueue()
+{
+    m_bufList.clear();
+    m_allSent = true;
+}
+
+// Sends from the front of the queue until it is empty or the system takes no more. Returns
+// whether the queue became empty here (then a write event has been posted).
+bool TWSocket::tryToSend()
+{
+    if (m_fd < 0 || BufferedByteCount() == 0)
+        return false;
+    std::weak_ptr<char> alive = m_alive;
+    while (BufferedByteCount() > 0) {
+        // An emptied buffer is freed unless it is the only one.
+        if (m_bufList.front()->Count() == 0) {
+            m_bufList.pop_front();
+            continue;
+        }
+        TBuffer& front = *m_bufList.front();
+        const std::size_t wanted = front.Count();
+        const ssize_t sent = ::send(m_fd, front.Peek(), wanted, MSG_NOSIGNAL);
+        if (sent < 0) {
+            const int error = lastSocketError();
+            if (error == kWouldBlock) {
+                m_watcher->watchWrite(true);
+                return false;
+            }
+            if (sessionLost(error)) {
+                m_closeInvoked = true;
+                Close();
+                if (!alive.expired() && OnSessionClosed)
+                    OnSessionClosed(*this, error);
+                return false;
+            }
+            socketError("TryToSend failed", error);
+            return false;
+        }
+        front.Remove(static_cast<std::size_t>(sent));
+        if (front.Count() == 0 && m_bufList.size() > 1)
+            m_bufList.pop_front();
+        if (OnSendData) {
+            OnSendData(*this, static_cast<int>(sent));
+            if (alive.expired() || m_fd < 0)
+                return false;
+        }
+        if (static_cast<std::size_t>(sent) < wanted) {
+            m_watcher->watchWrite(true);
+            return false;
+        }
+    }
+    m_watcher->watchWrite(false);
+    m_allSent = true;
+    postWriteEvent();
+    return true;
+}
+
+void TWSocket::postWriteEvent()
+{
+    // A write event posted for an earlier descriptor is dropped by the generation check.
+    const unsigned generation = m_generation;
+    m_poster.post([this, generation] {
+        if (generation == m_generation)
+            guarded([this] { onWriteEvent(); });
+    });
+}
+
+} // namespace net

@@ -1,0 +1,30 @@
+#pragma once
+
+// Conversions from the text a user types (address, port, protocol) to the numbers a socket
+// needs. Failures raise ESocketException with the layer's fixed texts.
+
+#include <cstdint>
+#include <string>
+
+namespace net {
+
+// Whether the text is a dotted IPv4 address: optional leading blanks, digits and exactly
+// three dots, a digit after every dot, every part at most 255, only blanks after the last.
+bool WSocketIsDottedIP(const std::string& text);
+
+// IPv4 address in network byte order. Names are resolved with a blocking look-up.
+std::uint32_t WSocketResolveHost(const std::string& text);
+
+// Port number in host byte order, from digits or a service name of the system's table.
+std::uint16_t WSocketResolvePort(const std::string& port, const std::string& proto);
+
+// Protocol number, from digits or a name of the system's protocol table.
+int WSocketResolveProto(const std::string& proto);
+
+// Dotted text of an address in network byte order.
+std::string WSocketAddressText(std::uint32_t address);
+
+// The text without leading and trailing blanks (space, tab, CR, LF).
+std::string WSocketTrim(const std::string& text);
+
+} // namespace net
