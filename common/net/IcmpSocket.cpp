@@ -1,0 +1,217 @@
+#include "IcmpSocket.h"
+
+#include "IcmpException.h"
+#include "IcmpStatus.h"
+
+#include <linux/errqueue.h>
+#include <linux/icmp.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <random>
+
+using namespace std::chrono;
+
+namespace net {
+
+namespace {
+
+// Reads per wake-up before sleeping again; a raw socket on a busy machine may hold many.
+constexpr int MaxReadsPerRound = 4096;
+
+const char* creationFailureText(int error)
+{
+    switch (error) {
+    case EAFNOSUPPORT:
+        return IcmpErrorInitialising;
+    case EPROTONOSUPPORT:
+    case ESOCKTNOSUPPORT:
+    case EPROTOTYPE:
+        return IcmpErrorRegistering;
+    default:
+        return IcmpErrorNoHandle;
+    }
+}
+
+bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+
+// Time-to-live and type of service of the received message, from the ancillary data.
+void readAncillary(msghdr& msg, IcmpEchoReply& reply, const sock_extended_err** extended)
+{
+    for (cmsghdr* cm = CMSG_FIRSTHDR(&msg); cm; cm = CMSG_NXTHDR(&msg, cm)) {
+        if (cm->cmsg_level != SOL_IP)
+            continue;
+        if (cm->cmsg_type == IP_TTL && cm->cmsg_len >= CMSG_LEN(sizeof(int))) {
+            int ttl = 0;
+            std::memcpy(&ttl, CMSG_DATA(cm), sizeof ttl);
+            reply.ttl = uint8_t(ttl);
+        } else if (cm->cmsg_type == IP_TOS && cm->cmsg_len >= CMSG_LEN(1)) {
+            reply.tos = *CMSG_DATA(cm);
+        } else if (cm->cmsg_type == IP_RECVERR && extended) {
+            *extended = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(cm));
+        }
+    }
+}
+
+} // namespace
+
+IcmpSocket::IcmpSocket()
+    : m_buffer(65536 + 1024)
+{
+    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+    if (m_fd < 0) {
+        m_kind = Kind::Raw;
+        m_fd = ::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+    }
+    if (m_fd < 0)
+        throw TICMPException(creationFailureText(errno));
+    m_identifier = uint16_t(std::random_device{}());
+    bool ok = setOption(SOL_IP, IP_RECVTTL, 1) && setOption(SOL_IP, IP_RECVTOS, 1);
+    if (m_kind == Kind::Datagram) {
+        ok = ok && setOption(SOL_IP, IP_RECVERR, 1);
+    } else {
+        // Let through only what can answer an echo: replies and the error reports.
+        icmp_filter filter{};
+        filter.data = ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) | (1u << ICMP_SOURCE_QUENCH)
+            | (1u << ICMP_TIME_EXCEEDED) | (1u << ICMP_PARAMETERPROB));
+        ok = ok && ::setsockopt(m_fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
+    }
+    if (!ok) {
+        ::close(m_fd);
+        throw TICMPException(IcmpErrorLoadingFunctions);
+    }
+}
+
+IcmpSocket::~IcmpSocket() { ::close(m_fd); }
+
+bool IcmpSocket::setOption(int level, int name, int value)
+{
+    return ::setsockopt(m_fd, level, name, &value, sizeof value) == 0;
+}
+
+void IcmpSocket::discardPending()
+{
+    const int queues = m_kind == Kind::Datagram ? 2 : 1;
+    for (int queue = 0; queue < queues; ++queue) {
+        const int flags = MSG_DONTWAIT | (queue == 1 ? MSG_ERRQUEUE : 0);
+        for (int i = 0; i < 65536; ++i) {
+            if (::recv(m_fd, m_buffer.data(), m_buffer.size(), flags) < 0 && wouldBlock(errno))
+                break;
+        }
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
+}
+
+int IcmpSocket::send(const IcmpEchoKey& key, int ttl, bool dontFragment)
+{
+    if (ttl != m_ttl) {
+        if (!setOption(SOL_IP, IP_TTL, ttl))
+            return IcmpStatusFromSendError(errno);
+        m_ttl = ttl;
+    }
+    const int pmtuMode = dontFragment ? IP_PMTUDISC_DO : IP_PMTUDISC_DONT;
+    if (pmtuMode != m_pmtuMode) {
+        if (!setOption(SOL_IP, IP_MTU_DISCOVER, pmtuMode))
+            return IcmpStatusFromSendError(errno);
+        m_pmtuMode = pmtuMode;
+    }
+    const std::string packet = buildEchoRequest(m_identifier, key.sequence, key.data);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = key.target;
+    ssize_t sent = 0;
+    do {
+        sent = ::sendto(m_fd, packet.data(), packet.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    } while (sent < 0 && errno == EINTR);
+    return sent < 0 ? IcmpStatusFromSendError(errno) : 0;
+}
+
+std::optional<IcmpEchoReply> IcmpSocket::awaitReply(const IcmpEchoKey& key,
+    steady_clock::time_point sent,
+    steady_clock::time_point deadline)
+{
+    IcmpEchoKey ours = key;
+    ours.identifier = m_identifier;
+    ours.identifierChecked = m_kind == Kind::Raw; // the kernel routes a datagram socket's by identifier
+    for (;;) {
+        if (auto reply = readAvailable(ours)) {
+            reply->roundTripTime = uint32_t(duration_cast<milliseconds>(steady_clock::now() - sent).count());
+            return reply;
+        }
+        const auto now = steady_clock::now();
+        if (now >= deadline)
+            return std::nullopt;
+        const auto left = ceil<milliseconds>(deadline - now).count();
+        pollfd watched{m_fd, POLLIN, 0};
+        ::poll(&watched, 1, int(std::min<long long>(left, INT_MAX)));
+    }
+}
+
+std::optional<IcmpEchoReply> IcmpSocket::readAvailable(const IcmpEchoKey& key)
+{
+    // Reports first: reading them also clears the pending socket error they raised.
+    for (const bool errorQueue : {true, false}) {
+        if (errorQueue && m_kind == Kind::Raw)
+            continue;
+        for (int i = 0; i < MaxReadsPerRound; ++i) {
+            bool empty = false;
+            if (auto reply = readOne(key, errorQueue, empty))
+                return reply;
+            if (empty)
+                break;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<IcmpEchoReply> IcmpSocket::readOne(const IcmpEchoKey& key, bool errorQueue, bool& empty)
+{
+    sockaddr_in from{};
+    iovec iov{m_buffer.data(), m_buffer.size()};
+    alignas(cmsghdr) char control[512];
+    msghdr msg{};
+    msg.msg_name = &from;
+    msg.msg_namelen = sizeof from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t received = ::recvmsg(m_fd, &msg, MSG_DONTWAIT | (errorQueue ? MSG_ERRQUEUE : 0));
+    if (received < 0) {
+        // Other errors are a datagram socket's pending error, reported once and then cleared.
+        empty = wouldBlock(errno);
+        return std::nullopt;
+    }
+    const std::string_view packet(m_buffer.data(), std::min(size_t(received), m_buffer.size()));
+    if (m_kind == Kind::Raw)
+        return matchRawPacket(packet, key);
+
+    IcmpEchoReply reply;
+    const sock_extended_err* extended = nullptr;
+    readAncillary(msg, reply, &extended);
+    if (!errorQueue) {
+        const auto size = matchEchoReply(packet, key);
+        if (!size)
+            return std::nullopt;
+        reply.address = from.sin_addr.s_addr;
+        reply.dataSize = *size;
+        return reply;
+    }
+    // A report: the message holds our quoted request, the name its destination.
+    if (!extended || extended->ee_origin != SO_EE_ORIGIN_ICMP || from.sin_addr.s_addr != key.target
+        || !quotesEchoRequest(packet, key))
+        return std::nullopt;
+    reply.status = uint32_t(IcmpStatusFromReport(extended->ee_type, extended->ee_code));
+    reply.address = reinterpret_cast<const sockaddr_in*>(SO_EE_OFFENDER(extended))->sin_addr.s_addr;
+    return reply;
+}
+
+} // namespace net

@@ -1,0 +1,56 @@
+#pragma once
+
+// One ICMP socket for echo requests: a datagram ("ping") socket where the kernel's
+// net.ipv4.ping_group_range admits our group, a raw socket (root or cap_net_raw) otherwise.
+// The datagram socket gets only its own answers; the raw one sees every ICMP message of the
+// machine, and the codec picks ours out of them.
+
+#include "IcmpEchoReply.h"
+#include "IcmpPacket.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace net {
+
+class IcmpSocket final
+{
+public:
+    enum class Kind { Datagram, Raw };
+
+    // Throws TICMPException with the creation failure's text when neither kind can be opened.
+    IcmpSocket();
+    ~IcmpSocket();
+    IcmpSocket(const IcmpSocket&) = delete;
+    IcmpSocket& operator=(const IcmpSocket&) = delete;
+
+    Kind kind() const { return m_kind; }
+
+    // Drops answers that came after an earlier echo gave up waiting, and other programs'
+    // traffic a raw socket has gathered since, so they cannot fill the receive buffer.
+    void discardPending();
+    // Sends one request; 0, or the IP status code when the kernel refuses it.
+    int send(const IcmpEchoKey& key, int ttl, bool dontFragment);
+    // Sleeps until the answer to `key` arrives or the deadline passes.
+    std::optional<IcmpEchoReply> awaitReply(const IcmpEchoKey& key,
+        std::chrono::steady_clock::time_point sent,
+        std::chrono::steady_clock::time_point deadline);
+    // The identifier our requests carry (a datagram socket's is replaced by the kernel).
+    uint16_t identifier() const { return m_identifier; }
+
+private:
+    bool setOption(int level, int name, int value);
+    std::optional<IcmpEchoReply> readAvailable(const IcmpEchoKey& key);
+    std::optional<IcmpEchoReply> readOne(const IcmpEchoKey& key, bool errorQueue, bool& empty);
+
+    int m_fd = -1;
+    Kind m_kind = Kind::Datagram;
+    uint16_t m_identifier = 0;
+    int m_ttl = -1;
+    int m_pmtuMode = -1;
+    std::vector<char> m_buffer;
+};
+
+} // namespace net

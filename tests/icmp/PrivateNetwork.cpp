@@ -1,0 +1,100 @@
+#include "PrivateNetwork.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStringList>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace test {
+
+namespace {
+
+constexpr const char* MarkerVariable = "ICMP_TEST_PRIVATE_NETWORK";
+constexpr int ChildTimeoutMs = 120000;
+
+// Whether `unshare --net` works here at all; the reason when it does not.
+const std::string& namespaceFailure()
+{
+    static const std::string failure = [] {
+        std::string output;
+        const int code = runCommand({"unshare", "--net", "true"}, &output);
+        return code == 0 ? std::string() : "cannot create a network namespace here: " + output;
+    }();
+    return failure;
+}
+
+int runProcess(const std::vector<std::string>& argv, std::string* output, bool marked)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    if (marked) {
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(MarkerVariable, "1");
+        process.setProcessEnvironment(environment);
+    }
+    QStringList arguments;
+    for (size_t i = 1; i < argv.size(); ++i)
+        arguments << QString::fromStdString(argv[i]);
+    process.start(QString::fromStdString(argv.at(0)), arguments);
+    const bool finished = process.waitForFinished(ChildTimeoutMs);
+    if (output)
+        *output = process.readAll().toStdString() + (finished ? "" : "\n(did not finish in time)");
+    if (!finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+} // namespace
+
+bool insidePrivateNetwork() { return std::getenv(MarkerVariable) != nullptr; }
+
+int runCommand(const std::vector<std::string>& argv, std::string* output)
+{
+    return runProcess(argv, output, false);
+}
+
+void mustRun(const std::vector<std::string>& argv)
+{
+    std::string output;
+    if (runCommand(argv, &output) != 0)
+        throw std::runtime_error(argv.at(0) + " failed: " + output);
+}
+
+void setSysctl(const std::string& name, const std::string& value)
+{
+    std::ofstream file("/proc/sys/" + name);
+    file << value;
+    file.close();
+    if (!file)
+        throw std::runtime_error("cannot set " + name);
+}
+
+ChildRun rerunInPrivateNetwork(const std::vector<std::string>& wrapper)
+{
+    ChildRun run;
+    if (!namespaceFailure().empty()) {
+        run.skipped = true;
+        run.output = namespaceFailure();
+        return run;
+    }
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string fullName = std::string(info->test_suite_name()) + "." + info->name();
+    std::vector<std::string> argv = {"unshare", "--net", "--"};
+    argv.insert(argv.end(), wrapper.begin(), wrapper.end());
+    argv.push_back(std::filesystem::read_symlink("/proc/self/exe").string());
+    argv.push_back("--gtest_filter=" + fullName);
+    argv.push_back("--gtest_color=no");
+    const int code = runProcess(argv, &run.output, true);
+    // Exit code 0 alone would also mean "no test matched the filter".
+    run.passed = code == 0 && run.output.find("[  PASSED  ] 1 test.") != std::string::npos;
+    return run;
+}
+
+} // namespace test
