@@ -133,6 +133,7 @@ int TICMP::SendEcho()
     const bool sizeValid = m_size >= 0 && m_size <= MaxDataSize;
     const std::string data = sizeValid ? echoData(m_size) : std::string();
     m_lastReply = IcmpEchoReply{};
+    m_socket->discardPending();
     if (OnEchoRequest)
         OnEchoRequest(*this);
     int replies = 0;
@@ -153,7 +154,6 @@ int TICMP::exchange(const std::string& data)
     key.target = m_ip;
     key.sequence = ++m_sequence;
     key.data = data;
-    m_socket->discardPending();
     const auto sent = steady_clock::now();
     const int refused = m_socket->send(key, m_ttl & 0xff, (m_flags & IcmpFlagDontFragment) != 0);
     if (refused != 0) {

@@ -156,18 +156,25 @@ TEST_P(IcmpPrivateNetwork, AnotherPingersAnswersAreNotOurs)
     QProcess iputils[2];
     const char* targets[2] = {"127.0.0.1", "127.0.0.7"};
     for (int i = 0; i < 2; ++i)
-        iputils[i].start("ping", {"-n", "-q", "-i", "0.01", "-w", "4", targets[i]});
+        iputils[i].start("ping", {"-n", "-q", "-i", "0.01", "-w", "2", targets[i]});
 
-    // A second pinger inside the test sends look-alikes (same sequence numbers, another
-    // identifier) at the moment each of our requests goes out.
+    // A second pinger inside the test sends look-alikes (our data and sequence numbers, another
+    // identifier) at the moment each of our requests goes out. It learns our data from an echo
+    // that passes the filter.
     test::RawIcmpSocket other;
     const uint16_t otherId = 0x5a5a;
     auto ping = makePing();
+    ping->setAddress("127.0.0.1");
+    ASSERT_EQ(ping->SendEcho(), 1);
+    std::string ourData;
+    for (const auto& echo : test::RawIcmpSocket::echoes(other.readAll(), 8))
+        ourData = echo.data.size() == size_t(ping->Size()) ? echo.data : ourData;
+    ASSERT_FALSE(ourData.empty());
     ping->setTTL(33);
     ping->setTimeout(500);
     ping->OnEchoRequest = [&](TPing&, TICMP& icmp) {
         for (uint16_t sequence = 1; sequence <= 4; ++sequence)
-            other.send(buildEchoRequest(otherId, sequence, std::string(size_t(icmp.Size()), ' ')), icmp.ResolvedIP());
+            other.send(buildEchoRequest(otherId, sequence, ourData), icmp.ResolvedIP());
     };
     for (const char* target : targets) {
         ping->setAddress(target);
