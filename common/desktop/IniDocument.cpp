@@ -57,7 +57,7 @@ std::optional<KeyLine> keyLine(std::string_view line)
     const std::string_view key = trim(line.substr(0, eq));
     if (key.empty())
         return std::nullopt;
-    return KeyLine{key, trim(line.substr(eq + 1))};
+    return KeyLine { key, trim(line.substr(eq + 1)) };
 }
 
 std::string makeKeyLine(std::string_view key, std::string_view value, std::string_view ending)
@@ -86,7 +86,7 @@ void IniDocument::parse()
     while (pos < m_text.size()) {
         const size_t nl = m_text.find('\n', pos);
         const size_t end = nl == std::string::npos ? m_text.size() : nl + 1;
-        m_lines.push_back({pos, end - pos});
+        m_lines.push_back({ pos, end - pos });
         indexLine(m_lines.size() - 1);
         pos = end;
     }
@@ -109,7 +109,7 @@ void IniDocument::indexLine(size_t lineIndex)
         const auto [it, isNew] = m_sectionByName.try_emplace(lower(*name), m_sections.size());
         m_current = isNew ? m_sections.size() : NoSection;
         if (isNew)
-            m_sections.push_back({lineIndex, {}});
+            m_sections.push_back({ lineIndex, {} });
         return;
     }
     if (m_current == NoSection || trim(line).empty())
@@ -140,7 +140,7 @@ IniDocument::Edit IniDocument::set(std::string_view section, std::string_view ke
         terminateLastLine();
         appendLine("[" + std::string(section) + "]");
         appendLine(makeKeyLine(key, value, {}));
-        return {Edit::Appended, from};
+        return { Edit::Appended, from, m_text.size() - from };
     }
     const Section& s = m_sections[sec->second];
     const auto line = s.keys.find(lower(key));
@@ -159,10 +159,12 @@ IniDocument::Edit IniDocument::replaceLine(size_t lineIndex, std::string_view ke
     const std::string replacement = makeKeyLine(key, value, ending);
     m_text.replace(line.offset, line.length, replacement);
     const ptrdiff_t delta = static_cast<ptrdiff_t>(replacement.size()) - static_cast<ptrdiff_t>(line.length);
+    if (delta == 0)
+        return { Edit::Overwritten, line.offset, line.length };
     line.length = replacement.size();
     for (size_t i = lineIndex + 1; i < m_lines.size(); ++i)
         m_lines[i].offset = static_cast<size_t>(static_cast<ptrdiff_t>(m_lines[i].offset) + delta);
-    return {Edit::Rewritten, 0};
+    return { Edit::Rewritten };
 }
 
 IniDocument::Edit IniDocument::insertAfter(size_t lineIndex, std::string_view key, std::string_view value)
@@ -171,13 +173,13 @@ IniDocument::Edit IniDocument::insertAfter(size_t lineIndex, std::string_view ke
         const size_t from = m_text.size();
         terminateLastLine();
         appendLine(makeKeyLine(key, value, {}));
-        return {Edit::Appended, from};
+        return { Edit::Appended, from, m_text.size() - from };
     }
     // In the middle the line numbers of everything below shift: index the text afresh.
     const size_t at = m_lines[lineIndex + 1].offset;
     m_text.insert(at, makeKeyLine(key, value, NewLine));
     parse();
-    return {Edit::Rewritten, 0};
+    return { Edit::Rewritten };
 }
 
 void IniDocument::terminateLastLine()
@@ -191,7 +193,7 @@ void IniDocument::terminateLastLine()
 
 void IniDocument::appendLine(std::string_view content)
 {
-    m_lines.push_back({m_text.size(), content.size() + NewLine.size()});
+    m_lines.push_back({ m_text.size(), content.size() + NewLine.size() });
     m_text.append(content).append(NewLine);
     indexLine(m_lines.size() - 1);
 }

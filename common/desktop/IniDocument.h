@@ -29,8 +29,18 @@ public:
 
     struct Edit
     {
-        enum Kind { Unchanged, Appended, Rewritten } kind = Unchanged;
-        size_t appendedFrom = 0; // for Appended: text().substr(appendedFrom) is what was added
+        // Appended: bytes added at the end; Overwritten: bytes changed without moving any other
+        // byte; Rewritten: anything else.
+        enum Kind
+        {
+            Unchanged,
+            Appended,
+            Overwritten,
+            Rewritten
+        } kind
+            = Unchanged;
+        size_t from = 0; // Appended, Overwritten: the changed bytes are text().substr(from, length)
+        size_t length = 0;
     };
     // Stores key=value: replaces the key's line where it stands, or adds the line at the end of its
     // section, or adds the section with the line at the end of the text. `value` holds no line break.

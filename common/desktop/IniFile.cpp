@@ -59,7 +59,13 @@ TIniFile::TIniFile(std::string path)
 {
 }
 
-std::string TIniFile::ReadText(const std::string& section, const std::string& key, const std::string& defaultValue) const
+TIniFile::~TIniFile()
+{
+    IniFileCache::instance().release(m_path);
+}
+
+std::string TIniFile::ReadText(
+    const std::string& section, const std::string& key, const std::string& defaultValue) const
 {
     auto value = IniFileCache::instance().read(m_path, section, key);
     if (!value)

@@ -19,6 +19,10 @@ class TIniFile
 {
 public:
     explicit TIniFile(std::string path);
+    // Removes the scratch file that a batch of writes may have kept beside the file.
+    ~TIniFile();
+    TIniFile(const TIniFile&) = default;
+    TIniFile& operator=(const TIniFile&) = default;
 
     const std::string& FileName() const { return m_path; }
 

@@ -46,11 +46,48 @@ bool readAll(int fd, size_t sizeHint, std::string& out)
     return true;
 }
 
-// A file without any write bit is read-only even for root, as the read-only attribute is for an
-// administrator; otherwise the kernel's own check for the effective user decides.
-bool writable(const std::string& path, const struct stat& st)
+bool overwriteAll(int fd, std::string_view bytes)
 {
-    return (st.st_mode & 0222) != 0 && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+}
+
+// A file without any write bit is read-only even for root, as the read-only attribute is for an
+// administrator. Where the file itself is not opened for writing, the kernel's check for the
+// effective user is asked as well.
+bool readOnly(const struct stat& st)
+{
+    return (st.st_mode & 0222) == 0;
+}
+
+bool accessible(const std::string& path)
+{
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// The prefix of the hidden scratch files beside `target`: "dir/.name."
+std::string scratchPrefix(const std::string& target)
+{
+    const size_t slash = target.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    return target.substr(0, nameStart) + "." + target.substr(nameStart) + ".";
+}
+
+// Lines added at the end, and a line changed to one of the same length within one page, are
+// written into the file itself with one write: no other byte moves, so the file is never
+// incomplete. Everything else takes the whole-file swap.
+bool inPlace(const IniDocument::Edit& edit)
+{
+    constexpr size_t Page = 4096;
+    return edit.kind == IniDocument::Edit::Appended
+        || (edit.kind == IniDocument::Edit::Overwritten && edit.from / Page == (edit.from + edit.length - 1) / Page);
 }
 
 bool sameTime(const timespec& a, const timespec& b)
@@ -62,17 +99,17 @@ bool sameTime(const timespec& a, const timespec& b)
 
 bool IniFileCache::Identity::operator==(const Identity& other) const
 {
-    return size >= 0 && device == other.device && inode == other.inode && size == other.size &&
-        sameTime(modified, other.modified) && sameTime(changed, other.changed);
+    return size >= 0 && device == other.device && inode == other.inode && size == other.size
+        && sameTime(modified, other.modified) && sameTime(changed, other.changed);
 }
 
 IniFileCache::Identity IniFileCache::Identity::of(const struct stat& st)
 {
-    return {static_cast<uint64_t>(st.st_dev),
-            static_cast<uint64_t>(st.st_ino),
-            static_cast<int64_t>(st.st_size),
-            st.st_mtim,
-            st.st_ctim};
+    return { static_cast<uint64_t>(st.st_dev),
+        static_cast<uint64_t>(st.st_ino),
+        static_cast<int64_t>(st.st_size),
+        st.st_mtim,
+        st.st_ctim };
 }
 
 IniFileCache& IniFileCache::instance()
@@ -96,7 +133,8 @@ std::optional<std::string> IniFileCache::read(const std::string& path, std::stri
     return value ? std::optional<std::string>(*value) : std::nullopt;
 }
 
-void IniFileCache::write(const std::string& path, std::string_view section, std::string_view key, std::string_view value)
+void IniFileCache::write(
+    const std::string& path, std::string_view section, std::string_view key, std::string_view value)
 {
     std::lock_guard lock(m_mutex);
     // A race with another writer (the file created, replaced or grown between our look and our
@@ -110,20 +148,23 @@ void IniFileCache::write(const std::string& path, std::string_view section, std:
                 return;
             continue;
         }
-        if (!S_ISREG(st.st_mode) || !writable(path, st))
+        if (!S_ISREG(st.st_mode) || readOnly(st))
             fail(path);
         Entry* entry = current(path, st);
         if (!entry)
             fail(path);
         const IniDocument::Edit edit = entry->document.set(section, key, value);
-        if (edit.kind == IniDocument::Edit::Unchanged)
-            return;
-        if (edit.kind == IniDocument::Edit::Appended && attempt < MaxAttempts) {
-            if (append(path, *entry, edit.appendedFrom) == Outcome::Done)
+        // A file with other names is replaced, never changed under them: those keep the old text.
+        if (inPlace(edit) && st.st_nlink == 1 && attempt < MaxAttempts) {
+            if (patch(path, *entry, edit) == Outcome::Done)
                 return;
             continue;
         }
-        replace(path, st, *entry);
+        // An unchanged value is refused like any other where the file could not be written.
+        if (!accessible(path))
+            fail(path);
+        if (edit.kind != IniDocument::Edit::Unchanged)
+            replace(path, st, *entry);
         return;
     }
 }
@@ -153,23 +194,21 @@ std::optional<IniFileCache::Entry> IniFileCache::load(const std::string& path)
     std::string text;
     for (int attempt = 0; attempt < MaxAttempts && !result; ++attempt) {
         struct stat before, after;
-        if (::fstat(fd, &before) != 0 || !readAll(fd, static_cast<size_t>(before.st_size), text) ||
-            ::fstat(fd, &after) != 0)
+        if (::fstat(fd, &before) != 0 || !readAll(fd, static_cast<size_t>(before.st_size), text)
+            || ::fstat(fd, &after) != 0)
             break;
         const bool steady = Identity::of(before) == Identity::of(after);
         if (steady || attempt + 1 == MaxAttempts) {
             // Text read while the file kept changing is used once but never matches on disk.
-            result = Entry{steady ? Identity::of(after) : Identity{}, IniDocument(std::move(text)), 0};
+            result = Entry { steady ? Identity::of(after) : Identity {}, IniDocument(std::move(text)), 0 };
         }
     }
     ::close(fd);
     return result;
 }
 
-IniFileCache::Outcome IniFileCache::create(const std::string& path,
-                                           std::string_view section,
-                                           std::string_view key,
-                                           std::string_view value)
+IniFileCache::Outcome IniFileCache::create(
+    const std::string& path, std::string_view section, std::string_view key, std::string_view value)
 {
     IniDocument document;
     document.set(section, key, value);
@@ -186,13 +225,13 @@ IniFileCache::Outcome IniFileCache::create(const std::string& path,
         ::unlink(path.c_str());
         fail(path);
     }
-    remember(path, Entry{Identity::of(st), std::move(document), 0});
+    remember(path, Entry { Identity::of(st), std::move(document), 0 });
     return Outcome::Done;
 }
 
-IniFileCache::Outcome IniFileCache::append(const std::string& path, Entry& entry, size_t from)
+IniFileCache::Outcome IniFileCache::patch(const std::string& path, Entry& entry, const IniDocument::Edit& edit)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) {
             m_entries.erase(path);
@@ -207,8 +246,11 @@ IniFileCache::Outcome IniFileCache::append(const std::string& path, Entry& entry
         return Outcome::Raced;
     }
     const off_t oldSize = st.st_size;
-    bool ok = writeAll(fd, std::string_view(entry.document.text()).substr(from)) && ::fstat(fd, &st) == 0;
-    if (!ok && ::ftruncate(fd, oldSize) != 0) {
+    const std::string_view bytes = std::string_view(entry.document.text()).substr(edit.from, edit.length);
+    bool ok
+        = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(edit.from)) == static_cast<ssize_t>(bytes.size())
+        && ::fstat(fd, &st) == 0;
+    if (!ok && edit.kind == IniDocument::Edit::Appended && ::ftruncate(fd, oldSize) != 0) {
         // The file keeps a cut line at its end; nothing more can be done here.
     }
     ok = ::close(fd) == 0 && ok;
@@ -230,28 +272,81 @@ void IniFileCache::replace(const std::string& path, const struct stat& st, Entry
         target = real;
         std::free(real);
     }
-    const size_t slash = target.rfind('/');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    std::string temp = target.substr(0, nameStart) + "." + target.substr(nameStart) + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    std::string scratch;
+    const int fd = openSpare(path, target, scratch);
     if (fd < 0)
         fail(path);
-    bool ok = writeAll(fd, entry.document.text()) && ::fchmod(fd, st.st_mode & 07777) == 0;
+    bool ok = overwriteAll(fd, entry.document.text()) && ::fchmod(fd, st.st_mode & 07777) == 0;
     if (ok && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
         // Only root may give the file back to its owner; anyone else's copy stays theirs.
     }
     struct stat written;
     ok = ok && ::fstat(fd, &written) == 0;
     ok = ::close(fd) == 0 && ok;
-    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        fail(path);
+    // The swap keeps the old file as the next scratch file, unless other names share it.
+    const bool swapped = ok && st.st_nlink == 1
+        && ::renameat2(AT_FDCWD, scratch.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0;
+    if (swapped) {
+        m_spares[path] = Spare { scratch, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino) };
+    } else {
+        m_spares.erase(path);
+        if (!ok || ::rename(scratch.c_str(), target.c_str()) != 0) {
+            ::unlink(scratch.c_str());
+            fail(path);
+        }
     }
     struct stat now;
     if (::stat(path.c_str(), &now) == 0 && now.st_dev == written.st_dev && now.st_ino == written.st_ino)
         entry.identity = Identity::of(now);
     else
         m_entries.erase(path);
+}
+
+// The kept scratch file when it is still ours alone and beside the target, else a new one.
+int IniFileCache::openSpare(const std::string& path, const std::string& target, std::string& name)
+{
+    const std::string prefix = scratchPrefix(target);
+    const auto spare = m_spares.find(path);
+    if (spare != m_spares.end()) {
+        const int fd = ::open(spare->second.name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st;
+        if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1
+            && static_cast<uint64_t>(st.st_dev) == spare->second.device
+            && static_cast<uint64_t>(st.st_ino) == spare->second.inode && spare->second.name.starts_with(prefix)) {
+            name = spare->second.name;
+            return fd;
+        }
+        if (fd >= 0)
+            ::close(fd);
+        dropSpare(path);
+    }
+    name = prefix + "XXXXXX";
+    return ::mkostemp(name.data(), O_CLOEXEC);
+}
+
+void IniFileCache::release(const std::string& path)
+{
+    std::lock_guard lock(m_mutex);
+    dropSpare(path);
+}
+
+void IniFileCache::dropSpare(const std::string& path)
+{
+    const auto spare = m_spares.find(path);
+    if (spare == m_spares.end())
+        return;
+    // Only the file we left there is removed, never one that took its name since.
+    struct stat st;
+    if (::lstat(spare->second.name.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_dev) == spare->second.device
+        && static_cast<uint64_t>(st.st_ino) == spare->second.inode)
+        ::unlink(spare->second.name.c_str());
+    m_spares.erase(spare);
+}
+
+IniFileCache::~IniFileCache()
+{
+    while (!m_spares.empty())
+        dropSpare(m_spares.begin()->first);
 }
 
 void IniFileCache::remember(const std::string& path, Entry entry)

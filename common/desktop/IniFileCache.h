@@ -10,10 +10,14 @@
 // new change time after the file was looked at, which Linux does since its fine-grained
 // timestamps; older kernels stamp with clock-tick resolution.)
 //
-// Every write leaves a complete file on disk when it returns: a value equal to the stored one
-// writes nothing, a line that belongs at the end of the file is appended with one write, and any
-// other change writes the whole new text to a temporary file in the same folder and renames it
-// over the old one (keeping its permission bits and, where allowed, its owner).
+// Every write leaves a complete file on disk when it returns. A value equal to the stored one
+// writes nothing. A line added at the end of the file, or a line changed to one of the same
+// length, is written into the file with one write that moves no other byte. Any other change
+// writes the whole new text to a hidden file in the same folder and swaps it with the old one in
+// one rename (keeping the permission bits and, where allowed, the owner), so the path always
+// names a complete file. The old file stays under the hidden name as the next swap's scratch
+// file, because filling a fresh file costs far more than overwriting a cached one; it is removed
+// when the store objects of that path are freed.
 
 #include "common/desktop/IniDocument.h"
 
@@ -39,14 +43,19 @@ public:
     // Stores the value; throws EIniFileException when the file cannot be written.
     void write(const std::string& path, std::string_view section, std::string_view key, std::string_view value);
 
+    // Removes the scratch file kept beside `path`, if any.
+    void release(const std::string& path);
+
+    ~IniFileCache();
+
 private:
     struct Identity
     {
         uint64_t device = 0;
         uint64_t inode = 0;
         int64_t size = -1;
-        timespec modified{};
-        timespec changed{};
+        timespec modified {};
+        timespec changed {};
         bool operator==(const Identity& other) const;
         static Identity of(const struct stat& st);
     };
@@ -56,17 +65,30 @@ private:
         IniDocument document;
         uint64_t lastUse = 0;
     };
-    enum class Outcome { Done, Raced };
+    enum class Outcome
+    {
+        Done,
+        Raced
+    };
+    struct Spare
+    {
+        std::string name;
+        uint64_t device = 0;
+        uint64_t inode = 0;
+    };
 
     Entry* current(const std::string& path, const struct stat& st);
     static std::optional<Entry> load(const std::string& path);
     Outcome create(const std::string& path, std::string_view section, std::string_view key, std::string_view value);
-    Outcome append(const std::string& path, Entry& entry, size_t from);
+    Outcome patch(const std::string& path, Entry& entry, const IniDocument::Edit& edit);
     void replace(const std::string& path, const struct stat& st, Entry& entry);
+    int openSpare(const std::string& path, const std::string& target, std::string& name);
+    void dropSpare(const std::string& path);
     void remember(const std::string& path, Entry entry);
     [[noreturn]] void fail(const std::string& path);
 
     std::mutex m_mutex;
     std::unordered_map<std::string, Entry> m_entries;
+    std::unordered_map<std::string, Spare> m_spares; // by the path as the caller names it
     uint64_t m_useCounter = 0;
 };

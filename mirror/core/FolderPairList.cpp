@@ -7,7 +7,7 @@ std::optional<std::pair<std::string, std::string>> FolderPair::split() const
     const size_t at = text.find(Separator);
     if (at == std::string::npos)
         return std::nullopt;
-    return std::pair{text.substr(0, at), text.substr(at + std::char_traits<char>::length(Separator))};
+    return std::pair { text.substr(0, at), text.substr(at + std::char_traits<char>::length(Separator)) };
 }
 
 std::string FolderPair::join(const std::string& source, const std::string& destination)
@@ -24,7 +24,7 @@ bool FolderPairList::add(const std::string& source, const std::string& destinati
 {
     if (source.empty() || destination.empty())
         return false;
-    append({FolderPair::join(source, destination), true});
+    append({ FolderPair::join(source, destination), true });
     return true;
 }
 

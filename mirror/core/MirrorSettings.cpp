@@ -32,7 +32,7 @@ std::optional<FolderPair> parseStoredPair(const std::string& stored)
     std::string text = stored.substr(1);
     if (text.find(FolderPair::Separator) == std::string::npos)
         return std::nullopt;
-    return FolderPair{std::move(text), stored[0] == '+'};
+    return FolderPair { std::move(text), stored[0] == '+' };
 }
 
 void loadFolders(const TIniFile& ini, FolderPairList& folders)

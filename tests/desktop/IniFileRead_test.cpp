@@ -85,8 +85,19 @@ TEST_F(IniRead, TextsThatAreNoNumberGiveTheDefault)
     TIniFile ini = withFile("[N]\r\nx=0x\r\nabc=12abc\r\nempty=\r\nsign=-\r\ndollar=$\r\nover=2147483648\r\n"
                             "under=-2147483649\r\nhexOver=$80000000\r\nnegHexPrefix=-0x10\r\nspaced=1 2\r\n"
                             "badHex=$1G\r\nfraction=1.5\r\n");
-    for (const char* key : {"x", "abc", "empty", "sign", "dollar", "over", "under", "hexOver", "negHexPrefix",
-                            "spaced", "badHex", "fraction", "absent"})
+    for (const char* key : { "x",
+             "abc",
+             "empty",
+             "sign",
+             "dollar",
+             "over",
+             "under",
+             "hexOver",
+             "negHexPrefix",
+             "spaced",
+             "badHex",
+             "fraction",
+             "absent" })
         EXPECT_EQ(ini.ReadNumber("N", key, 99), 99) << key;
 }
 

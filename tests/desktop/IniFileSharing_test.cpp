@@ -52,22 +52,27 @@ TEST_F(IniSharing, WriteKeepsWhatAnotherWriterAddedMeanwhile)
 
 TEST_F(IniSharing, EveryWriteIsOnDiskWhenItReturns)
 {
-    // A fresh object on the same path and a plain read of the bytes agree after each kind of write:
-    // creation, an appended key, a new section, an in-place replacement, a shorter replacement.
-    TIniFile writer(file().string());
-    const std::pair<std::string, std::string> steps[] = {
-        {"a", "[S]\r\na=1\r\n"},
-        {"b", "[S]\r\na=1\r\nb=1\r\n"},
+    // Each way a write can reach the file: creation, a line added at the end, a new section, a
+    // line of the same length changed in place, a longer and a shorter line, a line in the middle.
+    struct Step
+    {
+        const char *section, *key, *value, *expected;
     };
-    for (const auto& [key, expected] : steps) {
-        writer.WriteText("S", key, "1");
-        EXPECT_EQ(onDisk(), expected);
+    const Step steps[] = {
+        { "S", "a", "1", "[S]\r\na=1\r\n" },
+        { "S", "b", "22", "[S]\r\na=1\r\nb=22\r\n" },
+        { "T", "c", "3", "[S]\r\na=1\r\nb=22\r\n[T]\r\nc=3\r\n" },
+        { "S", "B", "44", "[S]\r\na=1\r\nB=44\r\n[T]\r\nc=3\r\n" },
+        { "S", "a", "longer", "[S]\r\na=longer\r\nB=44\r\n[T]\r\nc=3\r\n" },
+        { "S", "a", "", "[S]\r\na=\r\nB=44\r\n[T]\r\nc=3\r\n" },
+        { "S", "d", "5", "[S]\r\na=\r\nB=44\r\nd=5\r\n[T]\r\nc=3\r\n" },
+    };
+    TIniFile writer(file().string());
+    for (const Step& step : steps) {
+        writer.WriteText(step.section, step.key, step.value);
+        EXPECT_EQ(onDisk(), step.expected) << step.key << "=" << step.value;
+        EXPECT_EQ(TIniFile(file().string()).ReadText(step.section, step.key, "?"), step.value);
     }
-    writer.WriteText("T", "c", "1");
-    writer.WriteText("S", "a", "a much longer value");
-    writer.WriteText("S", "b", "");
-    EXPECT_EQ(onDisk(), "[S]\r\na=a much longer value\r\nb=\r\n[T]\r\nc=1\r\n");
-    EXPECT_EQ(TIniFile(file().string()).ReadText("s", "A", ""), "a much longer value");
 }
 
 TEST_F(IniSharing, ManyFilesAndSpellingsOfOnePathStayConsistent)

@@ -100,7 +100,7 @@ TEST_F(IniWrite, ReadOnlyFileIsRefusedEvenForAnUnchangedValueAndKeepsEarlierKeys
     ini.WriteText("S", "before", "1");
     ASSERT_EQ(::chmod(file().c_str(), 0444), 0);
     const std::string message = "Unable to write to " + file().string();
-    for (const char* value : {"1", "2"}) {
+    for (const char* value : { "1", "2" }) {
         try {
             ini.WriteText("S", "before", value);
             FAIL() << "no exception for " << value;
@@ -124,15 +124,29 @@ TEST_F(IniWrite, RewriteKeepsPermissionBitsAndSymbolicLinks)
     test::writeFile(m_dir / "real.ini", "[S]\r\nk=1\r\nz=9\r\n");
     ASSERT_EQ(::chmod((m_dir / "real.ini").c_str(), 0640), 0);
     std::filesystem::create_symlink("real.ini", file());
-    TIniFile ini(file().string());
-    ini.WriteText("S", "k", "22");
-    EXPECT_TRUE(std::filesystem::is_symlink(file()));
-    EXPECT_EQ(test::readFile(m_dir / "real.ini"), "[S]\r\nk=22\r\nz=9\r\n");
-    struct stat st;
-    ASSERT_EQ(::stat((m_dir / "real.ini").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    // No temporary file is left beside it.
+    {
+        TIniFile ini(file().string());
+        ini.WriteText("S", "k", "22");
+        ini.WriteText("S", "k", "333");
+        EXPECT_TRUE(std::filesystem::is_symlink(file()));
+        EXPECT_EQ(test::readFile(m_dir / "real.ini"), "[S]\r\nk=333\r\nz=9\r\n");
+        struct stat st;
+        ASSERT_EQ(::stat((m_dir / "real.ini").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0640u);
+    }
+    // Once the store object is freed no scratch file is left beside the file.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.path()), {}), 2);
+}
+
+TEST_F(IniWrite, RewriteLeavesOtherHardLinksAsTheyWere)
+{
+    TIniFile ini = withFile("[S]\r\nk=1\r\nz=9\r\n");
+    std::filesystem::create_hard_link(file(), m_dir / "other.ini");
+    ini.WriteText("S", "k", "2");
+    ini.WriteText("S", "k", "3");
+    ini.WriteText("S", "n", "4");
+    EXPECT_EQ(onDisk(), "[S]\r\nk=3\r\nz=9\r\nn=4\r\n");
+    EXPECT_EQ(test::readFile(m_dir / "other.ini"), "[S]\r\nk=1\r\nz=9\r\n");
 }
 
 } // namespace

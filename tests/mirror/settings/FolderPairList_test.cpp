@@ -32,7 +32,7 @@ TEST(FolderPairList, AddAppendsACheckedEntryOnlyWhenBothPathsAreGiven)
     EXPECT_FALSE(list.add("", "/dst"));
     EXPECT_FALSE(list.add("/src", ""));
     EXPECT_TRUE(list.add("/src dir", "/dst")); // duplicates are the user's business
-    EXPECT_EQ(texts(list), (std::vector<std::string>{"/src dir >> /dst +", "/src dir >> /dst +"}));
+    EXPECT_EQ(texts(list), (std::vector<std::string> { "/src dir >> /dst +", "/src dir >> /dst +" }));
     EXPECT_EQ(list.selected(), -1);
 }
 
@@ -43,7 +43,7 @@ TEST(FolderPairList, RemoveTakesTheSelectedEntryOnly)
     EXPECT_EQ(list.count(), 3);
     list.select(1);
     EXPECT_TRUE(list.removeSelected());
-    EXPECT_EQ(texts(list), (std::vector<std::string>{"/a >> /A +", "/c >> /C +"}));
+    EXPECT_EQ(texts(list), (std::vector<std::string> { "/a >> /A +", "/c >> /C +" }));
     EXPECT_EQ(list.selected(), -1);
     EXPECT_FALSE(list.removeSelected());
 }
@@ -57,17 +57,17 @@ TEST(FolderPairList, MovesCarryCheckStateAndSelectionWithoutWrapping)
     list.select(1);
     EXPECT_TRUE(list.moveSelectedUp());
     EXPECT_EQ(list.selected(), 0);
-    EXPECT_EQ(texts(list), (std::vector<std::string>{"/b >> /B -", "/a >> /A +", "/c >> /C +"}));
+    EXPECT_EQ(texts(list), (std::vector<std::string> { "/b >> /B -", "/a >> /A +", "/c >> /C +" }));
     EXPECT_FALSE(list.moveSelectedUp());
     EXPECT_EQ(list.selected(), 0);
 
     EXPECT_TRUE(list.moveSelectedDown());
     EXPECT_TRUE(list.moveSelectedDown());
     EXPECT_EQ(list.selected(), 2);
-    EXPECT_EQ(texts(list), (std::vector<std::string>{"/a >> /A +", "/c >> /C +", "/b >> /B -"}));
+    EXPECT_EQ(texts(list), (std::vector<std::string> { "/a >> /A +", "/c >> /C +", "/b >> /B -" }));
     EXPECT_FALSE(list.moveSelectedDown());
     EXPECT_EQ(list.selected(), 2);
-    EXPECT_EQ(texts(list), (std::vector<std::string>{"/a >> /A +", "/c >> /C +", "/b >> /B -"}));
+    EXPECT_EQ(texts(list), (std::vector<std::string> { "/a >> /A +", "/c >> /C +", "/b >> /B -" }));
 }
 
 TEST(FolderPairList, SelectionOutsideTheListIsNoSelection)
@@ -83,9 +83,11 @@ TEST(FolderPairList, SelectionOutsideTheListIsNoSelection)
 
 TEST(FolderPair, SplitsAtTheFirstSeparator)
 {
-    EXPECT_EQ(FolderPair{"/src >> x >> /dst"}.split(), std::make_pair(std::string("/src"), std::string("x >> /dst")));
-    EXPECT_EQ(FolderPair{FolderPair::join("/a b", "/c")}.split(), std::make_pair(std::string("/a b"), std::string("/c")));
-    EXPECT_EQ(FolderPair{"/src>>/dst"}.split(), std::nullopt);
+    EXPECT_EQ(
+        FolderPair { "/src >> x >> /dst" }.split(), std::make_pair(std::string("/src"), std::string("x >> /dst")));
+    EXPECT_EQ(
+        FolderPair { FolderPair::join("/a b", "/c") }.split(), std::make_pair(std::string("/a b"), std::string("/c")));
+    EXPECT_EQ(FolderPair { "/src>>/dst" }.split(), std::nullopt);
 }
 
 } // namespace

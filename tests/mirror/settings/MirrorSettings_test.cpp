@@ -70,9 +70,9 @@ TEST_F(MirrorSettingsFile, NoFileGivesTheStartDefaultsAndCreatesNothing)
     EXPECT_FALSE(settings.logFileEnable || settings.logFileOverwrite || settings.attachLogToEMail);
     EXPECT_EQ(settings.logFileName, program() + ".LOG");
     EXPECT_FALSE(settings.sendEMailEnable);
-    EXPECT_EQ(settings.smtpServer + settings.mailFromAddress + settings.mailToAddress + settings.mailCustomSubject +
-                  settings.mailCustomText,
-              "");
+    EXPECT_EQ(settings.smtpServer + settings.mailFromAddress + settings.mailToAddress + settings.mailCustomSubject
+            + settings.mailCustomText,
+        "");
     EXPECT_EQ(settings.folders.count(), 0);
     EXPECT_FALSE(settings.activePageStatus);
     EXPECT_FALSE(std::filesystem::exists(ini()));
@@ -128,7 +128,7 @@ TEST_F(MirrorSettingsFile, MalformedPairsAreDroppedAndTheNextSaveRenumbers)
 TEST_F(MirrorSettingsFile, ShrunkListLeavesOldPairKeysThatTheCountHides)
 {
     MirrorSettings settings;
-    for (const char* name : {"a", "b", "c", "d", "e"})
+    for (const char* name : { "a", "b", "c", "d", "e" })
         settings.folders.add(std::string("/") + name, std::string("/m/") + name);
     saveMirrorSettings(ini(), settings);
     settings.folders.select(0);
@@ -141,7 +141,7 @@ TEST_F(MirrorSettingsFile, ShrunkListLeavesOldPairKeysThatTheCountHides)
     EXPECT_NE(text.find("FolderCount=3\r\nSkipCopyFolderError"), std::string::npos);
     EXPECT_NE(text.find("Folder0=+/b >> /m/b\r\nFolder1=+/c >> /m/c\r\nFolder2=+/d >> /m/d\r\n"
                         "Folder3=+/d >> /m/d\r\nFolder4=+/e >> /m/e\r\nActivePageStatus=0\r\n"),
-              std::string::npos);
+        std::string::npos);
     MirrorSettings reloaded;
     loadMirrorSettings(ini(), program(), reloaded);
     EXPECT_EQ(reloaded.folders.count(), 3);
@@ -174,7 +174,7 @@ TEST_F(MirrorSettingsFile, RefusedSaveNamesTheFile)
 {
     const std::string path = (m_dir / "gone" / "RPL.INI").string();
     try {
-        saveMirrorSettings(path, MirrorSettings{});
+        saveMirrorSettings(path, MirrorSettings {});
         FAIL() << "no exception";
     } catch (const EIniFileException& e) {
         EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
