@@ -2,11 +2,11 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace core {
 
@@ -35,8 +35,9 @@ private:
     int m_fd;
 };
 
-// copy_file_range first (reflinks and in-kernel copies); plain read/write where the file
-// systems refuse it.
+// copy_file_range first (reflinks and in-kernel copies), sendfile where the file systems refuse
+// it. Copies the size measured when the file was opened: a file that grows meanwhile differs in
+// size from its copy and is taken again by the next run.
 int copyBytes(int in, int out, off_t size)
 {
     off_t done = 0;
@@ -62,25 +63,7 @@ int copyBytes(int in, int out, off_t size)
             break; // the source shrank while we copied: take what is there
         done += n;
     }
-    // The source may have grown since it was measured; take the rest as well.
-    std::vector<char> buffer;
-    for (;;) {
-        if (buffer.empty())
-            buffer.resize(1 << 16);
-        const ssize_t n = read(in, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return 0;
-        for (ssize_t written = 0; written < n;) {
-            const ssize_t w = write(out, buffer.data() + written, static_cast<size_t>(n - written));
-            if (w < 0 && errno != EINTR)
-                return errno;
-            written += w > 0 ? w : 0;
-        }
-    }
+    return 0;
 }
 
 } // namespace
@@ -126,6 +109,19 @@ int copySymlink(const std::string& source, const std::string& target)
         utimensat(AT_FDCWD, target.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
     return 0;
+}
+
+int renameNoReplace(const std::string& from, const std::string& target)
+{
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // File systems without the flag (network shares): check, then rename.
+    struct stat st{};
+    if (lstat(target.c_str(), &st) == 0)
+        return EEXIST;
+    return rename(from.c_str(), target.c_str()) == 0 ? 0 : errno;
 }
 
 std::string temporarySibling(const std::string& target)

@@ -15,6 +15,10 @@ int copyRegularFile(const std::string& source, const std::string& target);
 // Creates `target` as a symbolic link with the same target text as the link `source`.
 int copySymlink(const std::string& source, const std::string& target);
 
+// Renames `from` to `target` only if `target` does not exist (EEXIST otherwise), so a file
+// that appeared meanwhile is never overwritten unseen.
+int renameNoReplace(const std::string& from, const std::string& target);
+
 // A hidden sibling name for `target` under which a copy is written before it is renamed over.
 std::string temporarySibling(const std::string& target);
 

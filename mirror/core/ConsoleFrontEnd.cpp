@@ -4,6 +4,7 @@
 #include "mirror/core/MirrorEngine.h"
 #include "mirror/core/MirrorSettings.h"
 
+#include <chrono>
 #include <exception>
 
 namespace {
@@ -36,8 +37,14 @@ void ConsoleFrontEnd::appendSummaryLine(const std::string& line)
     m_summary += "\r\n";
 }
 
+// Nobody clicks in a console: serving timers and posted calls every 20 ms is plenty, and a
+// pump per file would cost a system call per file.
 void ConsoleFrontEnd::processEvents()
 {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastPump < std::chrono::milliseconds(20))
+        return;
+    m_lastPump = now;
     core::pumpOnce();
 }
 

@@ -6,6 +6,7 @@
 
 #include "mirror/core/MirrorFrontEnd.h"
 
+#include <chrono>
 #include <ostream>
 
 class ConsoleFrontEnd final : public MirrorFrontEnd
@@ -35,6 +36,7 @@ private:
     std::ostream& m_err;
     std::string m_summary;
     int m_messages = 0;
+    std::chrono::steady_clock::time_point m_lastPump;
 };
 
 // Reads the settings beside `programPath`, runs the mirror once and never rewrites the

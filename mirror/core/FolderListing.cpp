@@ -46,6 +46,12 @@ bool FolderListing::read(const std::string& folder)
             continue;
         FolderEntry entry;
         entry.name = std::string(name);
+        if (d->d_type == DT_DIR) { // a folder's size and time play no part
+            entry.kind = FolderEntry::Kind::Folder;
+            m_entries.push_back(std::move(entry));
+            errno = 0;
+            continue;
+        }
         struct stat st{};
         if (fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
             fill(entry, st);
@@ -69,6 +75,15 @@ const FolderEntry* FolderListing::find(const std::string& name) const
         return e.name < n;
     });
     return it != m_entries.end() && it->name == name ? &*it : nullptr;
+}
+
+void FolderListing::markGone(const std::string& name)
+{
+    const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), name, [](const FolderEntry& e, const std::string& n) {
+        return e.name < n;
+    });
+    if (it != m_entries.end() && it->name == name)
+        it->gone = true;
 }
 
 bool FolderListing::stat(const std::string& path, FolderEntry& entry)

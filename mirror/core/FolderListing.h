@@ -22,6 +22,7 @@ struct FolderEntry
     Kind kind = Kind::Other;
     uint64_t size = 0;
     time_t mtime = 0;
+    bool gone = false; // removed by the mirror since the listing was read
 };
 
 class FolderListing
@@ -32,6 +33,8 @@ public:
     int error() const { return m_error; }
     const std::vector<FolderEntry>& entries() const { return m_entries; }
     const FolderEntry* find(const std::string& name) const;
+    // Records that the mirror removed an entry, so later look-ups see it absent.
+    void markGone(const std::string& name);
 
     // Kind of one path without following a final link; nothing when it does not exist.
     static bool stat(const std::string& path, FolderEntry& entry);

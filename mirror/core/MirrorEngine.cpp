@@ -183,35 +183,14 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
         m_status.WriteError("[" + std::to_string(sourceList.error()) + "] Cannot read folder " + source, false);
         return;
     }
-    {
-        FolderListing destinationList;
-        if (!destinationList.read(destination)) {
-            m_status.WriteError("[" + std::to_string(destinationList.error()) + "] Cannot read folder " + destination,
-                                false);
-            return;
-        }
-        for (const FolderEntry& entry : destinationList.entries()) {
-            if (!m_running)
-                break;
-            if (entry.name.empty() || entry.name.front() == '.')
-                continue;
-            const FolderEntry* original = sourceList.find(entry.name);
-            const std::string path = destination + entry.name;
-            if (entry.kind == FolderEntry::Kind::Folder) {
-                if ((original && original->kind == FolderEntry::Kind::Folder) || entry.name == "DELETED")
-                    continue;
-                m_status.WriteStatus(" * DELETING FOLDER " + path, 2);
-                if (!RemoveEntry(path, deletedFolder + entry.name))
-                    m_status.WriteError("[" + std::to_string(m_lastError) + "] Cannot delete folder " + path, false);
-            } else {
-                if (original && original->kind != FolderEntry::Kind::Folder)
-                    continue;
-                m_status.WriteStatus(" * Delete file " + path, 1);
-                if (!RemoveEntry(path, deletedFolder + entry.name))
-                    m_status.WriteError("[" + std::to_string(m_lastError) + "] Cannot delete file " + path, false);
-            }
-        }
+    // The destination's listing also answers phase 2's look-ups: one status call per file.
+    FolderListing destinationList;
+    if (!destinationList.read(destination)) {
+        m_status.WriteError("[" + std::to_string(destinationList.error()) + "] Cannot read folder " + destination,
+                            false);
+        return;
     }
+    removeExtraEntries(destinationList, sourceList, destination, deletedFolder);
 
     if (!m_running)
         return;
@@ -225,12 +204,45 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
             MirrorFolder(source + entry.name, destination + entry.name, deletedFolder + entry.name);
             --m_depth;
         } else {
-            mirrorEntry(entry, source, destination, deletedFolder);
+            const FolderEntry* current = destinationList.find(entry.name);
+            mirrorEntry(entry, current && !current->gone ? current : nullptr, source, destination, deletedFolder);
         }
     }
 }
 
-void MirrorEngine::mirrorEntry(const FolderEntry& source, const std::string& sourceFolder,
+// Phase 1: what the source no longer has leaves the destination, folders named DELETED aside.
+void MirrorEngine::removeExtraEntries(FolderListing& destinationList, const FolderListing& sourceList,
+                                      const std::string& destination, const std::string& deletedFolder)
+{
+    for (const FolderEntry& entry : destinationList.entries()) {
+        if (!m_running)
+            break;
+        if (entry.name.empty() || entry.name.front() == '.')
+            continue;
+        const FolderEntry* original = sourceList.find(entry.name);
+        const std::string path = destination + entry.name;
+        bool removed = false;
+        if (entry.kind == FolderEntry::Kind::Folder) {
+            if ((original && original->kind == FolderEntry::Kind::Folder) || entry.name == "DELETED")
+                continue;
+            m_status.WriteStatus(" * DELETING FOLDER " + path, 2);
+            removed = RemoveEntry(path, deletedFolder + entry.name);
+            if (!removed)
+                m_status.WriteError("[" + std::to_string(m_lastError) + "] Cannot delete folder " + path, false);
+        } else {
+            if (original && original->kind != FolderEntry::Kind::Folder)
+                continue;
+            m_status.WriteStatus(" * Delete file " + path, 1);
+            removed = RemoveEntry(path, deletedFolder + entry.name);
+            if (!removed)
+                m_status.WriteError("[" + std::to_string(m_lastError) + "] Cannot delete file " + path, false);
+        }
+        if (removed)
+            destinationList.markGone(entry.name);
+    }
+}
+
+void MirrorEngine::mirrorEntry(const FolderEntry& source, const FolderEntry* current, const std::string& sourceFolder,
                                const std::string& destinationFolder, const std::string& deletedFolder)
 {
     if (source.kind == FolderEntry::Kind::Other) {
@@ -239,17 +251,16 @@ void MirrorEngine::mirrorEntry(const FolderEntry& source, const std::string& sou
     }
     const std::string sourcePath = sourceFolder + source.name;
     const std::string target = destinationFolder + source.name;
-    FolderEntry current;
-    const bool found = FolderListing::stat(target, current);
+    const bool found = current != nullptr;
     if (found) {
         const int32_t sourceTime = packedFileTime(source.mtime);
-        const int32_t targetTime = packedFileTime(current.mtime);
-        bool same = current.kind == source.kind;
+        const int32_t targetTime = packedFileTime(current->mtime);
+        bool same = current->kind == source.kind;
         if (same && source.kind == FolderEntry::Kind::Symlink)
             same = linkText(sourcePath) == linkText(target);
         else if (same)
             same = packedTimeDifference(sourceTime, targetTime) <= m_settings.timeDifTolerance
-                && current.size == source.size;
+                && current->size == source.size;
         if (same) {
             m_status.WriteStatus("Skip File " + source.name, 0);
             return;
@@ -277,7 +288,7 @@ void MirrorEngine::mirrorEntry(const FolderEntry& source, const std::string& sou
         m_status.WriteError("Cannot copy file " + sourcePath, false);
         return;
     }
-    if (rename(temporary.c_str(), target.c_str()) != 0) {
+    if (core::renameNoReplace(temporary, target) != 0) {
         unlink(temporary.c_str());
         m_status.WriteError("Cannot copy file " + sourcePath, false);
     }

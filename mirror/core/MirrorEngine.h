@@ -58,7 +58,9 @@ public:
     static constexpr const char* PauseText = "The program is paused now.\rContinue operation?";
 
 private:
-    void mirrorEntry(const FolderEntry& source, const std::string& sourceFolder,
+    void removeExtraEntries(FolderListing& destinationList, const FolderListing& sourceList,
+                            const std::string& destination, const std::string& deletedFolder);
+    void mirrorEntry(const FolderEntry& source, const FolderEntry* current, const std::string& sourceFolder,
                      const std::string& destinationFolder, const std::string& deletedFolder);
     bool removeOldCopy(const std::string& path, const std::string& deletedPath);
     bool copyInto(const FolderEntry& source, const std::string& sourcePath, const std::string& target, int& error);
