@@ -71,13 +71,19 @@ void TICMP::setAddress(const std::string& address)
     m_resolved = false;
 }
 
-std::string TICMP::ErrorText() const { return IcmpStatusText(m_lastError); }
+std::string TICMP::ErrorText() const
+{
+    return IcmpStatusText(m_lastError);
+}
 
-bool TICMP::usesRawSocket() const { return m_socket->kind() == IcmpSocket::Kind::Raw; }
+bool TICMP::usesRawSocket() const
+{
+    return m_socket->kind() == IcmpSocket::Kind::Raw;
+}
 
 int TICMP::lookupName(const std::string& host, std::string& officialName, uint32_t& address)
 {
-    addrinfo hints{};
+    addrinfo hints {};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM; // one entry per address
     hints.ai_flags = AI_CANONNAME;
@@ -132,7 +138,7 @@ int TICMP::SendEcho()
     }
     const bool sizeValid = m_size >= 0 && m_size <= MaxDataSize;
     const std::string data = sizeValid ? echoData(m_size) : std::string();
-    m_lastReply = IcmpEchoReply{};
+    m_lastReply = IcmpEchoReply {};
     m_socket->discardPending();
     if (OnEchoRequest)
         OnEchoRequest(*this);

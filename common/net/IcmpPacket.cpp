@@ -9,7 +9,8 @@ namespace net {
 
 namespace {
 
-enum IcmpType : uint8_t {
+enum IcmpType : uint8_t
+{
     EchoReply = 0,
     DestUnreachable = 3,
     SourceQuench = 4,
@@ -21,9 +22,15 @@ enum IcmpType : uint8_t {
 constexpr int IpMinHeaderSize = 20;
 constexpr uint8_t ProtocolIcmp = 1;
 
-uint8_t byteAt(std::string_view bytes, size_t at) { return static_cast<uint8_t>(bytes[at]); }
+uint8_t byteAt(std::string_view bytes, size_t at)
+{
+    return static_cast<uint8_t>(bytes[at]);
+}
 
-uint16_t word16(std::string_view bytes, size_t at) { return uint16_t(byteAt(bytes, at) << 8 | byteAt(bytes, at + 1)); }
+uint16_t word16(std::string_view bytes, size_t at)
+{
+    return uint16_t(byteAt(bytes, at) << 8 | byteAt(bytes, at + 1));
+}
 
 uint32_t address32(std::string_view bytes, size_t at)
 {
@@ -50,8 +57,9 @@ std::optional<size_t> icmpOffset(std::string_view packet)
 {
     if (packet.size() < IpMinHeaderSize || byteAt(packet, 0) >> 4 != 4)
         return std::nullopt;
-    const size_t headerSize = (byteAt(packet, 0) & 0x0f) * 4u;
-    if (headerSize < IpMinHeaderSize || packet.size() < headerSize + IcmpHeaderSize || byteAt(packet, 9) != ProtocolIcmp)
+    const size_t headerSize = size_t(byteAt(packet, 0) & 0x0f) * 4;
+    if (headerSize < IpMinHeaderSize || packet.size() < headerSize + IcmpHeaderSize
+        || byteAt(packet, 9) != ProtocolIcmp)
         return std::nullopt;
     return headerSize;
 }

@@ -17,11 +17,11 @@ namespace net {
 // What identifies one echo request on the wire.
 struct IcmpEchoKey
 {
-    uint32_t target = 0;          // destination, network byte order
-    uint16_t identifier = 0;      // ignored when !identifierChecked (the kernel owns it)
+    uint32_t target = 0; // destination, network byte order
+    uint16_t identifier = 0; // ignored when !identifierChecked (the kernel owns it)
     uint16_t sequence = 0;
     bool identifierChecked = true;
-    std::string_view data;        // the request's data
+    std::string_view data; // the request's data
 };
 
 inline constexpr int IcmpHeaderSize = 8;

@@ -10,8 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <random>
@@ -39,7 +39,10 @@ const char* creationFailureText(int error)
     }
 }
 
-bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+bool wouldBlock(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
 
 // Time-to-live and type of service of the received message, from the ancillary data.
 void readAncillary(msghdr& msg, IcmpEchoReply& reply, const sock_extended_err** extended)
@@ -71,13 +74,13 @@ IcmpSocket::IcmpSocket()
     }
     if (m_fd < 0)
         throw TICMPException(creationFailureText(errno));
-    m_identifier = uint16_t(std::random_device{}());
+    m_identifier = uint16_t(std::random_device {}());
     bool ok = setOption(SOL_IP, IP_RECVTTL, 1) && setOption(SOL_IP, IP_RECVTOS, 1);
     if (m_kind == Kind::Datagram) {
         ok = ok && setOption(SOL_IP, IP_RECVERR, 1);
     } else {
         // Let through only what can answer an echo: replies and the error reports.
-        icmp_filter filter{};
+        icmp_filter filter {};
         filter.data = ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) | (1u << ICMP_SOURCE_QUENCH)
             | (1u << ICMP_TIME_EXCEEDED) | (1u << ICMP_PARAMETERPROB));
         ok = ok && ::setsockopt(m_fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
@@ -88,7 +91,10 @@ IcmpSocket::IcmpSocket()
     }
 }
 
-IcmpSocket::~IcmpSocket() { ::close(m_fd); }
+IcmpSocket::~IcmpSocket()
+{
+    ::close(m_fd);
+}
 
 bool IcmpSocket::setOption(int level, int name, int value)
 {
@@ -124,7 +130,7 @@ int IcmpSocket::send(const IcmpEchoKey& key, int ttl, bool dontFragment)
         m_pmtuMode = pmtuMode;
     }
     const std::string packet = buildEchoRequest(m_identifier, key.sequence, key.data);
-    sockaddr_in to{};
+    sockaddr_in to {};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = key.target;
     ssize_t sent = 0;
@@ -134,9 +140,8 @@ int IcmpSocket::send(const IcmpEchoKey& key, int ttl, bool dontFragment)
     return sent < 0 ? IcmpStatusFromSendError(errno) : 0;
 }
 
-std::optional<IcmpEchoReply> IcmpSocket::awaitReply(const IcmpEchoKey& key,
-    steady_clock::time_point sent,
-    steady_clock::time_point deadline)
+std::optional<IcmpEchoReply> IcmpSocket::awaitReply(
+    const IcmpEchoKey& key, steady_clock::time_point sent, steady_clock::time_point deadline)
 {
     IcmpEchoKey ours = key;
     ours.identifier = m_identifier;
@@ -150,7 +155,7 @@ std::optional<IcmpEchoReply> IcmpSocket::awaitReply(const IcmpEchoKey& key,
         if (now >= deadline)
             return std::nullopt;
         const auto left = ceil<milliseconds>(deadline - now).count();
-        pollfd watched{m_fd, POLLIN, 0};
+        pollfd watched { m_fd, POLLIN, 0 };
         ::poll(&watched, 1, int(std::min<long long>(left, INT_MAX)));
     }
 }
@@ -158,7 +163,7 @@ std::optional<IcmpEchoReply> IcmpSocket::awaitReply(const IcmpEchoKey& key,
 std::optional<IcmpEchoReply> IcmpSocket::readAvailable(const IcmpEchoKey& key)
 {
     // Reports first: reading them also clears the pending socket error they raised.
-    for (const bool errorQueue : {true, false}) {
+    for (const bool errorQueue : { true, false }) {
         if (errorQueue && m_kind == Kind::Raw)
             continue;
         for (int i = 0; i < MaxReadsPerRound; ++i) {
@@ -174,10 +179,10 @@ std::optional<IcmpEchoReply> IcmpSocket::readAvailable(const IcmpEchoKey& key)
 
 std::optional<IcmpEchoReply> IcmpSocket::readOne(const IcmpEchoKey& key, bool errorQueue, bool& empty)
 {
-    sockaddr_in from{};
-    iovec iov{m_buffer.data(), m_buffer.size()};
+    sockaddr_in from {};
+    iovec iov { m_buffer.data(), m_buffer.size() };
     alignas(cmsghdr) char control[512];
-    msghdr msg{};
+    msghdr msg {};
     msg.msg_name = &from;
     msg.msg_namelen = sizeof from;
     msg.msg_iov = &iov;

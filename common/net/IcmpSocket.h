@@ -18,7 +18,11 @@ namespace net {
 class IcmpSocket final
 {
 public:
-    enum class Kind { Datagram, Raw };
+    enum class Kind
+    {
+        Datagram,
+        Raw
+    };
 
     // Throws TICMPException with the creation failure's text when neither kind can be opened.
     IcmpSocket();

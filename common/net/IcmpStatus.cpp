@@ -8,30 +8,30 @@ namespace net {
 std::string IcmpStatusText(int code)
 {
     static const std::map<int, const char*> texts = {
-        {0, "No error"},
-        {11001, "Buffer too small"},
-        {11002, "Destination network unreachable"},
-        {11003, "Destination host unreachable"},
-        {11004, "Destination protocol unreachable"},
-        {11005, "Destination port unreachable"},
-        {11006, "No resources"},
-        {11007, "Bad option"},
-        {11008, "Hardware error"},
-        {11009, "Packet too big"},
-        {11010, "Request timed out"},
-        {11011, "Bad request"},
-        {11012, "Bad route"},
-        {11013, "TTL expired in transit"},
-        {11014, "TTL expired in reassembly"},
-        {11015, "Parameter problem"},
-        {11016, "Source quench"},
-        {11017, "Option too big"},
-        {11018, "Bad Destination"},
-        {11019, "Address deleted"},
-        {11020, "Spec MTU change"},
-        {11021, "MTU change"},
-        {11050, "General failure"},
-        {11255, "Pending"},
+        { 0, "No error" },
+        { 11001, "Buffer too small" },
+        { 11002, "Destination network unreachable" },
+        { 11003, "Destination host unreachable" },
+        { 11004, "Destination protocol unreachable" },
+        { 11005, "Destination port unreachable" },
+        { 11006, "No resources" },
+        { 11007, "Bad option" },
+        { 11008, "Hardware error" },
+        { 11009, "Packet too big" },
+        { 11010, "Request timed out" },
+        { 11011, "Bad request" },
+        { 11012, "Bad route" },
+        { 11013, "TTL expired in transit" },
+        { 11014, "TTL expired in reassembly" },
+        { 11015, "Parameter problem" },
+        { 11016, "Source quench" },
+        { 11017, "Option too big" },
+        { 11018, "Bad Destination" },
+        { 11019, "Address deleted" },
+        { 11020, "Spec MTU change" },
+        { 11021, "MTU change" },
+        { 11050, "General failure" },
+        { 11255, "Pending" },
     };
     const auto it = texts.find(code);
     return it != texts.end() ? it->second : "ICMP error #" + std::to_string(code);
@@ -39,7 +39,13 @@ std::string IcmpStatusText(int code)
 
 int IcmpStatusFromReport(int type, int code)
 {
-    enum { DestUnreachable = 3, SourceQuench = 4, TimeExceeded = 11, ParameterProblem = 12 };
+    enum
+    {
+        DestUnreachable = 3,
+        SourceQuench = 4,
+        TimeExceeded = 11,
+        ParameterProblem = 12
+    };
     switch (type) {
     case DestUnreachable:
         switch (code) {

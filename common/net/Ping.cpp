@@ -38,7 +38,10 @@ TPing::TPing()
     };
 }
 
-TPing::~TPing() { m_resolver.cancel(); }
+TPing::~TPing()
+{
+    m_resolver.cancel();
+}
 
 void TPing::DnsLookup(const std::string& HostName)
 {

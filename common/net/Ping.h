@@ -4,8 +4,8 @@
 // through and forwards its events with itself as Sender, and adds a host-name look-up that
 // returns at once and completes later, on the GUI thread, through `OnDnsLookupDone`.
 
-#include "Icmp.h"
 #include "HostResolver.h"
+#include "Icmp.h"
 
 #include <cstdint>
 #include <functional>

@@ -23,7 +23,11 @@ using namespace net;
 
 namespace {
 
-enum class SocketKind { Raw, Datagram };
+enum class SocketKind
+{
+    Raw,
+    Datagram
+};
 
 class IcmpPrivateNetwork : public ::testing::TestWithParam<SocketKind>
 {
@@ -34,7 +38,7 @@ protected:
     {
         if (!test::insidePrivateNetwork())
             return;
-        test::mustRun({"ip", "link", "set", "lo", "up"});
+        test::mustRun("ip link set lo up");
         test::setSysctl("net/ipv4/ping_group_range", GetParam() == SocketKind::Raw ? "1 0" : "0 2147483647");
     }
 
@@ -56,8 +60,8 @@ protected:
 
     static void rejectEchoesTo(const std::string& address, const std::string& report)
     {
-        test::mustRun({"iptables", "-A", "INPUT", "-d", address, "-p", "icmp", "--icmp-type", "echo-request", "-j",
-            "REJECT", "--reject-with", report});
+        test::mustRun(
+            "iptables -A INPUT -d " + address + " -p icmp --icmp-type echo-request -j REJECT --reject-with " + report);
     }
 };
 
@@ -68,10 +72,8 @@ std::string kindName(const ::testing::TestParamInfo<SocketKind>& info)
 
 } // namespace
 
-INSTANTIATE_TEST_SUITE_P(Sockets,
-    IcmpPrivateNetwork,
-    ::testing::Values(SocketKind::Raw, SocketKind::Datagram),
-    kindName);
+INSTANTIATE_TEST_SUITE_P(
+    Sockets, IcmpPrivateNetwork, ::testing::Values(SocketKind::Raw, SocketKind::Datagram), kindName);
 
 TEST_P(IcmpPrivateNetwork, IgnoredEchoTimesOut)
 {
@@ -81,7 +83,7 @@ TEST_P(IcmpPrivateNetwork, IgnoredEchoTimesOut)
     ping->setAddress("127.0.0.1");
     ping->setTimeout(300);
     EXPECT_EQ(ping->SendEcho(), 0);
-    EXPECT_EQ(events, (std::vector<std::string>{"request", "reply 0"}));
+    EXPECT_EQ(events, (std::vector<std::string> { "request", "reply 0" }));
     EXPECT_EQ(ping->ErrorText(), "Request timed out");
     EXPECT_EQ(ping->LastReply().dataSize, 0);
 }
@@ -90,10 +92,10 @@ TEST_P(IcmpPrivateNetwork, UnreachableReportIsAReplyWithoutData)
 {
     RUN_IN_PRIVATE_NETWORK();
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"icmp-net-unreachable", "Destination network unreachable"},
-        {"icmp-host-unreachable", "Destination host unreachable"},
-        {"icmp-proto-unreachable", "Destination protocol unreachable"},
-        {"icmp-port-unreachable", "Destination port unreachable"},
+        { "icmp-net-unreachable", "Destination network unreachable" },
+        { "icmp-host-unreachable", "Destination host unreachable" },
+        { "icmp-proto-unreachable", "Destination protocol unreachable" },
+        { "icmp-port-unreachable", "Destination port unreachable" },
     };
     auto ping = makePing();
     for (size_t i = 0; i < cases.size(); ++i) {
@@ -111,7 +113,7 @@ TEST_P(IcmpPrivateNetwork, UnreachableReportIsAReplyWithoutData)
 TEST_P(IcmpPrivateNetwork, DontFragmentFlagRefusesWhatTheLinkCannotCarry)
 {
     RUN_IN_PRIVATE_NETWORK();
-    test::mustRun({"ip", "link", "set", "lo", "mtu", "1280"});
+    test::mustRun("ip link set lo mtu 1280");
     auto ping = makePing();
     ping->setAddress("127.0.0.1");
     ping->setSize(2000);
@@ -132,8 +134,10 @@ TEST_P(IcmpPrivateNetwork, NameThatDoesNotResolve)
     EXPECT_EQ(ping->SendEcho(), 0);
     EXPECT_EQ(ping->SendEcho(), 0) << "a failed resolution is tried again";
     EXPECT_EQ(events,
-        (std::vector<std::string>{
-            "Unable to resolve " + name, "Invalid host address", "Unable to resolve " + name, "Invalid host address"}));
+        (std::vector<std::string> { "Unable to resolve " + name,
+            "Invalid host address",
+            "Unable to resolve " + name,
+            "Invalid host address" }));
     EXPECT_EQ(ping->ErrorText(), "Bad Destination");
 
     std::vector<int> errors;
@@ -150,13 +154,12 @@ TEST_P(IcmpPrivateNetwork, NameThatDoesNotResolve)
 TEST_P(IcmpPrivateNetwork, AnotherPingersAnswersAreNotOurs)
 {
     RUN_IN_PRIVATE_NETWORK();
-    test::mustRun({"iptables", "-A", "INPUT", "-p", "icmp", "--icmp-type", "echo-request", "-m", "ttl", "--ttl-eq",
-        "33", "-j", "DROP"});
+    test::mustRun("iptables -A INPUT -p icmp --icmp-type echo-request -m ttl --ttl-eq 33 -j DROP");
     rejectEchoesTo("127.0.0.7", "icmp-host-unreachable");
     QProcess iputils[2];
-    const char* targets[2] = {"127.0.0.1", "127.0.0.7"};
+    const char* targets[2] = { "127.0.0.1", "127.0.0.7" };
     for (int i = 0; i < 2; ++i)
-        iputils[i].start("ping", {"-n", "-q", "-i", "0.01", "-w", "2", targets[i]});
+        iputils[i].start("ping", { "-n", "-q", "-i", "0.01", "-w", "2", targets[i] });
 
     // A second pinger inside the test sends look-alikes (our data and sequence numbers, another
     // identifier) at the moment each of our requests goes out. It learns our data from an echo
@@ -201,8 +204,8 @@ TEST_P(IcmpPrivateNetwork, AnotherPingersAnswersAreNotOurs)
 // admits us: the two ways of granting the right that the README describes.
 TEST(IcmpPermission, NeedsTheGroupRangeOrRawSockets)
 {
-    RUN_IN_PRIVATE_NETWORK({"setpriv", "--bounding-set=-net_raw", "--inh-caps=-net_raw"});
-    test::mustRun({"ip", "link", "set", "lo", "up"});
+    RUN_IN_PRIVATE_NETWORK({ "setpriv", "--bounding-set=-net_raw", "--inh-caps=-net_raw" });
+    test::mustRun("ip link set lo up");
     test::setSysctl("net/ipv4/ping_group_range", "1 0");
     try {
         TICMP icmp;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 namespace test {
@@ -22,7 +23,7 @@ const std::string& namespaceFailure()
 {
     static const std::string failure = [] {
         std::string output;
-        const int code = runCommand({"unshare", "--net", "true"}, &output);
+        const int code = runCommand({ "unshare", "--net", "true" }, &output);
         return code == 0 ? std::string() : "cannot create a network namespace here: " + output;
     }();
     return failure;
@@ -53,15 +54,22 @@ int runProcess(const std::vector<std::string>& argv, std::string* output, bool m
 
 } // namespace
 
-bool insidePrivateNetwork() { return std::getenv(MarkerVariable) != nullptr; }
+bool insidePrivateNetwork()
+{
+    return std::getenv(MarkerVariable) != nullptr;
+}
 
 int runCommand(const std::vector<std::string>& argv, std::string* output)
 {
     return runProcess(argv, output, false);
 }
 
-void mustRun(const std::vector<std::string>& argv)
+void mustRun(const std::string& commandLine)
 {
+    std::vector<std::string> argv;
+    std::istringstream words(commandLine);
+    for (std::string word; words >> word;)
+        argv.push_back(word);
     std::string output;
     if (runCommand(argv, &output) != 0)
         throw std::runtime_error(argv.at(0) + " failed: " + output);
@@ -86,7 +94,7 @@ ChildRun rerunInPrivateNetwork(const std::vector<std::string>& wrapper)
     }
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string fullName = std::string(info->test_suite_name()) + "." + info->name();
-    std::vector<std::string> argv = {"unshare", "--net", "--"};
+    std::vector<std::string> argv = { "unshare", "--net", "--" };
     argv.insert(argv.end(), wrapper.begin(), wrapper.end());
     argv.push_back(std::filesystem::read_symlink("/proc/self/exe").string());
     argv.push_back("--gtest_filter=" + fullName);

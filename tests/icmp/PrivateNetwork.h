@@ -23,8 +23,9 @@ ChildRun rerunInPrivateNetwork(const std::vector<std::string>& wrapper = {});
 
 // Runs a program and waits for it; its exit code (-1 when it could not run) and merged output.
 int runCommand(const std::vector<std::string>& argv, std::string* output = nullptr);
-// Runs a set-up command that must succeed; throws std::runtime_error with its output otherwise.
-void mustRun(const std::vector<std::string>& argv);
+// Runs a set-up command line (words split at blanks, no shell) that must succeed; throws
+// std::runtime_error with its output otherwise.
+void mustRun(const std::string& commandLine);
 // Writes a sysctl of this namespace, such as "net/ipv4/icmp_echo_ignore_all".
 void setSysctl(const std::string& name, const std::string& value);
 
@@ -34,7 +35,7 @@ void setSysctl(const std::string& name, const std::string& value);
 // child and reports the child's result; inside, falls through to the body.
 #define RUN_IN_PRIVATE_NETWORK(...)                                                                                    \
     if (!test::insidePrivateNetwork()) {                                                                               \
-        const test::ChildRun child = test::rerunInPrivateNetwork(__VA_ARGS__);                                        \
+        const test::ChildRun child = test::rerunInPrivateNetwork(__VA_ARGS__);                                         \
         if (child.skipped)                                                                                             \
             GTEST_SKIP() << child.output;                                                                              \
         EXPECT_TRUE(child.passed) << child.output;                                                                     \

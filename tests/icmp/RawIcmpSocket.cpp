@@ -16,12 +16,15 @@ RawIcmpSocket::RawIcmpSocket()
         throw std::runtime_error("cannot open a raw ICMP socket");
 }
 
-RawIcmpSocket::~RawIcmpSocket() { ::close(m_fd); }
+RawIcmpSocket::~RawIcmpSocket()
+{
+    ::close(m_fd);
+}
 
 void RawIcmpSocket::send(const std::string& icmp, const std::string& target, int ttl)
 {
     ::setsockopt(m_fd, SOL_IP, IP_TTL, &ttl, sizeof ttl);
-    sockaddr_in to{};
+    sockaddr_in to {};
     to.sin_family = AF_INET;
     inet_pton(AF_INET, target.c_str(), &to.sin_addr);
     if (::sendto(m_fd, icmp.data(), icmp.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) < 0)
@@ -48,7 +51,7 @@ std::vector<RawIcmpSocket::Echo> RawIcmpSocket::echoes(const std::vector<std::st
         if (packet.size() < offset + 8 || uint8_t(packet[offset]) != type)
             continue;
         auto word = [&](size_t at) { return uint16_t(uint8_t(packet[at]) << 8 | uint8_t(packet[at + 1])); };
-        found.push_back({type, word(offset + 4), word(offset + 6), packet.substr(offset + 8)});
+        found.push_back({ type, word(offset + 4), word(offset + 6), packet.substr(offset + 8) });
     }
     return found;
 }
