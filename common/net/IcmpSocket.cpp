@@ -156,7 +156,8 @@ std::optional<IcmpEchoReply> IcmpSocket::awaitReply(
             return std::nullopt;
         const auto left = ceil<milliseconds>(deadline - now).count();
         pollfd watched { m_fd, POLLIN, 0 };
-        ::poll(&watched, 1, int(std::min<long long>(left, INT_MAX)));
+        if (::poll(&watched, 1, int(std::min<long long>(left, INT_MAX))) < 0 && errno != EINTR)
+            return std::nullopt; // cannot wait: give up rather than spin
     }
 }
 

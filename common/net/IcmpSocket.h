@@ -41,8 +41,6 @@ public:
     std::optional<IcmpEchoReply> awaitReply(const IcmpEchoKey& key,
         std::chrono::steady_clock::time_point sent,
         std::chrono::steady_clock::time_point deadline);
-    // The identifier our requests carry (a datagram socket's is replaced by the kernel).
-    uint16_t identifier() const { return m_identifier; }
 
 private:
     bool setOption(int level, int name, int value);
@@ -51,7 +49,7 @@ private:
 
     int m_fd = -1;
     Kind m_kind = Kind::Datagram;
-    uint16_t m_identifier = 0;
+    uint16_t m_identifier = 0; // a datagram socket's is replaced by the kernel
     int m_ttl = -1;
     int m_pmtuMode = -1;
     std::vector<char> m_buffer;

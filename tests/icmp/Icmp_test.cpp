@@ -87,7 +87,7 @@ TEST_F(IcmpLoopback, NameIsResolvedAgainOnlyWhenTheAddressTextChanges)
     icmp.setAddress("localhost");
     ASSERT_EQ(icmp.SendEcho(), 1);
     EXPECT_EQ(lookups, 1);
-    EXPECT_EQ(icmp.ResolvedName(), "localhost");
+    EXPECT_EQ(icmp.ResolvedName().rfind("localhost", 0), 0u) << icmp.ResolvedName(); // the official name
     EXPECT_EQ(icmp.ResolvedIP(), "127.0.0.1");
 
     icmp.setAddress("127.1"); // numeric text needs no look-up
