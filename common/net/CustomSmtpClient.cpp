@@ -159,7 +159,15 @@ void TCustomSmtpClient::startMultiStep(TSmtpRequest request, unsigned steps)
     m_lastResponse.clear();
     m_errorMessage.clear();
     m_multiStep = true;
-    nextStep();
+    try {
+        nextStep();
+    } catch (...) {
+        // The first step failed before anything was sent: the caller gets the exception.
+        m_multiStep = false;
+        m_requestDone = true;
+        setState(TSmtpState::smtpReady);
+        throw;
+    }
 }
 
 void TCustomSmtpClient::nextStep()
@@ -194,8 +202,11 @@ void TCustomSmtpClient::nextStep()
     completeRequest(m_overallResult);
 }
 
+// A step that raises inside a socket event is handled by the socket, which aborts the
+// connection; the request stays open so that the close can still end it.
 void TCustomSmtpClient::runStep(unsigned step)
 {
+    m_requestDone = false;
     runInternal([this, step] {
         switch (step) {
         case stepConnect: Connect(); break;
