@@ -1,13 +1,19 @@
-// RPL: mirrors folder pairs. "RPL /BATCH /CONSOLE" (switches in any order and letter case), or
-// "RPL /BATCH" where no display is available, runs once without a window for cron jobs.
+// RPL: mirrors folder pairs. With a display it shows its window ("/BATCH" runs once in it and
+// ends, "/TRAY" starts in the tray). "RPL /BATCH /CONSOLE" (switches in any order and letter
+// case), or "RPL /BATCH" where no display is available, runs once without a window for cron.
 
 #include "mirror/core/ConsoleFrontEnd.h"
+#include "mirror/core/MirrorController.h"
+#include "mirror/gui/MainWindow.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 
 #include <cstdlib>
+#include <exception>
 #include <iostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -18,22 +24,51 @@ bool hasDisplay()
     return (x11 && *x11) || (wayland && *wayland);
 }
 
+std::string programPath()
+{
+    return QCoreApplication::applicationFilePath().toLocal8Bit().toStdString();
+}
+
+// Errors that no handler took reach the user in a message box, and the loop goes on.
+class RplApplication final : public QApplication
+{
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            if (auto* window = qobject_cast<TForm1*>(activeWindow()))
+                window->showMessage(e.what());
+            else
+                std::cerr << e.what() << std::endl;
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    bool batch = false;
+    std::vector<std::string> arguments(argv + 1, argv + argc);
     bool console = false;
-    for (int i = 1; i < argc; ++i) {
-        const QString argument = QString::fromLocal8Bit(argv[i]).toUpper();
-        batch = batch || argument == QLatin1String("/BATCH");
-        console = console || argument == QLatin1String("/CONSOLE");
-    }
+    for (const auto& argument : arguments)
+        console = console || QString::fromLocal8Bit(argument.c_str()).toUpper() == QLatin1String("/CONSOLE");
+    const bool batch = MirrorController::parseArguments(arguments).batch;
     if (batch && (console || !hasDisplay())) {
         QCoreApplication app(argc, argv);
-        return runConsoleMirror(QCoreApplication::applicationFilePath().toLocal8Bit().toStdString(), std::cout,
-                                std::cerr);
+        return runConsoleMirror(programPath(), std::cout, std::cerr);
     }
-    std::cerr << "RPL: this build runs only from the console: RPL /BATCH /CONSOLE" << std::endl;
-    return 2;
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (!hasDisplay() && !(platform && *platform)) {
+        std::cerr << "RPL: no display to show the window on; \"RPL /BATCH\" runs the mirror without one." << std::endl;
+        return 2;
+    }
+    RplApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("RPL"));
+    TForm1 window(programPath(), QApplication::arguments());
+    window.show();
+    return app.exec();
 }

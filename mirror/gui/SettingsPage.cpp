@@ -1,0 +1,273 @@
+#include "SettingsPage.h"
+
+#include "mirror/core/MirrorSettings.h"
+#include "mirror/gui/MirrorDialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int HintMs = 5000;
+
+QString fromBytes(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string toBytes(const QString& text)
+{
+    return text.toLocal8Bit().toStdString();
+}
+
+} // namespace
+
+SettingsPage::SettingsPage(MirrorSettings& settings, MirrorDialogs& dialogs, QWidget* parent)
+    : QWidget(parent)
+    , m_settings(settings)
+    , m_dialogs(dialogs)
+{
+    SettingsFile = new QLabel;
+    SettingsFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(SettingsFile);
+    auto* upper = new QHBoxLayout;
+    upper->addWidget(buildFolderSelection(), 1);
+    upper->addWidget(buildMoreOptions(), 1);
+    layout->addLayout(upper);
+    layout->addWidget(buildFolderList(), 1);
+    bindControls();
+}
+
+QWidget* SettingsPage::buildFolderSelection()
+{
+    auto* box = new QGroupBox(QStringLiteral("Folder Selection:"));
+    auto* grid = new QGridLayout(box);
+    Edit1 = new QLineEdit;
+    Edit2 = new QLineEdit;
+    btnSource = new QPushButton(QStringLiteral("Select Folder..."));
+    btnDestination = new QPushButton(QStringLiteral("Select Folder..."));
+    btnAdd = new QPushButton(QStringLiteral("&Add To List"));
+    btnRemove = new QPushButton(QStringLiteral("Remove"));
+    btnUp = new QToolButton;
+    btnDown = new QToolButton;
+    btnUp->setArrowType(Qt::UpArrow);
+    btnDown->setArrowType(Qt::DownArrow);
+    for (QToolButton* arrow : {btnUp, btnDown}) {
+        arrow->setToolTip(QStringLiteral("Reorder Folder List Items"));
+        arrow->setToolTipDuration(HintMs);
+    }
+    grid->addWidget(new QLabel(QStringLiteral("Source Path:")), 0, 0, 1, 2);
+    grid->addWidget(Edit1, 1, 0);
+    grid->addWidget(btnSource, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Destination Path:")), 2, 0, 1, 2);
+    grid->addWidget(Edit2, 3, 0);
+    grid->addWidget(btnDestination, 3, 1);
+    auto* row = new QHBoxLayout;
+    row->addWidget(btnAdd);
+    row->addWidget(btnRemove);
+    row->addStretch();
+    row->addWidget(btnUp);
+    row->addWidget(btnDown);
+    grid->addLayout(row, 4, 0, 1, 2);
+    return box;
+}
+
+QWidget* SettingsPage::buildMoreOptions()
+{
+    auto* box = new QGroupBox(QStringLiteral("More Options:"));
+    auto* layout = new QVBoxLayout(box);
+    auto* autoPilot = new QHBoxLayout;
+    chkAutoPilot = new QCheckBox(QStringLiteral("Auto Pilot Interval (in minutes)"));
+    cbTimer = new QComboBox;
+    cbTimer->setEditable(true);
+    cbTimer->addItems({QStringLiteral("30"), QStringLiteral("60"), QStringLiteral("120"), QStringLiteral("300")});
+    cbTimer->setToolTipDuration(HintMs);
+    autoPilot->addWidget(chkAutoPilot);
+    autoPilot->addWidget(cbTimer);
+    layout->addLayout(autoPilot);
+
+    auto* protection = new QGroupBox(QStringLiteral("Deleted Files Protection:"));
+    auto* protectionLayout = new QVBoxLayout(protection);
+    rbMove = new QRadioButton(QStringLiteral("Move to DELETED sub-folder "));
+    rbDel = new QRadioButton(QStringLiteral("Delete to Recycle Bin (if applicable)"));
+    protectionLayout->addWidget(rbMove);
+    protectionLayout->addWidget(rbDel);
+    layout->addWidget(protection);
+
+    auto* log = new QGroupBox(QStringLiteral("Log File: "));
+    auto* logLayout = new QGridLayout(log);
+    LogFileEnable = new QCheckBox(QStringLiteral("Enable Log File"));
+    LogFileOverwrite = new QCheckBox(QStringLiteral("Overwrite log file"));
+    AttachLogToEMail = new QCheckBox(QStringLiteral("Attach to EMail"));
+    LogFileName = new QLineEdit;
+    btnLogFile = new QToolButton;
+    btnLogFile->setText(QStringLiteral("..."));
+    logLayout->addWidget(LogFileEnable, 0, 0);
+    logLayout->addWidget(LogFileOverwrite, 0, 1);
+    logLayout->addWidget(AttachLogToEMail, 0, 2);
+    logLayout->addWidget(LogFileName, 1, 0, 1, 2);
+    logLayout->addWidget(btnLogFile, 1, 2, Qt::AlignLeft);
+    layout->addWidget(log);
+
+    auto* mail = new QGroupBox(QStringLiteral("Send EMail on completion: "));
+    auto* mailLayout = new QGridLayout(mail);
+    SendEMailEnable = new QCheckBox(QStringLiteral("Send Email"));
+    SmtpServer = new QLineEdit;
+    MailFromAddress = new QLineEdit;
+    MailToAddress = new QLineEdit;
+    mailLayout->addWidget(SendEMailEnable, 0, 0);
+    mailLayout->addWidget(new QLabel(QStringLiteral("SMTP Server:")), 0, 1);
+    mailLayout->addWidget(SmtpServer, 0, 2);
+    mailLayout->addWidget(new QLabel(QStringLiteral("From:")), 1, 1);
+    mailLayout->addWidget(MailFromAddress, 1, 2);
+    mailLayout->addWidget(new QLabel(QStringLiteral("To:")), 2, 1);
+    mailLayout->addWidget(MailToAddress, 2, 2);
+    layout->addWidget(mail);
+    return box;
+}
+
+QWidget* SettingsPage::buildFolderList()
+{
+    auto* box = new QGroupBox(QStringLiteral("Folders List:"));
+    FolderList = new QListWidget;
+    (new QVBoxLayout(box))->addWidget(FolderList);
+    return box;
+}
+
+void SettingsPage::bindControls()
+{
+    auto flag = [this](QCheckBox* box, bool MirrorSettings::*field) {
+        connect(box, &QCheckBox::toggled, this, [this, field](bool on) { m_settings.*field = on; });
+    };
+    auto text = [this](QLineEdit* edit, std::string MirrorSettings::*field) {
+        connect(edit, &QLineEdit::textChanged, this, [this, field](const QString& t) { m_settings.*field = toBytes(t); });
+    };
+    flag(LogFileEnable, &MirrorSettings::logFileEnable);
+    flag(LogFileOverwrite, &MirrorSettings::logFileOverwrite);
+    flag(AttachLogToEMail, &MirrorSettings::attachLogToEMail);
+    flag(SendEMailEnable, &MirrorSettings::sendEMailEnable);
+    text(LogFileName, &MirrorSettings::logFileName);
+    text(SmtpServer, &MirrorSettings::smtpServer);
+    text(MailFromAddress, &MirrorSettings::mailFromAddress);
+    text(MailToAddress, &MirrorSettings::mailToAddress);
+
+    connect(chkAutoPilot, &QCheckBox::clicked, this, [this](bool on) {
+        m_settings.autoPilotEnabled = on;
+        emit autoPilotChanged();
+    });
+    connect(cbTimer, &QComboBox::editTextChanged, this, [this](const QString& t) {
+        m_settings.autoPilotInterval = toBytes(t);
+        if (!m_filling)
+            emit autoPilotChanged();
+    });
+    for (QRadioButton* button : {rbMove, rbDel})
+        connect(button, &QRadioButton::clicked, this, [this] { m_settings.delOption = rbDel->isChecked(); });
+
+    connect(btnAdd, &QPushButton::clicked, this, &SettingsPage::btnAddClick);
+    connect(btnRemove, &QPushButton::clicked, this, &SettingsPage::btnRemoveClick);
+    connect(btnUp, &QToolButton::clicked, this, &SettingsPage::moveUpClick);
+    connect(btnDown, &QToolButton::clicked, this, &SettingsPage::moveDownClick);
+    connect(btnSource, &QPushButton::clicked, this, &SettingsPage::btnSourceClick);
+    connect(btnDestination, &QPushButton::clicked, this, &SettingsPage::btnDestinationClick);
+    connect(btnLogFile, &QToolButton::clicked, this, &SettingsPage::btnLogFileClick);
+    connect(FolderList, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!m_filling)
+            m_settings.folders.select(row);
+    });
+    connect(FolderList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        if (!m_filling)
+            m_settings.folders.setEnabled(FolderList->row(item), item->checkState() == Qt::Checked);
+    });
+}
+
+void SettingsPage::showSettings(const QString& settingsPath)
+{
+    m_filling = true;
+    chkAutoPilot->setChecked(m_settings.autoPilotEnabled);
+    cbTimer->setEditText(fromBytes(m_settings.autoPilotInterval));
+    cbTimer->setEnabled(m_settings.autoPilotEnabled);
+    rbDel->setChecked(m_settings.delOption);
+    rbMove->setChecked(!m_settings.delOption);
+    LogFileEnable->setChecked(m_settings.logFileEnable);
+    LogFileOverwrite->setChecked(m_settings.logFileOverwrite);
+    AttachLogToEMail->setChecked(m_settings.attachLogToEMail);
+    LogFileName->setText(fromBytes(m_settings.logFileName));
+    SendEMailEnable->setChecked(m_settings.sendEMailEnable);
+    SmtpServer->setText(fromBytes(m_settings.smtpServer));
+    MailFromAddress->setText(fromBytes(m_settings.mailFromAddress));
+    MailToAddress->setText(fromBytes(m_settings.mailToAddress));
+    SettingsFile->setText(QStringLiteral("Settings File: ") + settingsPath);
+    m_filling = false;
+    refreshFolderList();
+}
+
+void SettingsPage::refreshFolderList()
+{
+    m_filling = true;
+    FolderList->clear();
+    for (const FolderPair& pair : m_settings.folders.items()) {
+        auto* item = new QListWidgetItem(fromBytes(pair.text), FolderList);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(pair.enabled ? Qt::Checked : Qt::Unchecked);
+    }
+    FolderList->setCurrentRow(m_settings.folders.selected());
+    m_filling = false;
+}
+
+void SettingsPage::btnAddClick()
+{
+    if (m_settings.folders.add(toBytes(Edit1->text()), toBytes(Edit2->text())))
+        refreshFolderList();
+}
+
+void SettingsPage::btnRemoveClick()
+{
+    if (m_settings.folders.removeSelected())
+        refreshFolderList();
+}
+
+void SettingsPage::moveUpClick()
+{
+    if (m_settings.folders.moveSelectedUp())
+        refreshFolderList();
+}
+
+void SettingsPage::moveDownClick()
+{
+    if (m_settings.folders.moveSelectedDown())
+        refreshFolderList();
+}
+
+void SettingsPage::btnSourceClick()
+{
+    const QString folder = m_dialogs.chooseFolder(this, QStringLiteral("Source Path:"));
+    if (!folder.isEmpty())
+        Edit1->setText(folder);
+    Edit1->setFocus();
+}
+
+void SettingsPage::btnDestinationClick()
+{
+    const QString folder = m_dialogs.chooseFolder(this, QStringLiteral("Destination Path:"));
+    if (!folder.isEmpty())
+        Edit2->setText(folder);
+    Edit2->setFocus();
+}
+
+void SettingsPage::btnLogFileClick()
+{
+    const QString name = m_dialogs.chooseLogFile(this, LogFileName->text());
+    if (!name.isEmpty())
+        LogFileName->setText(name);
+}

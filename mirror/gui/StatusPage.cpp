@@ -1,0 +1,81 @@
+#include "StatusPage.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+QString fromBytes(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+StatusPage::StatusPage(QWidget* parent)
+    : QWidget(parent)
+    , Summary(new QPlainTextEdit)
+    , Activity(new QPlainTextEdit)
+    , StatLine(new QLabel)
+{
+    auto* summaryBox = new QGroupBox(QStringLiteral("Summary:"));
+    (new QVBoxLayout(summaryBox))->addWidget(Summary);
+    auto* activityBox = new QGroupBox(QStringLiteral("Current Status:"));
+    (new QVBoxLayout(activityBox))->addWidget(Activity);
+    Activity->setReadOnly(true);
+    Activity->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Activity->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Activity->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    StatLine->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StatLine->setTextFormat(Qt::PlainText);
+    StatLine->setMinimumWidth(1); // a long path must not widen the window
+
+    auto* panes = new QHBoxLayout;
+    panes->addWidget(summaryBox, 1);
+    panes->addWidget(activityBox, 2);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(panes, 1);
+    layout->addWidget(StatLine);
+}
+
+void StatusPage::setStatusLine(const std::string& text)
+{
+    StatLine->setText(fromBytes(text));
+}
+
+void StatusPage::setActivityText(const std::string& text)
+{
+    QString shown = fromBytes(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (shown.endsWith(QLatin1Char('\n')))
+        shown.chop(1);
+    Activity->setPlainText(shown);
+}
+
+void StatusPage::appendActivityLine(const std::string& line)
+{
+    Activity->appendPlainText(fromBytes(line));
+}
+
+void StatusPage::clearSummary()
+{
+    Summary->clear();
+}
+
+void StatusPage::appendSummaryLine(const std::string& line)
+{
+    Summary->appendPlainText(fromBytes(line));
+}
+
+std::string StatusPage::summaryText() const
+{
+    const QString text = Summary->toPlainText();
+    if (text.isEmpty())
+        return {};
+    QString lines = text;
+    lines.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return lines.toLocal8Bit().toStdString() + "\r\n";
+}

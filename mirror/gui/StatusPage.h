@@ -1,0 +1,29 @@
+#pragma once
+
+// The "Status" page: the editable summary, the read-only activity pane and the status line.
+
+#include <QWidget>
+
+#include <string>
+
+class QLabel;
+class QPlainTextEdit;
+
+class StatusPage : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit StatusPage(QWidget* parent = nullptr);
+
+    void setStatusLine(const std::string& text);
+    void setActivityText(const std::string& text);
+    void appendActivityLine(const std::string& line);
+    void clearSummary();
+    void appendSummaryLine(const std::string& line);
+    // Lines joined and ended by CR LF, as the log file and the mail body take them.
+    std::string summaryText() const;
+
+    QPlainTextEdit* Summary;
+    QPlainTextEdit* Activity;
+    QLabel* StatLine;
+};
