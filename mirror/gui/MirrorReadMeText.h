@@ -1,0 +1,13 @@
+#pragma once
+
+// The mirror's built-in help text and the look of the window that shows it.
+
+#include "common/desktop/gui/ReadMeOptions.h"
+
+#include <string>
+
+// The whole text, lines joined with "\n"; long paragraphs are single lines that the window wraps.
+std::string mirrorReadMeText();
+
+// Caption "RPL - ReadMe", 527 by 400 pixels, fixed-pitch 11-pixel font, read-only, Escape hides.
+ReadMeOptions mirrorReadMeOptions();
