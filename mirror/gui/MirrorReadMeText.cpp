@@ -47,10 +47,11 @@ std::string mirrorReadMeText()
         "A copy command such as cp -r only adds and overwrites. RPL also deletes from the destination "
         "what the source no longer has, so the destination stays a true image of the source. To guard "
         "against mistakes it never deletes anything for good where it can help it: removed files and "
-        "folders, and the old copies of changed files, go either to the trash of the desktop (the "
-        "Linux counterpart of the recycle bin; on a file system that has no trash they are deleted) or "
-        "into the DELETED sub-folder of the destination, under the date and time of the run "
-        "(DELETED/yyyy-mm-dd/hh-mm/...). Choose between the two under \"Deleted Files Protection\". "
+        "folders, and the old copies of changed files, go either into the DELETED sub-folder of the "
+        "destination, under the date and time of the run (DELETED/yyyy-mm-dd/hh-mm/...), or to the "
+        "trash of the desktop. Choose under \"Deleted Files Protection\"; in this Linux build the "
+        "option \"Delete to Recycle Bin (if applicable)\" means the desktop's trash, and on a file "
+        "system that has no trash it deletes for good. "
         "The price is disk space: empty the trash and clear out old DELETED folders now and then. "
         "Folders named DELETED in a destination are never removed.",
         "",
@@ -85,8 +86,9 @@ std::string mirrorReadMeText()
         "- Time stamps of files copied between different operating systems or file systems (a "
         "Windows share, a FAT disk, a Linux disk) may differ by a second or a few. Files of equal "
         "size whose time stamps differ by no more than a tolerance therefore count as unchanged. The "
-        "tolerance is the key TimeDifTolerance in RPL.INI, counted in two-second steps; its default "
-        "of 10 allows about 20 seconds.",
+        "tolerance is the key TimeDifTolerance in RPL.INI. It is counted on time stamps packed as on a "
+        "FAT disk, in two-second steps; the default of 10 covers the usual differences of a few "
+        "seconds.",
         "- The archive attribute is ignored.",
         "- A destination file newer than its source is still overwritten, without a question; a "
         "warning line in the \"Status\" page tells of it.",
