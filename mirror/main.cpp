@@ -17,11 +17,15 @@
 
 namespace {
 
+// A display, or a window platform chosen by hand (QT_QPA_PLATFORM=offscreen, vnc, ...).
 bool hasDisplay()
 {
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 && *x11) || (wayland && *wayland);
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
 }
 
 std::string programPath()
@@ -61,8 +65,7 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         return runConsoleMirror(programPath(), std::cout, std::cerr);
     }
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (!hasDisplay() && !(platform && *platform)) {
+    if (!hasDisplay()) {
         std::cerr << "RPL: no display to show the window on; \"RPL /BATCH\" runs the mirror without one." << std::endl;
         return 2;
     }
@@ -70,5 +73,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("RPL"));
     TForm1 window(programPath(), QApplication::arguments());
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    // A batch run tells cron about its errors as the console run does.
+    const bool failedBatch = window.controller().batchMode() && window.controller().engine().status().errorCount() > 0;
+    return failedBatch ? 1 : status;
 }

@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -65,12 +66,16 @@ TForm1::TForm1(const std::string& programPath, const QStringList& arguments, Mir
     pages->addTab(settingsScroll, QStringLiteral("Settings"));
     pages->addTab(statusPage, QStringLiteral("Status"));
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 4);
+    layout->setSpacing(2);
     layout->addWidget(pages, 1);
     layout->addWidget(buildButtonRow());
 
     btnMinimizeToTray = new QToolButton(this);
     btnMinimizeToTray->setAutoRaise(true);
-    btnMinimizeToTray->setArrowType(Qt::DownArrow);
+    btnMinimizeToTray->setIcon(style()->standardIcon(QStyle::SP_TitleBarMinButton));
+    btnMinimizeToTray->setFixedSize(22, 22);
+    btnMinimizeToTray->raise();
     btnMinimizeToTray->setToolTip(QStringLiteral("Minimize to Tray"));
     btnMinimizeToTray->setToolTipDuration(5000);
     connect(btnMinimizeToTray, &QToolButton::clicked, this, &TForm1::MinimizeToTray);
@@ -114,6 +119,7 @@ QWidget* TForm1::buildButtonRow()
 {
     auto* row = new QWidget;
     auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(4, 2, 4, 2);
     btnStart = new QPushButton(QStringLiteral("&Start"));
     btnStop = new QPushButton(QStringLiteral("Stop"));
     btnReadMe = new QPushButton(QStringLiteral("&ReadMe"));
@@ -214,9 +220,37 @@ void TForm1::showError(const QString& text)
 
 // MirrorFrontEnd
 
-void TForm1::setStatusLine(const std::string& text) { statusPage->setStatusLine(text); }
-void TForm1::setActivityText(const std::string& text) { statusPage->setActivityText(text); }
-void TForm1::appendActivityLine(const std::string& line) { statusPage->appendActivityLine(line); }
+// The status line changes for every file; the label takes the newest text when the window
+// next serves its events, which is also the only moment it could be painted.
+void TForm1::setStatusLine(const std::string& text)
+{
+    m_pendingStatus = text;
+    m_statusPending = true;
+}
+
+void TForm1::showPendingStatus()
+{
+    if (!m_pendingActivity.isEmpty()) {
+        statusPage->appendActivityText(m_pendingActivity.join(QLatin1Char('\n')));
+        m_pendingActivity.clear();
+    }
+    if (!m_statusPending)
+        return;
+    m_statusPending = false;
+    statusPage->setStatusLine(m_pendingStatus);
+}
+
+void TForm1::setActivityText(const std::string& text)
+{
+    m_pendingActivity.clear(); // the whole text holds them
+    statusPage->setActivityText(text);
+}
+
+void TForm1::appendActivityLine(const std::string& line)
+{
+    m_pendingActivity << fromBytes(line);
+}
+
 void TForm1::clearSummary() { statusPage->clearSummary(); }
 void TForm1::appendSummaryLine(const std::string& line) { statusPage->appendSummaryLine(line); }
 std::string TForm1::summaryText() const { return statusPage->summaryText(); }
@@ -227,12 +261,14 @@ void TForm1::processEvents()
 {
     if (m_sincePump.elapsed() < m_pumpIntervalMs)
         return;
+    showPendingStatus();
     QApplication::processEvents();
     m_sincePump.restart();
 }
 
 void TForm1::setBusy(bool busy)
 {
+    showPendingStatus();
     if (busy && !isBusy())
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else if (!busy && isBusy())
@@ -251,11 +287,13 @@ void TForm1::showPairPaths(const std::string& source, const std::string& destina
 
 void TForm1::showMessage(const std::string& text)
 {
+    showPendingStatus();
     m_dialogs.showMessage(this, fromBytes(text));
 }
 
 bool TForm1::askOkCancel(const std::string& title, const std::string& text)
 {
+    showPendingStatus();
     return m_dialogs.askOkCancel(this, fromBytes(title), fromBytes(text));
 }
 

@@ -97,6 +97,12 @@ private:
     QMenu* m_trayMenu = nullptr;
     bool m_firstActivation = true;
     bool m_batchDone = false;
+    // Shows the newest status line and the activity lines written since the last round of events.
+    void showPendingStatus();
+
     QElapsedTimer m_sincePump;
+    std::string m_pendingStatus;
+    bool m_statusPending = false;
+    QStringList m_pendingActivity;
     int m_pumpIntervalMs = 15;
 };

@@ -32,6 +32,19 @@ std::string toBytes(const QString& text)
 
 } // namespace
 
+namespace {
+
+// Tight spacing: the whole page has to fit the window's 640 by 480 start size.
+template <typename Layout>
+Layout* compact(Layout* layout)
+{
+    layout->setContentsMargins(6, 4, 6, 4);
+    layout->setSpacing(4);
+    return layout;
+}
+
+} // namespace
+
 SettingsPage::SettingsPage(MirrorSettings& settings, MirrorDialogs& dialogs, QWidget* parent)
     : QWidget(parent)
     , m_settings(settings)
@@ -39,12 +52,10 @@ SettingsPage::SettingsPage(MirrorSettings& settings, MirrorDialogs& dialogs, QWi
 {
     SettingsFile = new QLabel;
     SettingsFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = compact(new QVBoxLayout(this));
     layout->addWidget(SettingsFile);
-    auto* upper = new QHBoxLayout;
-    upper->addWidget(buildFolderSelection(), 1);
-    upper->addWidget(buildMoreOptions(), 1);
-    layout->addLayout(upper);
+    layout->addWidget(buildFolderSelection());
+    layout->addWidget(buildMoreOptions());
     layout->addWidget(buildFolderList(), 1);
     bindControls();
 }
@@ -52,7 +63,7 @@ SettingsPage::SettingsPage(MirrorSettings& settings, MirrorDialogs& dialogs, QWi
 QWidget* SettingsPage::buildFolderSelection()
 {
     auto* box = new QGroupBox(QStringLiteral("Folder Selection:"));
-    auto* grid = new QGridLayout(box);
+    auto* grid = compact(new QGridLayout(box));
     Edit1 = new QLineEdit;
     Edit2 = new QLineEdit;
     btnSource = new QPushButton(QStringLiteral("Select Folder..."));
@@ -67,26 +78,27 @@ QWidget* SettingsPage::buildFolderSelection()
         arrow->setToolTip(QStringLiteral("Reorder Folder List Items"));
         arrow->setToolTipDuration(HintMs);
     }
-    grid->addWidget(new QLabel(QStringLiteral("Source Path:")), 0, 0, 1, 2);
-    grid->addWidget(Edit1, 1, 0);
-    grid->addWidget(btnSource, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Destination Path:")), 2, 0, 1, 2);
-    grid->addWidget(Edit2, 3, 0);
-    grid->addWidget(btnDestination, 3, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Source Path:")), 0, 0);
+    grid->addWidget(Edit1, 0, 1);
+    grid->addWidget(btnSource, 0, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Destination Path:")), 1, 0);
+    grid->addWidget(Edit2, 1, 1);
+    grid->addWidget(btnDestination, 1, 2);
     auto* row = new QHBoxLayout;
     row->addWidget(btnAdd);
     row->addWidget(btnRemove);
     row->addStretch();
     row->addWidget(btnUp);
     row->addWidget(btnDown);
-    grid->addLayout(row, 4, 0, 1, 2);
+    grid->addLayout(row, 2, 1, 1, 2);
+    grid->setColumnStretch(1, 1);
     return box;
 }
 
 QWidget* SettingsPage::buildMoreOptions()
 {
     auto* box = new QGroupBox(QStringLiteral("More Options:"));
-    auto* layout = new QVBoxLayout(box);
+    auto* grid = compact(new QGridLayout(box));
     auto* autoPilot = new QHBoxLayout;
     chkAutoPilot = new QCheckBox(QStringLiteral("Auto Pilot Interval (in minutes)"));
     cbTimer = new QComboBox;
@@ -95,18 +107,19 @@ QWidget* SettingsPage::buildMoreOptions()
     cbTimer->setToolTipDuration(HintMs);
     autoPilot->addWidget(chkAutoPilot);
     autoPilot->addWidget(cbTimer);
-    layout->addLayout(autoPilot);
+    autoPilot->addStretch();
+    grid->addLayout(autoPilot, 0, 0);
 
     auto* protection = new QGroupBox(QStringLiteral("Deleted Files Protection:"));
-    auto* protectionLayout = new QVBoxLayout(protection);
+    auto* protectionLayout = compact(new QVBoxLayout(protection));
     rbMove = new QRadioButton(QStringLiteral("Move to DELETED sub-folder "));
     rbDel = new QRadioButton(QStringLiteral("Delete to Recycle Bin (if applicable)"));
     protectionLayout->addWidget(rbMove);
     protectionLayout->addWidget(rbDel);
-    layout->addWidget(protection);
+    grid->addWidget(protection, 1, 0);
 
     auto* log = new QGroupBox(QStringLiteral("Log File: "));
-    auto* logLayout = new QGridLayout(log);
+    auto* logLayout = compact(new QGridLayout(log));
     LogFileEnable = new QCheckBox(QStringLiteral("Enable Log File"));
     LogFileOverwrite = new QCheckBox(QStringLiteral("Overwrite log file"));
     AttachLogToEMail = new QCheckBox(QStringLiteral("Attach to EMail"));
@@ -115,25 +128,27 @@ QWidget* SettingsPage::buildMoreOptions()
     btnLogFile->setText(QStringLiteral("..."));
     logLayout->addWidget(LogFileEnable, 0, 0);
     logLayout->addWidget(LogFileOverwrite, 0, 1);
-    logLayout->addWidget(AttachLogToEMail, 0, 2);
-    logLayout->addWidget(LogFileName, 1, 0, 1, 2);
-    logLayout->addWidget(btnLogFile, 1, 2, Qt::AlignLeft);
-    layout->addWidget(log);
+    logLayout->addWidget(AttachLogToEMail, 1, 0);
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(LogFileName, 1);
+    fileRow->addWidget(btnLogFile);
+    logLayout->addLayout(fileRow, 2, 0, 1, 2);
+    grid->addWidget(log, 0, 1, 2, 1);
 
     auto* mail = new QGroupBox(QStringLiteral("Send EMail on completion: "));
-    auto* mailLayout = new QGridLayout(mail);
+    auto* mailLayout = compact(new QHBoxLayout(mail));
     SendEMailEnable = new QCheckBox(QStringLiteral("Send Email"));
     SmtpServer = new QLineEdit;
     MailFromAddress = new QLineEdit;
     MailToAddress = new QLineEdit;
-    mailLayout->addWidget(SendEMailEnable, 0, 0);
-    mailLayout->addWidget(new QLabel(QStringLiteral("SMTP Server:")), 0, 1);
-    mailLayout->addWidget(SmtpServer, 0, 2);
-    mailLayout->addWidget(new QLabel(QStringLiteral("From:")), 1, 1);
-    mailLayout->addWidget(MailFromAddress, 1, 2);
-    mailLayout->addWidget(new QLabel(QStringLiteral("To:")), 2, 1);
-    mailLayout->addWidget(MailToAddress, 2, 2);
-    layout->addWidget(mail);
+    mailLayout->addWidget(SendEMailEnable);
+    mailLayout->addWidget(new QLabel(QStringLiteral("SMTP Server:")));
+    mailLayout->addWidget(SmtpServer, 1);
+    mailLayout->addWidget(new QLabel(QStringLiteral("From:")));
+    mailLayout->addWidget(MailFromAddress, 1);
+    mailLayout->addWidget(new QLabel(QStringLiteral("To:")));
+    mailLayout->addWidget(MailToAddress, 1);
+    grid->addWidget(mail, 2, 0, 1, 2);
     return box;
 }
 
@@ -141,7 +156,8 @@ QWidget* SettingsPage::buildFolderList()
 {
     auto* box = new QGroupBox(QStringLiteral("Folders List:"));
     FolderList = new QListWidget;
-    (new QVBoxLayout(box))->addWidget(FolderList);
+    FolderList->setMinimumHeight(60);
+    compact(new QVBoxLayout(box))->addWidget(FolderList);
     return box;
 }
 

@@ -60,6 +60,11 @@ void StatusPage::appendActivityLine(const std::string& line)
     Activity->appendPlainText(fromBytes(line));
 }
 
+void StatusPage::appendActivityText(const QString& lines)
+{
+    Activity->appendPlainText(lines);
+}
+
 void StatusPage::clearSummary()
 {
     Summary->clear();

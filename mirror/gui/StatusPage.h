@@ -18,6 +18,8 @@ public:
     void setStatusLine(const std::string& text);
     void setActivityText(const std::string& text);
     void appendActivityLine(const std::string& line);
+    // Several lines at once, joined by "\n": one layout pass instead of one per line.
+    void appendActivityText(const QString& lines);
     void clearSummary();
     void appendSummaryLine(const std::string& line);
     // Lines joined and ended by CR LF, as the log file and the mail body take them.

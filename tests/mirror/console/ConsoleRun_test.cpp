@@ -38,14 +38,15 @@ struct ConsoleRun : ::testing::Test
                         "[RPL]\r\nFolderCount=1\r\nFolder0=+" + from + " >> " + destination.string() + "\r\n" + extra);
     }
 
-    int run(const QStringList& arguments, bool withDisplay = false)
+    int run(const QStringList& arguments, const char* platform = nullptr)
     {
         QProcess process;
         auto env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
-        if (withDisplay)
-            env.insert("DISPLAY", ":99");
+        env.remove("QT_QPA_PLATFORM");
+        if (platform)
+            env.insert("QT_QPA_PLATFORM", platform);
         process.setProcessEnvironment(env);
         process.start(QString::fromStdString(program.string()), arguments);
         process.closeWriteChannel();
@@ -91,6 +92,16 @@ TEST_F(ConsoleRun, WithoutADisplayBatchAloneRunsInTheConsole)
     writeIni("");
     EXPECT_EQ(run({"/batch"}), 0) << err.toStdString();
     EXPECT_EQ(test::readFile(destination / "a.txt"), "alpha");
+}
+
+TEST_F(ConsoleRun, WithAWindowPlatformBatchRunsInTheWindowAndEnds)
+{
+    writeIni("");
+    const std::string before = test::readFile(dir / "bin" / "RPL.INI");
+    EXPECT_EQ(run({"/BATCH"}, "offscreen"), 0) << err.toStdString();
+    EXPECT_EQ(test::readFile(destination / "a.txt"), "alpha");
+    EXPECT_FALSE(out.contains("Mirror Started on ")); // the lines went to the window
+    EXPECT_EQ(test::readFile(dir / "bin" / "RPL.INI"), before);
 }
 
 TEST_F(ConsoleRun, ErrorLinesAndMessagesGiveExitStatusOne)
