@@ -17,10 +17,10 @@ namespace {
 
 double cpuSeconds()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double wallSeconds()
@@ -35,11 +35,11 @@ void configure(net::TSyncSmtpCli& client, const char* port, int timeout)
     client.Port = port;
     client.Timeout = timeout;
     client.FromName = "bench@example.org";
-    client.RcptName = {"sink@example.org"};
+    client.RcptName = { "sink@example.org" };
     client.HdrFrom = "bench@example.org";
     client.HdrTo = "sink@example.org";
     client.HdrSubject = "bench";
-    client.MailMessage = {"Attached: the bench file."};
+    client.MailMessage = { "Attached: the bench file." };
 }
 
 } // namespace
@@ -53,7 +53,7 @@ int main(int argc, char** argv)
     net::TSyncSmtpCli client;
     if (mode == "send") {
         configure(client, argv[2], 30);
-        client.EmailFiles = {argv[3]};
+        client.EmailFiles = { argv[3] };
         const double wall0 = wallSeconds();
         const double cpu0 = cpuSeconds();
         const bool ok = client.SyncOpen() && client.SyncMail() && client.SyncQuit();
@@ -68,10 +68,10 @@ int main(int argc, char** argv)
         const double cpu0 = cpuSeconds();
         const bool ok = client.SyncOpen();
         std::printf("%s %.3f %.3f %s\n",
-                    ok ? "ok" : "failed",
-                    wallSeconds() - wall0,
-                    cpuSeconds() - cpu0,
-                    client.ErrorMessage().c_str());
+            ok ? "ok" : "failed",
+            wallSeconds() - wall0,
+            cpuSeconds() - cpu0,
+            client.ErrorMessage().c_str());
         return 0;
     }
     return 2;

@@ -36,7 +36,10 @@ TCustomSmtpClient::~TCustomSmtpClient()
     m_socket.OnDnsLookupDone = nullptr;
 }
 
-void TCustomSmtpClient::SetRcptNameText(const std::string& text) { RcptName = smtpSplitLines(text); }
+void TCustomSmtpClient::SetRcptNameText(const std::string& text)
+{
+    RcptName = smtpSplitLines(text);
+}
 
 std::string TCustomSmtpClient::mediaType() const
 {
@@ -84,10 +87,8 @@ void TCustomSmtpClient::startRequest(TSmtpRequest request)
     m_errorMessage.clear();
 }
 
-void TCustomSmtpClient::execCommand(TSmtpRequest request,
-                                    const std::string& command,
-                                    std::vector<int> accepted,
-                                    Action done)
+void TCustomSmtpClient::execCommand(
+    TSmtpRequest request, const std::string& command, std::vector<int> accepted, Action done)
 {
     checkReady();
     if (!m_connected)
@@ -186,8 +187,8 @@ void TCustomSmtpClient::nextStep()
         }
         m_lastStepResult = 0;
     }
-    static constexpr unsigned kOrder[] = {
-        stepConnect, stepHelo, stepEhlo, stepAuth, stepVrfy, stepMailFrom, stepRcptTo, stepData, stepQuit};
+    static constexpr unsigned kOrder[]
+        = { stepConnect, stepHelo, stepEhlo, stepAuth, stepVrfy, stepMailFrom, stepRcptTo, stepData, stepQuit };
     for (const unsigned step : kOrder) {
         if (m_steps & step) {
             m_steps &= ~step;
@@ -209,15 +210,33 @@ void TCustomSmtpClient::runStep(unsigned step)
     m_requestDone = false;
     runInternal([this, step] {
         switch (step) {
-        case stepConnect: Connect(); break;
-        case stepHelo: Helo(); break;
-        case stepEhlo: Ehlo(); break;
-        case stepAuth: Auth(); break;
-        case stepVrfy: Vrfy(); break;
-        case stepMailFrom: MailFrom(); break;
-        case stepRcptTo: RcptTo(); break;
-        case stepData: Data(); break;
-        default: Quit(); break;
+        case stepConnect:
+            Connect();
+            break;
+        case stepHelo:
+            Helo();
+            break;
+        case stepEhlo:
+            Ehlo();
+            break;
+        case stepAuth:
+            Auth();
+            break;
+        case stepVrfy:
+            Vrfy();
+            break;
+        case stepMailFrom:
+            MailFrom();
+            break;
+        case stepRcptTo:
+            RcptTo();
+            break;
+        case stepData:
+            Data();
+            break;
+        default:
+            Quit();
+            break;
         }
     });
 }
@@ -237,12 +256,15 @@ void TCustomSmtpClient::runInternal(const Action& action)
 
 void TCustomSmtpClient::Open()
 {
-    const unsigned steps =
-        AuthType == TSmtpAuthType::smtpAuthNone ? stepConnect | stepHelo : stepConnect | stepEhlo | stepAuth;
+    const unsigned steps
+        = AuthType == TSmtpAuthType::smtpAuthNone ? stepConnect | stepHelo : stepConnect | stepEhlo | stepAuth;
     startMultiStep(TSmtpRequest::smtpRqOpen, steps);
 }
 
-void TCustomSmtpClient::Mail() { startMultiStep(TSmtpRequest::smtpRqMail, stepMailFrom | stepRcptTo | stepData); }
+void TCustomSmtpClient::Mail()
+{
+    startMultiStep(TSmtpRequest::smtpRqMail, stepMailFrom | stepRcptTo | stepData);
+}
 
 // ---- connection ---------------------------------------------------------------------------
 
@@ -338,9 +360,15 @@ void TCustomSmtpClient::processLine(const std::string& line)
     if (OnResponse)
         OnResponse(*this, line);
     switch (m_state) {
-    case TSmtpState::smtpWaitingBanner: onBannerLine(line); break;
-    case TSmtpState::smtpWaitingResponse: onResponseLine(line); break;
-    default: display("< " + line); break;
+    case TSmtpState::smtpWaitingBanner:
+        onBannerLine(line);
+        break;
+    case TSmtpState::smtpWaitingResponse:
+        onResponseLine(line);
+        break;
+    default:
+        display("< " + line);
+        break;
     }
 }
 

@@ -23,8 +23,8 @@ class TCustomSmtpClient
 {
 public:
     using TSmtpDisplay = std::function<void(TCustomSmtpClient& sender, const std::string& text)>;
-    using TSmtpGetDataEvent =
-        std::function<void(TCustomSmtpClient& sender, int lineNumber, std::string& line, int maxLength, bool& more)>;
+    using TSmtpGetDataEvent
+        = std::function<void(TCustomSmtpClient& sender, int lineNumber, std::string& line, int maxLength, bool& more)>;
     using TSmtpHeaderLineEvent = std::function<void(TCustomSmtpClient& sender, std::string& line)>;
     using TSmtpProcessHeaderEvent = std::function<void(TCustomSmtpClient& sender, std::vector<std::string>& lines)>;
     using TSmtpRequestDone = std::function<void(TCustomSmtpClient& sender, TSmtpRequest request, int error)>;
@@ -104,7 +104,7 @@ public:
 
 protected:
     // Called before the header is generated for DATA.
-    virtual void prepareBody() {}
+    virtual void prepareBody() { }
     // Last look at each header line before it is sent.
     virtual void headerLineHook(std::string& line) { (void)line; }
     // The next body line (at most maxLength bytes) into `line`; false when there is none.
@@ -116,7 +116,8 @@ protected:
     void setErrorMessageOver(const std::string& text) { m_errorMessage = text; }
 
 private:
-    enum Step : unsigned {
+    enum Step : unsigned
+    {
         stepConnect = 1u << 0,
         stepHelo = 1u << 1,
         stepEhlo = 1u << 2,

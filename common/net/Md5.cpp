@@ -8,7 +8,10 @@ namespace net {
 
 namespace {
 
-QByteArray bytes(const std::string& text) { return QByteArray(text.data(), static_cast<qsizetype>(text.size())); }
+QByteArray bytes(const std::string& text)
+{
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 } // namespace
 

@@ -25,14 +25,20 @@ bool startsWithNoCase(const std::string& text, const std::string& prefix)
     return true;
 }
 
-std::string baseName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+std::string baseName(const std::string& path)
+{
+    return std::filesystem::path(path).filename().string();
+}
 
 } // namespace
 
 TSmtpCli::TSmtpCli() = default;
 TSmtpCli::~TSmtpCli() = default;
 
-void TSmtpCli::SetMailMessageText(const std::string& text) { MailMessage = smtpSplitLines(text); }
+void TSmtpCli::SetMailMessageText(const std::string& text)
+{
+    MailMessage = smtpSplitLines(text);
+}
 
 void TSmtpCli::SetEmailFiles(const std::vector<std::string>& files)
 {
@@ -49,7 +55,10 @@ void TSmtpCli::SetEmailFiles(const std::vector<std::string>& files)
     EmailFiles = std::move(checked);
 }
 
-void TSmtpCli::SetEmailFilesText(const std::string& text) { SetEmailFiles(smtpSplitLines(text)); }
+void TSmtpCli::SetEmailFilesText(const std::string& text)
+{
+    SetEmailFiles(smtpSplitLines(text));
+}
 
 void TSmtpCli::prepareBody()
 {
@@ -63,12 +72,12 @@ void TSmtpCli::prepareBody()
     m_boundary.clear();
     if (!EmailFiles.empty()) {
         m_boundary = smtpMultipartBoundary(QDateTime::currentDateTime());
-        m_bodyLines = {"This is a multipart MIME message.",
-                       "",
-                       "--" + m_boundary,
-                       "Content-Type: " + mediaType() + "; charset=\"" + CharSet + "\"",
-                       "Content-Transfer-Encoding: 7bit",
-                       ""};
+        m_bodyLines = { "This is a multipart MIME message.",
+            "",
+            "--" + m_boundary,
+            "Content-Type: " + mediaType() + "; charset=\"" + CharSet + "\"",
+            "Content-Transfer-Encoding: 7bit",
+            "" };
     }
     m_bodyLines.insert(m_bodyLines.end(), MailMessage.begin(), MailMessage.end());
 }
@@ -121,12 +130,12 @@ void TSmtpCli::startAttachment()
     const int fileNumber = static_cast<int>(m_fileIndex);
     if (OnAttachContentType)
         OnAttachContentType(*this, fileNumber, fileName, contentType);
-    std::vector<std::string> header = {"--" + m_boundary,
-                                       "Content-Type: " + contentType + ";",
-                                       "\tname=\"" + fileName + "\"",
-                                       "Content-Transfer-Encoding: base64",
-                                       "Content-Disposition: attachment;",
-                                       "\tfilename=\"" + baseName(path) + "\""};
+    std::vector<std::string> header = { "--" + m_boundary,
+        "Content-Type: " + contentType + ";",
+        "\tname=\"" + fileName + "\"",
+        "Content-Transfer-Encoding: base64",
+        "Content-Disposition: attachment;",
+        "\tfilename=\"" + baseName(path) + "\"" };
     if (OnAttachHeader)
         OnAttachHeader(*this, fileNumber, fileName, header);
     header.emplace_back();

@@ -17,8 +17,8 @@ namespace net {
 class TSmtpCli : public TCustomSmtpClient
 {
 public:
-    using TSmtpAttachmentContentType =
-        std::function<void(TSmtpCli& sender, int fileNumber, std::string& fileName, std::string& contentType)>;
+    using TSmtpAttachmentContentType
+        = std::function<void(TSmtpCli& sender, int fileNumber, std::string& fileName, std::string& contentType)>;
     using TSmtpAttachHeader = std::function<void(
         TSmtpCli& sender, int fileNumber, const std::string& fileName, std::vector<std::string>& header)>;
 

@@ -40,32 +40,41 @@ std::string enclosed(const std::string& prefix, const std::string& address)
     return hasBrackets ? prefix + trimmed : prefix + "<" + trimmed + ">";
 }
 
-QByteArray qbytes(const std::string& text) { return QByteArray(text.data(), static_cast<qsizetype>(text.size())); }
+QByteArray qbytes(const std::string& text)
+{
+    return {text.data(), static_cast<qsizetype>(text.size())};
+}
 
 } // namespace
 
-std::string smtpMailFromCommand(const std::string& fromName) { return enclosed("MAIL FROM:", fromName); }
+std::string smtpMailFromCommand(const std::string& fromName)
+{
+    return enclosed("MAIL FROM:", fromName);
+}
 
-std::string smtpRcptToCommand(const std::string& recipient) { return enclosed("RCPT TO:", recipient); }
+std::string smtpRcptToCommand(const std::string& recipient)
+{
+    return enclosed("RCPT TO:", recipient);
+}
 
 std::string smtpDateText(const QDateTime& utc)
 {
-    static const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-    static const char* const kMonths[] = {
-        "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static const char* const kDays[] = { "Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun" };
+    static const char* const kMonths[]
+        = { "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
     const QDate date = utc.date();
     const QTime time = utc.time();
     char text[64];
     std::snprintf(text,
-                  sizeof text,
-                  "%s, %d %s %4d %02d:%02d:%02d GMT",
-                  kDays[date.dayOfWeek() - 1],
-                  date.day(),
-                  kMonths[date.month() - 1],
-                  date.year(),
-                  time.hour(),
-                  time.minute(),
-                  time.second());
+        sizeof text,
+        "%s, %d %s %4d %02d:%02d:%02d GMT",
+        kDays[date.dayOfWeek() - 1],
+        date.day(),
+        kMonths[date.month() - 1],
+        date.year(),
+        time.hour(),
+        time.minute(),
+        time.second());
     return text;
 }
 
@@ -91,9 +100,15 @@ std::vector<std::string> smtpSplitLines(const std::string& text)
     return lines;
 }
 
-std::string base64Encode(const std::string& bytes) { return qbytes(bytes).toBase64().toStdString(); }
+std::string base64Encode(const std::string& bytes)
+{
+    return qbytes(bytes).toBase64().toStdString();
+}
 
-std::string base64Decode(const std::string& text) { return QByteArray::fromBase64(qbytes(text)).toStdString(); }
+std::string base64Decode(const std::string& text)
+{
+    return QByteArray::fromBase64(qbytes(text)).toStdString();
+}
 
 std::string smtpAuthPlainArgument(const std::string& user, const std::string& password)
 {

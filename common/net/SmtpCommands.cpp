@@ -12,7 +12,10 @@ namespace net {
 
 namespace {
 
-std::string trimmed(const std::string& text) { return WSocketTrim(text); }
+std::string trimmed(const std::string& text)
+{
+    return WSocketTrim(text);
+}
 
 } // namespace
 
@@ -21,24 +24,33 @@ std::string TCustomSmtpClient::heloArgument() const
     return SignOn.empty() ? TWSocket::LocalHostName() : SignOn;
 }
 
-void TCustomSmtpClient::Helo() { execCommand(TSmtpRequest::smtpRqHelo, "HELO " + heloArgument(), {250}, nullptr); }
+void TCustomSmtpClient::Helo()
+{
+    execCommand(TSmtpRequest::smtpRqHelo, "HELO " + heloArgument(), { 250 }, nullptr);
+}
 
 void TCustomSmtpClient::Ehlo()
 {
-    execCommand(TSmtpRequest::smtpRqEhlo, "EHLO " + heloArgument(), {250}, [this] {
+    execCommand(TSmtpRequest::smtpRqEhlo, "EHLO " + heloArgument(), { 250 }, [this] {
         if (m_requestResult == 0)
             m_ehloSupported = true;
         completeRequest(m_requestResult);
     });
 }
 
-void TCustomSmtpClient::Vrfy() { execCommand(TSmtpRequest::smtpRqVrfy, "VRFY " + HdrTo, {250}, nullptr); }
+void TCustomSmtpClient::Vrfy()
+{
+    execCommand(TSmtpRequest::smtpRqVrfy, "VRFY " + HdrTo, { 250 }, nullptr);
+}
 
-void TCustomSmtpClient::Rset() { execCommand(TSmtpRequest::smtpRqRset, "RSET", {250}, nullptr); }
+void TCustomSmtpClient::Rset()
+{
+    execCommand(TSmtpRequest::smtpRqRset, "RSET", { 250 }, nullptr);
+}
 
 void TCustomSmtpClient::MailFrom()
 {
-    execCommand(TSmtpRequest::smtpRqMailFrom, smtpMailFromCommand(FromName), {250}, nullptr);
+    execCommand(TSmtpRequest::smtpRqMailFrom, smtpMailFromCommand(FromName), { 250 }, nullptr);
 }
 
 void TCustomSmtpClient::Quit()
@@ -50,7 +62,7 @@ void TCustomSmtpClient::Quit()
         completeRequest(0);
         return;
     }
-    execCommand(TSmtpRequest::smtpRqQuit, "QUIT", {221}, nullptr);
+    execCommand(TSmtpRequest::smtpRqQuit, "QUIT", { 221 }, nullptr);
 }
 
 // ---- AUTH ---------------------------------------------------------------------------------
@@ -60,43 +72,48 @@ void TCustomSmtpClient::Auth()
     checkReady();
     if (!m_connected)
         throw SmtpException("SMTP component not connected");
-    const char* refusal = !m_ehloSupported                            ? "500 ESMTP not supported."
-                          : AuthType == TSmtpAuthType::smtpAuthNone ? "500 No Authorization Type Selected."
-                                                                    : nullptr;
+    const char* refusal = !m_ehloSupported        ? "500 ESMTP not supported."
+        : AuthType == TSmtpAuthType::smtpAuthNone ? "500 No Authorization Type Selected."
+                                                  : nullptr;
     if (refusal) {
         startRequest(TSmtpRequest::smtpRqAuth);
         m_requestDone = false;
         return localFailure(refusal, 500);
     }
     switch (AuthType) {
-    case TSmtpAuthType::smtpAuthPlain: authPlain(); break;
-    case TSmtpAuthType::smtpAuthLogin: authLogin(); break;
-    default: authCramMd5(); break;
+    case TSmtpAuthType::smtpAuthPlain:
+        authPlain();
+        break;
+    case TSmtpAuthType::smtpAuthLogin:
+        authLogin();
+        break;
+    default:
+        authCramMd5();
+        break;
     }
 }
 
 void TCustomSmtpClient::authPlain()
 {
-    execCommand(
-        TSmtpRequest::smtpRqAuth, "AUTH PLAIN " + smtpAuthPlainArgument(Username, Password), {235}, nullptr);
+    execCommand(TSmtpRequest::smtpRqAuth, "AUTH PLAIN " + smtpAuthPlainArgument(Username, Password), { 235 }, nullptr);
 }
 
 void TCustomSmtpClient::authLogin()
 {
-    execCommand(TSmtpRequest::smtpRqAuth, "AUTH LOGIN", {334}, [this] {
+    execCommand(TSmtpRequest::smtpRqAuth, "AUTH LOGIN", { 334 }, [this] {
         if (m_requestResult != 0)
             return completeRequest(m_requestResult);
-        execCommand(TSmtpRequest::smtpRqAuth, base64Encode(Username), {334}, [this] {
+        execCommand(TSmtpRequest::smtpRqAuth, base64Encode(Username), { 334 }, [this] {
             if (m_requestResult != 0)
                 return completeRequest(m_requestResult);
-            execCommand(TSmtpRequest::smtpRqAuth, base64Encode(Password), {235}, nullptr);
+            execCommand(TSmtpRequest::smtpRqAuth, base64Encode(Password), { 235 }, nullptr);
         });
     });
 }
 
 void TCustomSmtpClient::authCramMd5()
 {
-    execCommand(TSmtpRequest::smtpRqAuth, "AUTH CRAM-MD5", {334}, [this] {
+    execCommand(TSmtpRequest::smtpRqAuth, "AUTH CRAM-MD5", { 334 }, [this] {
         if (m_requestResult != 0)
             return completeRequest(m_requestResult);
         if (m_lastResponse.size() <= 4) {
@@ -107,7 +124,7 @@ void TCustomSmtpClient::authCramMd5()
             return completeRequest(500);
         }
         const std::string answer = smtpCramMd5Answer(Username, Password, m_lastResponse.substr(4));
-        execCommand(TSmtpRequest::smtpRqAuth, answer, {235}, nullptr);
+        execCommand(TSmtpRequest::smtpRqAuth, answer, { 235 }, nullptr);
     });
 }
 
@@ -126,7 +143,7 @@ void TCustomSmtpClient::rcptToNext(std::size_t index)
     Action next;
     if (index + 1 < RcptName.size())
         next = [this, index] { rcptToNext(index + 1); };
-    execCommand(TSmtpRequest::smtpRqRcptTo, smtpRcptToCommand(RcptName[index]), {250, 251}, std::move(next));
+    execCommand(TSmtpRequest::smtpRqRcptTo, smtpRcptToCommand(RcptName[index]), { 250, 251 }, std::move(next));
 }
 
 // ---- DATA ---------------------------------------------------------------------------------
@@ -140,7 +157,7 @@ void TCustomSmtpClient::Data()
     m_headerLines.clear();
     if (!OwnHeaders)
         buildHeaderLines();
-    execCommand(TSmtpRequest::smtpRqData, "DATA", {354}, [this] { dataStart(); });
+    execCommand(TSmtpRequest::smtpRqData, "DATA", { 354 }, [this] { dataStart(); });
 }
 
 void TCustomSmtpClient::buildHeaderLines()
@@ -161,11 +178,11 @@ void TCustomSmtpClient::buildHeaderLines()
         h.push_back("Sender: " + HdrSender);
     else if (!trimmed(HdrFrom).empty())
         h.push_back("Sender: " + HdrFrom);
-    h.push_back("Mime-Version: 1.0");
+    h.emplace_back("Mime-Version: 1.0");
     h.push_back("Content-Type: " + mediaType() + "; charset=\"" + CharSet + "\"");
     h.push_back("Date: " + smtpDateText(QDateTime::currentDateTimeUtc()));
-    h.push_back("X-Mailer: NetClients SMTP Component V" + std::to_string(kVersionMajor) + "." +
-                std::to_string(kVersionMinor));
+    h.push_back(
+        "X-Mailer: NetClients SMTP Component V" + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor));
     if (OnProcessHeader)
         OnProcessHeader(*this, h);
     h.emplace_back();
@@ -213,7 +230,7 @@ void TCustomSmtpClient::sendNextDataLine()
             return sendDataLine(smtpDotStuff(line.substr(0, kMaxBodyLine)));
     }
     m_dataTransfer = false;
-    execCommand(TSmtpRequest::smtpRqData, ".", {250}, nullptr);
+    execCommand(TSmtpRequest::smtpRqData, ".", { 250 }, nullptr);
 }
 
 void TCustomSmtpClient::sendDataLine(const std::string& line)

@@ -19,7 +19,10 @@ std::size_t findLineEnd(const char* data, std::size_t size)
 
 } // namespace
 
-void SmtpReplyBuffer::commit(std::size_t count) { m_fill += std::min(count, space()); }
+void SmtpReplyBuffer::commit(std::size_t count)
+{
+    m_fill += std::min(count, space());
+}
 
 void SmtpReplyBuffer::clear()
 {

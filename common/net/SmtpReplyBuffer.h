@@ -30,7 +30,7 @@ private:
     bool dropUntilLineEnd();
     void consume(std::size_t count);
 
-    std::array<char, kCapacity> m_data{};
+    std::array<char, kCapacity> m_data {};
     std::size_t m_fill = 0;
     bool m_skipping = false;
 };

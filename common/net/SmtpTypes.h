@@ -8,7 +8,8 @@
 
 namespace net {
 
-enum class TSmtpState {
+enum class TSmtpState
+{
     smtpReady,
     smtpDnsLookup,
     smtpConnecting,
@@ -20,7 +21,8 @@ enum class TSmtpState {
 };
 
 // The request type reported to OnRequestDone.
-enum class TSmtpRequest {
+enum class TSmtpRequest
+{
     smtpRqConnect,
     smtpRqHelo,
     smtpRqMailFrom,
@@ -35,9 +37,19 @@ enum class TSmtpRequest {
     smtpRqAuth
 };
 
-enum class TSmtpAuthType { smtpAuthNone, smtpAuthPlain, smtpAuthLogin, smtpAuthCramMD5 };
+enum class TSmtpAuthType
+{
+    smtpAuthNone,
+    smtpAuthPlain,
+    smtpAuthLogin,
+    smtpAuthCramMD5
+};
 
-enum class TSmtpContentType { smtpHTML, smtpPlainText };
+enum class TSmtpContentType
+{
+    smtpHTML,
+    smtpPlainText
+};
 
 class SmtpException : public std::runtime_error
 {

@@ -24,7 +24,10 @@ constexpr int kReset = 10054;
 constexpr int kProtoTcp = 6;
 constexpr int kProtoUdp = 17;
 
-int lastSocketError() { return winsockErrorFromErrno(errno); }
+int lastSocketError()
+{
+    return winsockErrorFromErrno(errno);
+}
 
 // Results of the attempt itself, which a non-blocking connect normally reports later.
 bool isConnectOutcome(int error)
@@ -102,11 +105,11 @@ void TWSocket::SetLocalPort(const std::string& value)
 
 void TWSocket::resetProperties()
 {
-    m_addr = Resolvable{};
-    m_port = Resolvable{};
-    m_proto = Resolvable{};
+    m_addr = Resolvable {};
+    m_port = Resolvable {};
+    m_proto = Resolvable {};
     assign(m_proto, "tcp");
-    m_localPort = Resolvable{};
+    m_localPort = Resolvable {};
     assign(m_localPort, "0");
     m_localAddr = "0.0.0.0";
     m_lingerOnOff = TSocketLingerOnOff::wsLingerOn;
@@ -185,7 +188,7 @@ void TWSocket::DnsLookup(const std::string& host)
     m_resolver.cancel();
     m_dnsResult.clear();
     m_dnsResultList.clear();
-    in_addr numeric{};
+    in_addr numeric {};
     if (inet_aton(name.c_str(), &numeric) != 0 && numeric.s_addr != INADDR_NONE) {
         m_dnsResult = WSocketAddressText(numeric.s_addr);
         m_dnsResultList.push_back(m_dnsResult);
@@ -231,7 +234,7 @@ void TWSocket::Connect()
     if (!resolveForConnect() || !createAndConfigure())
         return;
 
-    sockaddr_in sin{};
+    sockaddr_in sin {};
     sin.sin_family = AF_INET;
     sin.sin_port = htons(static_cast<std::uint16_t>(m_port.value));
     sin.sin_addr.s_addr = m_addr.value;
@@ -305,8 +308,8 @@ bool TWSocket::createAndConfigure()
     if (type == SOCK_STREAM) {
         if (!setOption(SOL_SOCKET, SO_REUSEADDR, 1, "setsockopt(SO_REUSEADDR)"))
             return false;
-        if ((m_options & wsoTcpNoDelay) &&
-            !setOption(IPPROTO_TCP, TCP_NODELAY, 1, "setsockopt(IPPROTO_TCP, TCP_NODELAY)"))
+        if ((m_options & wsoTcpNoDelay)
+            && !setOption(IPPROTO_TCP, TCP_NODELAY, 1, "setsockopt(IPPROTO_TCP, TCP_NODELAY)"))
             return false;
         if (!applyLinger() || !setOption(SOL_SOCKET, SO_KEEPALIVE, 1, "setsockopt(SO_KEEPALIVE)"))
             return false;
@@ -337,7 +340,7 @@ bool TWSocket::applyLinger()
         reportError("Cannot set linger option at this time");
         return false;
     }
-    linger value{};
+    linger value {};
     value.l_onoff = m_lingerOnOff == TSocketLingerOnOff::wsLingerOn ? 1 : 0;
     value.l_linger = m_lingerTimeout;
     if (::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &value, sizeof value) == 0)
@@ -350,7 +353,7 @@ bool TWSocket::bindLocal()
 {
     if (m_localPort.value == 0 && m_localAddr == "0.0.0.0")
         return true;
-    sockaddr_in local{};
+    sockaddr_in local {};
     local.sin_family = AF_INET;
     local.sin_port = htons(static_cast<std::uint16_t>(m_localPort.value));
     try {
@@ -427,7 +430,7 @@ void TWSocket::Abort()
     dropSendQueue();
     if (m_fd >= 0 && m_state == TSocketState::wsConnected && m_proto.value == kProtoTcp) {
         // Linger off: the system finishes the connection in the background, no reset.
-        linger off{};
+        linger off {};
         ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &off, sizeof off);
     }
     closeSocket(false);

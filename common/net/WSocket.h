@@ -23,11 +23,34 @@
 
 namespace net {
 
-enum class TSocketState { wsInvalidState, wsOpened, wsBound, wsConnecting, wsConnected, wsAccepting, wsListening, wsClosed };
-enum class TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
-enum class TSocketSendFlags { wsSendNormal, wsSendUrgent };
+enum class TSocketState
+{
+    wsInvalidState,
+    wsOpened,
+    wsBound,
+    wsConnecting,
+    wsConnected,
+    wsAccepting,
+    wsListening,
+    wsClosed
+};
+enum class TSocketLingerOnOff
+{
+    wsLingerOff,
+    wsLingerOn,
+    wsLingerNoSet
+};
+enum class TSocketSendFlags
+{
+    wsSendNormal,
+    wsSendUrgent
+};
 // Members of the ComponentOptions set.
-enum TWSocketOption : unsigned { wsoNoReceiveLoop = 1u << 0, wsoTcpNoDelay = 1u << 1 };
+enum TWSocketOption : unsigned
+{
+    wsoNoReceiveLoop = 1u << 0,
+    wsoTcpNoDelay = 1u << 1
+};
 
 class TWSocket
 {

@@ -15,7 +15,10 @@ namespace {
 
 constexpr int kWouldBlock = 10035;
 
-int lastSocketError() { return winsockErrorFromErrno(errno); }
+int lastSocketError()
+{
+    return winsockErrorFromErrno(errno);
+}
 
 // Errors on send that mean the session is gone rather than that the call was wrong.
 bool sessionLost(int error)
@@ -169,7 +172,7 @@ int TWSocket::Send(const void* data, int count)
     if (count <= 0)
         return 0;
     const char* bytes = static_cast<const char*>(data);
-    std::size_t left = static_cast<std::size_t>(count);
+    auto left = static_cast<std::size_t>(count);
     while (left > 0) {
         if (m_bufList.empty() || m_bufList.back()->Full())
             m_bufList.push_back(std::make_unique<TBuffer>());

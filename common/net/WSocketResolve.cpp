@@ -17,8 +17,14 @@ namespace {
 // getservbyname and getprotobyname failures: Winsock's "No Data".
 constexpr int kNoData = 11004;
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // The leading decimal digits as a number, saturating so that long digit runs cannot overflow.
 long leadingNumber(const std::string& text)
@@ -80,9 +86,9 @@ bool WSocketIsDottedIP(const std::string& text)
 
 std::string WSocketAddressText(std::uint32_t address)
 {
-    in_addr in{};
+    in_addr in {};
     in.s_addr = address;
-    std::array<char, INET_ADDRSTRLEN> text{};
+    std::array<char, INET_ADDRSTRLEN> text {};
     inet_ntop(AF_INET, &in, text.data(), text.size());
     return text.data();
 }
@@ -101,8 +107,8 @@ std::uint32_t WSocketResolveHost(const std::string& text)
     std::vector<std::string> addresses;
     const int error = HostResolver::resolveNow(host, addresses);
     if (error != 0)
-        throw ESocketException("WSocketResolveHost: Cannot convert host address '" + text + "', Error #" +
-                               std::to_string(error));
+        throw ESocketException(
+            "WSocketResolveHost: Cannot convert host address '" + text + "', Error #" + std::to_string(error));
     return inet_addr(addresses.front().c_str());
 }
 
@@ -121,18 +127,14 @@ std::uint16_t WSocketResolvePort(const std::string& port, const std::string& pro
     }
     const std::string name = WSocketTrim(port);
     const std::string protoName = WSocketTrim(proto);
-    servent entry{};
+    servent entry {};
     servent* found = nullptr;
-    std::array<char, 1024> scratch{};
-    getservbyname_r(name.c_str(),
-                    protoName.empty() ? nullptr : protoName.c_str(),
-                    &entry,
-                    scratch.data(),
-                    scratch.size(),
-                    &found);
+    std::array<char, 1024> scratch {};
+    getservbyname_r(
+        name.c_str(), protoName.empty() ? nullptr : protoName.c_str(), &entry, scratch.data(), scratch.size(), &found);
     if (!found)
-        throw ESocketException("WSocketResolvePort: Cannot convert port '" + port + "', Error #" +
-                               std::to_string(kNoData));
+        throw ESocketException(
+            "WSocketResolvePort: Cannot convert port '" + port + "', Error #" + std::to_string(kNoData));
     return ntohs(static_cast<std::uint16_t>(found->s_port));
 }
 
@@ -143,13 +145,13 @@ int WSocketResolveProto(const std::string& proto)
     const std::string name = WSocketTrim(proto);
     if (!name.empty() && isDigit(name[0]))
         return static_cast<int>(leadingNumber(name));
-    protoent entry{};
+    protoent entry {};
     protoent* found = nullptr;
-    std::array<char, 1024> scratch{};
+    std::array<char, 1024> scratch {};
     getprotobyname_r(name.c_str(), &entry, scratch.data(), scratch.size(), &found);
     if (!found)
-        throw ESocketException("WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #" +
-                               std::to_string(kNoData));
+        throw ESocketException(
+            "WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #" + std::to_string(kNoData));
     return found->p_proto;
 }
 

@@ -18,12 +18,12 @@ namespace {
 int listenLoopback(int& port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sin{};
+    sockaddr_in sin {};
     sin.sin_family = AF_INET;
     sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof sin;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) != 0 || ::listen(fd, 4) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&sin), &length) != 0)
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) != 0 || ::listen(fd, 4) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&sin), &length) != 0)
         throw std::runtime_error("cannot listen on loopback");
     port = ntohs(sin.sin_port);
     return fd;
@@ -31,7 +31,7 @@ int listenLoopback(int& port)
 
 bool waitReadable(int fd, int timeoutMs)
 {
-    pollfd p{fd, POLLIN, 0};
+    pollfd p { fd, POLLIN, 0 };
     return ::poll(&p, 1, timeoutMs) > 0;
 }
 
@@ -83,8 +83,8 @@ bool ScriptSession::readLine(std::string& line, int timeoutMs)
             m_received.push_back(line);
             return true;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || !fill(static_cast<int>(left.count())))
             return false;
     }
@@ -138,7 +138,7 @@ void ScriptSession::reset()
 {
     if (m_fd < 0)
         return;
-    linger hard{1, 0};
+    linger hard { 1, 0 };
     ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     close();
 }

@@ -71,8 +71,8 @@ private:
 
     int m_listenFd = -1;
     int m_port = 0;
-    std::atomic<bool> m_done{false};
-    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_done { false };
+    std::atomic<bool> m_stop { false };
     mutable std::mutex m_mutex;
     ScriptSession* m_session = nullptr;
     std::vector<std::string> m_finalLines;

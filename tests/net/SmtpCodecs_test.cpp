@@ -19,10 +19,10 @@ TEST(Md5, Rfc1321TestSuite)
     EXPECT_EQ(md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
     EXPECT_EQ(md5Hex("message digest"), "f96b697d7cb7938d525a2f31aaf161d0");
     EXPECT_EQ(md5Hex("abcdefghijklmnopqrstuvwxyz"), "c3fcd3d76192e4007dfb496cca67e13b");
-    EXPECT_EQ(md5Hex("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"),
-              "d174ab98d277d9f5a5611c2c9f419d9f");
+    EXPECT_EQ(
+        md5Hex("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"), "d174ab98d277d9f5a5611c2c9f419d9f");
     EXPECT_EQ(md5Hex("12345678901234567890123456789012345678901234567890123456789012345678901234567890"),
-              "57edf4a22be3c955ac49da2e2107b67a");
+        "57edf4a22be3c955ac49da2e2107b67a");
 }
 
 TEST(Md5, HmacRfc2104TestVectors)
@@ -70,11 +70,11 @@ TEST(SmtpCodecs, DateAndBoundaryTexts)
 TEST(SmtpCodecs, SplitLinesAtAnyLineBreak)
 {
     using V = std::vector<std::string>;
-    EXPECT_EQ(smtpSplitLines(""), V{});
-    EXPECT_EQ(smtpSplitLines("a\r\nb\rc\nd"), (V{"a", "b", "c", "d"}));
-    EXPECT_EQ(smtpSplitLines("a\r\n"), V{"a"});
-    EXPECT_EQ(smtpSplitLines("a\r\n\r\n"), (V{"a", ""}));
-    EXPECT_EQ(smtpSplitLines("\n\rx"), (V{"", "", "x"}));
+    EXPECT_EQ(smtpSplitLines(""), V {});
+    EXPECT_EQ(smtpSplitLines("a\r\nb\rc\nd"), (V { "a", "b", "c", "d" }));
+    EXPECT_EQ(smtpSplitLines("a\r\n"), V { "a" });
+    EXPECT_EQ(smtpSplitLines("a\r\n\r\n"), (V { "a", "" }));
+    EXPECT_EQ(smtpSplitLines("\n\rx"), (V { "", "", "x" }));
 }
 
 TEST(SmtpCodecs, Base64AndAuthAnswers)
@@ -87,10 +87,11 @@ TEST(SmtpCodecs, Base64AndAuthAnswers)
     EXPECT_EQ(base64Decode(smtpAuthPlainArgument("bob", "secret")), std::string("bob\0bob\0secret", 14));
     // RFC 2195's example exchange.
     EXPECT_EQ(smtpCramMd5Answer("tim", "tanstaaftanstaaf", base64Encode("<1896.697170952@postoffice.reston.mci.net>")),
-              "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw");
+        "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw");
     // Passwords beyond 64 bytes are cut to 64 before keying.
     const std::string longPassword = std::string(64, 'p') + "tail";
-    EXPECT_EQ(smtpCramMd5Answer("u", longPassword, "Y2hhbA=="), smtpCramMd5Answer("u", std::string(64, 'p'), "Y2hhbA=="));
+    EXPECT_EQ(
+        smtpCramMd5Answer("u", longPassword, "Y2hhbA=="), smtpCramMd5Answer("u", std::string(64, 'p'), "Y2hhbA=="));
 }
 
 namespace {
@@ -117,9 +118,9 @@ TEST(SmtpReplyBuffer, OnlyCrLfEndsALine)
 {
     SmtpReplyBuffer buffer;
     feed(buffer, "250-a\r\n250 b\nstill b\r");
-    EXPECT_EQ(drain(buffer), std::vector<std::string>{"250-a"});
+    EXPECT_EQ(drain(buffer), std::vector<std::string> { "250-a" });
     feed(buffer, "\n220 c\r\n");
-    EXPECT_EQ(drain(buffer), (std::vector<std::string>{"250 b\nstill b", "220 c"}));
+    EXPECT_EQ(drain(buffer), (std::vector<std::string> { "250 b\nstill b", "220 c" }));
     EXPECT_EQ(buffer.fill(), 0u);
 }
 
@@ -148,7 +149,7 @@ TEST(SmtpReplyBuffer, CrLfSplitAcrossTheCutIsFound)
 {
     SmtpReplyBuffer buffer;
     feed(buffer, std::string(SmtpReplyBuffer::kCapacity - 1, 'y') + "\r");
-    EXPECT_EQ(drain(buffer), std::vector<std::string>{std::string(SmtpReplyBuffer::kCapacity - 1, 'y')});
+    EXPECT_EQ(drain(buffer), std::vector<std::string> { std::string(SmtpReplyBuffer::kCapacity - 1, 'y') });
     feed(buffer, "\n221 bye\r\n");
-    EXPECT_EQ(drain(buffer), std::vector<std::string>{"221 bye"});
+    EXPECT_EQ(drain(buffer), std::vector<std::string> { "221 bye" });
 }

@@ -53,7 +53,7 @@ void quitAndClose(ScriptSession& peer)
 void fillEnvelope(TSyncSmtpCli& client)
 {
     client.FromName = "admin@example.org";
-    client.RcptName = {"ops@example.org"};
+    client.RcptName = { "ops@example.org" };
     client.HdrFrom = "admin@example.org";
     client.HdrTo = "ops@example.org";
     client.HdrSubject = "Report";
@@ -63,7 +63,7 @@ void fillEnvelope(TSyncSmtpCli& client)
 Lines after(const Lines& lines, const std::string& marker)
 {
     const auto it = std::find(lines.begin(), lines.end(), marker);
-    return it == lines.end() ? Lines{} : Lines(it + 1, lines.end());
+    return it == lines.end() ? Lines {} : Lines(it + 1, lines.end());
 }
 
 } // namespace
@@ -86,15 +86,15 @@ TEST(SmtpSession, MultiLineBannerCompletesTheConnectOnlyOnItsFinalLine)
     EXPECT_EQ(client.LastResponse(), "250 hello");
     EXPECT_TRUE(client.SyncQuit());
     ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.received(), (Lines{"HELO SEN", "QUIT"}));
+    EXPECT_EQ(server.received(), (Lines { "HELO SEN", "QUIT" }));
     EXPECT_EQ(shown,
-              (Lines{"< 220-first line",
-                     "< 220-second line",
-                     "< 220 final line",
-                     "> HELO SEN",
-                     "< 250 hello",
-                     "> QUIT",
-                     "< 221 bye"}));
+        (Lines { "< 220-first line",
+            "< 220-second line",
+            "< 220 final line",
+            "> HELO SEN",
+            "< 250 hello",
+            "> QUIT",
+            "< 221 bye" }));
 }
 
 TEST(SmtpSession, RefusedGreetingFailsOpenWithTheServersLine)
@@ -166,8 +166,8 @@ TEST(SmtpSession, ConnectFailuresBecomeMadeUpReplies)
     client.Port = "no-such-service-here";
     EXPECT_FALSE(client.SyncOpen());
     EXPECT_EQ(client.LastResponse(),
-              "500 ESocketException: connect: WSocketResolvePort: Cannot convert port 'no-such-service-here', "
-              "Error #11004");
+        "500 ESocketException: connect: WSocketResolvePort: Cannot convert port 'no-such-service-here', "
+        "Error #11004");
 }
 
 TEST(SmtpSession, SecondOperationDuringAWaitFailsAndLeavesTheFirstAlone)
@@ -188,10 +188,10 @@ TEST(SmtpSession, SecondOperationDuringAWaitFailsAndLeavesTheFirstAlone)
     });
     timer.start(100, true);
     ASSERT_TRUE(client.SyncOpen());
-    EXPECT_EQ(nested, (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(nested, (std::vector<bool> { false, false, false }));
     EXPECT_TRUE(client.SyncQuit());
     ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.received(), (Lines{"HELO SEN", "QUIT"}));
+    EXPECT_EQ(server.received(), (Lines { "HELO SEN", "QUIT" }));
 }
 
 TEST(SmtpMail, FirstRecipientRefusedSecondAcceptedStillSendsTheMessage)
@@ -212,7 +212,7 @@ TEST(SmtpMail, FirstRecipientRefusedSecondAcceptedStillSendsTheMessage)
     fillEnvelope(client);
     client.FromName = " Admin <admin@example.org> ";
     client.SetRcptNameText("nobody@example.org\r\n<ops@example.org>\r\n");
-    client.MailMessage = {"hello"};
+    client.MailMessage = { "hello" };
     ASSERT_TRUE(client.SyncOpen());
     EXPECT_TRUE(client.SyncMail());
     EXPECT_EQ(client.LastResponse(), "250 queued");
@@ -221,10 +221,10 @@ TEST(SmtpMail, FirstRecipientRefusedSecondAcceptedStillSendsTheMessage)
     const Lines lines = server.received();
     ASSERT_GE(lines.size(), 5u);
     EXPECT_EQ(Lines(lines.begin() + 1, lines.begin() + 5),
-              (Lines{"MAIL FROM:Admin <admin@example.org>",
-                     "RCPT TO:<nobody@example.org>",
-                     "RCPT TO:<ops@example.org>",
-                     "DATA"}));
+        (Lines { "MAIL FROM:Admin <admin@example.org>",
+            "RCPT TO:<nobody@example.org>",
+            "RCPT TO:<ops@example.org>",
+            "DATA" }));
     ASSERT_FALSE(data.empty());
     EXPECT_EQ(data.back(), "hello");
 }
@@ -241,14 +241,14 @@ TEST(SmtpMail, DataRefusedSendsNoMessageLine)
     TSyncSmtpCli client;
     configure(client, server.port());
     fillEnvelope(client);
-    client.MailMessage = {"never sent"};
+    client.MailMessage = { "never sent" };
     ASSERT_TRUE(client.SyncOpen());
     EXPECT_FALSE(client.SyncMail());
     EXPECT_EQ(client.LastResponse(), "554 no thanks");
     EXPECT_EQ(client.ErrorMessage(), "554 no thanks");
     EXPECT_TRUE(client.SyncQuit());
     ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(after(server.received(), "DATA"), Lines{"QUIT"});
+    EXPECT_EQ(after(server.received(), "DATA"), Lines { "QUIT" });
 }
 
 TEST(SmtpMail, HeaderLinesInOrderThenStuffedAndCutBodyLines)
@@ -269,7 +269,7 @@ TEST(SmtpMail, HeaderLinesInOrderThenStuffedAndCutBodyLines)
     client.HdrCc = "boss@example.org";
     client.HdrReplyTo = "   "; // blank values leave their line out
     client.HdrReturnPath = "bounce@example.org";
-    client.MailMessage = {".", ".hidden", std::string(1500, 'a'), "last"};
+    client.MailMessage = { ".", ".hidden", std::string(1500, 'a'), "last" };
     int asked = 0;
     client.OnGetData = [&](TCustomSmtpClient&, int number, std::string& line, int maxLength, bool& more) {
         EXPECT_EQ(maxLength, 1023);
@@ -284,21 +284,21 @@ TEST(SmtpMail, HeaderLinesInOrderThenStuffedAndCutBodyLines)
     ASSERT_EQ(data.size(), 17u);
     const Lines head(data.begin(), data.begin() + 10);
     EXPECT_EQ(Lines(head.begin(), head.begin() + 8),
-              (Lines{"Return-Path: bounce@example.org",
-                     "From: admin@example.org",
-                     "To: ops@example.org",
-                     "Cc: boss@example.org",
-                     "Subject: Report",
-                     "Sender: admin@example.org",
-                     "Mime-Version: 1.0",
-                     "Content-Type: text/plain; charset=\"iso-8859-1\""}));
+        (Lines { "Return-Path: bounce@example.org",
+            "From: admin@example.org",
+            "To: ops@example.org",
+            "Cc: boss@example.org",
+            "Subject: Report",
+            "Sender: admin@example.org",
+            "Mime-Version: 1.0",
+            "Content-Type: text/plain; charset=\"iso-8859-1\"" }));
     const QRegularExpression date("^Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), [1-9][0-9]? "
                                   "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
                                   "[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2} GMT$");
     EXPECT_TRUE(date.match(QString::fromStdString(head[8])).hasMatch()) << head[8];
     EXPECT_EQ(head[9], "X-Mailer: NetClients SMTP Component V2.32");
     EXPECT_EQ(Lines(data.begin() + 10, data.end()),
-              (Lines{"", "..", "..hidden", std::string(1023, 'a'), "last", "extra 1", "extra 2"}));
+        (Lines { "", "..", "..hidden", std::string(1023, 'a'), "last", "extra 1", "extra 2" }));
     EXPECT_EQ(asked, 3);
 }
 
@@ -317,8 +317,8 @@ TEST(SmtpMail, AttachmentThatCannotBeOpenedEndsTheBodyButTheMessageEnds)
     TSyncSmtpCli client;
     configure(client, server.port());
     fillEnvelope(client);
-    client.MailMessage = {"body text"};
-    client.EmailFiles = {"/nonexistent/report.log"}; // filled directly: not checked
+    client.MailMessage = { "body text" };
+    client.EmailFiles = { "/nonexistent/report.log" }; // filled directly: not checked
     ASSERT_TRUE(client.SyncOpen());
     EXPECT_TRUE(client.SyncMail());
     EXPECT_TRUE(client.SyncQuit());
@@ -326,7 +326,7 @@ TEST(SmtpMail, AttachmentThatCannotBeOpenedEndsTheBodyButTheMessageEnds)
     ASSERT_FALSE(data.empty());
     EXPECT_EQ(data.back(), "body text");
     EXPECT_EQ(std::count_if(data.begin(), data.end(), [](const std::string& l) { return l.rfind("--=", 0) == 0; }),
-              1); // only the text part's boundary line
+        1); // only the text part's boundary line
 }
 
 TEST(SmtpMail, EmailFilesAssignedAsAListAreChecked)
@@ -334,8 +334,8 @@ TEST(SmtpMail, EmailFilesAssignedAsAListAreChecked)
     test::TempDir dir;
     test::writeFile(dir / "a.txt", "a");
     TSyncSmtpCli client;
-    client.SetEmailFiles({"  " + (dir / "a.txt").string() + " ", "", "  "});
-    EXPECT_EQ(client.EmailFiles, Lines{(dir / "a.txt").string()});
+    client.SetEmailFiles({ "  " + (dir / "a.txt").string() + " ", "", "  " });
+    EXPECT_EQ(client.EmailFiles, Lines { (dir / "a.txt").string() });
     const std::string missing = (dir / "missing.bin").string();
     try {
         client.SetEmailFilesText((dir / "a.txt").string() + "\r\n" + missing + "\r\n");
@@ -382,7 +382,7 @@ TEST(SmtpAuth, CramMd5AnswersTheChallenge)
     EXPECT_TRUE(client.SyncQuit());
     ASSERT_TRUE(server.waitDone());
     EXPECT_EQ(server.received(),
-              (Lines{"EHLO SEN", "AUTH CRAM-MD5", "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw", "QUIT"}));
+        (Lines { "EHLO SEN", "AUTH CRAM-MD5", "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw", "QUIT" }));
 }
 
 TEST(SmtpAuth, MalformedChallengeAndRefusedEhlo)
@@ -411,7 +411,7 @@ TEST(SmtpAuth, MalformedChallengeAndRefusedEhlo)
     EXPECT_TRUE(client.SyncOpen());
     EXPECT_TRUE(client.SyncQuit());
     ASSERT_TRUE(old.waitDone());
-    EXPECT_EQ(old.received(), (Lines{"EHLO SEN", "HELO SEN", "QUIT"}));
+    EXPECT_EQ(old.received(), (Lines { "EHLO SEN", "HELO SEN", "QUIT" }));
 }
 
 // ---- bad input: every case ends, within the time-out at the latest, with a false result ----
@@ -491,8 +491,7 @@ TEST(SmtpBadInput, ResetInTheMiddleOfData)
         answer(peer, "250 ok");
         answer(peer, "354 go");
         std::string line;
-        for (int i = 0; i < 50 && peer.readLine(line); ++i) {
-        }
+        for (int i = 0; i < 50 && peer.readLine(line); ++i) { }
         peer.reset();
     });
     TSyncSmtpCli client;

@@ -23,16 +23,19 @@ QStringList qlist(const std::vector<std::string>& items)
 
 } // namespace
 
-std::string fixturePath(const std::string& name) { return std::string(NET_FIXTURES_DIR) + "/" + name; }
+std::string fixturePath(const std::string& name)
+{
+    return std::string(NET_FIXTURES_DIR) + "/" + name;
+}
 
 SmtpServerFixture::SmtpServerFixture(const std::vector<std::string>& arguments)
 {
-    std::vector<std::string> all = {fixturePath("smtp_server.py"), m_dir.str()};
+    std::vector<std::string> all = { fixturePath("smtp_server.py"), m_dir.str() };
     all.insert(all.end(), arguments.begin(), arguments.end());
     m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_server.start(kPython, qlist(all));
     core::waitFor([this] { return m_server.canReadLine() || m_server.state() == QProcess::NotRunning; },
-                  std::chrono::seconds(20));
+        std::chrono::seconds(20));
     if (m_server.canReadLine())
         m_port = m_server.readLine().trimmed().toInt();
 }
@@ -53,15 +56,15 @@ std::string SmtpServerFixture::waitForMessage(int n, int timeoutMs) const
     // A new file wakes nobody: a ticking timer makes the wait look again now and then.
     core::Timer tick;
     tick.start(50);
-    const bool found =
-        core::waitFor([&] { return std::filesystem::exists(path); }, std::chrono::milliseconds(timeoutMs));
+    const bool found
+        = core::waitFor([&] { return std::filesystem::exists(path); }, std::chrono::milliseconds(timeoutMs));
     return found ? path.string() : std::string();
 }
 
 QJsonObject SmtpServerFixture::parse(const std::string& path)
 {
     QProcess parser;
-    parser.start(kPython, qlist({fixturePath("parse_mail.py"), path}));
+    parser.start(kPython, qlist({ fixturePath("parse_mail.py"), path }));
     parser.waitForFinished(60000);
     return QJsonDocument::fromJson(parser.readAllStandardOutput()).object();
 }

@@ -41,12 +41,13 @@ bool sendOneMail(TSyncSmtpCli& client)
 
 std::string sha256(const std::string& bytes)
 {
-    return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256)
-        .toHex()
-        .toStdString();
+    return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256).toHex().toStdString();
 }
 
-std::string text(const QJsonValue& value) { return value.toString().toStdString(); }
+std::string text(const QJsonValue& value)
+{
+    return value.toString().toStdString();
+}
 
 std::vector<std::string> headerNames(const QJsonObject& parsed)
 {
@@ -86,8 +87,8 @@ TEST(SmtpRealServer, PlainMessageHeadersAndBody)
     EXPECT_FALSE(parsed["multipart"].toBool());
     EXPECT_TRUE(parsed["defects"].toArray().isEmpty());
     EXPECT_EQ(headerNames(parsed),
-              (std::vector<std::string>{
-                  "From", "To", "Subject", "Sender", "Mime-Version", "Content-Type", "Date", "X-Mailer"}));
+        (std::vector<std::string> {
+            "From", "To", "Subject", "Sender", "Mime-Version", "Content-Type", "Date", "X-Mailer" }));
     EXPECT_EQ(header(parsed, "Sender"), "Mirror <mirror@example.org>");
     EXPECT_EQ(header(parsed, "Content-Type"), "text/plain; charset=\"iso-8859-1\"");
     EXPECT_EQ(header(parsed, "X-Mailer"), "NetClients SMTP Component V2.32");
@@ -108,13 +109,13 @@ TEST(SmtpRealServer, AttachmentsOfEverySizeDecodeByteIdentical)
     for (auto& c : mebibyte)
         c = static_cast<char>(random());
     const std::vector<std::pair<std::string, std::string>> files = {
-        {"empty.bin", ""},
-        {"one.bin", "\x01"},
-        {"b44.bin", std::string(44, '\xfe')},
-        {"b45.bin", std::string(45, 'A')},
-        {"b46.bin", std::string(46, '\0')},
-        {"random.bin", mebibyte},
-        {"RPL ÄÖ notes.txt", "First line\r\nZweite Zeile mit \xc3\xa4\r\n.dot line\r\n"},
+        { "empty.bin", "" },
+        { "one.bin", "\x01" },
+        { "b44.bin", std::string(44, '\xfe') },
+        { "b45.bin", std::string(45, 'A') },
+        { "b46.bin", std::string(46, '\0') },
+        { "random.bin", mebibyte },
+        { "RPL ÄÖ notes.txt", "First line\r\nZweite Zeile mit \xc3\xa4\r\n.dot line\r\n" },
     };
     std::vector<std::string> paths;
     for (const auto& [name, bytes] : files) {
@@ -124,7 +125,7 @@ TEST(SmtpRealServer, AttachmentsOfEverySizeDecodeByteIdentical)
 
     TSyncSmtpCli client;
     configure(client, server);
-    client.MailMessage = {"See the attached files.", ".", "Bye"};
+    client.MailMessage = { "See the attached files.", ".", "Bye" };
     client.SetEmailFiles(paths);
     ASSERT_TRUE(sendOneMail(client)) << client.LastResponse();
 
@@ -135,7 +136,7 @@ TEST(SmtpRealServer, AttachmentsOfEverySizeDecodeByteIdentical)
     EXPECT_TRUE(parsed["defects"].toArray().isEmpty());
     EXPECT_TRUE(QRegularExpression("^= Multipart Boundary [0-9]{10}$").match(parsed["boundary"].toString()).hasMatch());
     EXPECT_NE(text(parsed["raw_header"]).find("Content-Type: multipart/mixed;\r\n\tboundary=\"= Multipart Boundary "),
-              std::string::npos);
+        std::string::npos);
     EXPECT_EQ(text(parsed["preamble"]).rfind("This is a multipart MIME message.", 0), 0u);
 
     const QJsonArray parts = parsed["parts"].toArray();
@@ -166,9 +167,9 @@ TEST(SmtpRealServer, AttachmentsOfEverySizeDecodeByteIdentical)
 
 TEST(SmtpRealServer, AuthPlainAndLoginSignOn)
 {
-    test::SmtpServerFixture server({"--auth", "reporter:s3cret pass"});
+    test::SmtpServerFixture server({ "--auth", "reporter:s3cret pass" });
     ASSERT_TRUE(server.started());
-    for (const auto type : {TSmtpAuthType::smtpAuthPlain, TSmtpAuthType::smtpAuthLogin}) {
+    for (const auto type : { TSmtpAuthType::smtpAuthPlain, TSmtpAuthType::smtpAuthLogin }) {
         TSyncSmtpCli client;
         configure(client, server);
         client.AuthType = type;
@@ -179,7 +180,7 @@ TEST(SmtpRealServer, AuthPlainAndLoginSignOn)
         EXPECT_EQ(client.ErrorMessage(), client.LastResponse());
         client.SyncQuit();
         client.Password = "s3cret pass";
-        client.MailMessage = {"signed on"};
+        client.MailMessage = { "signed on" };
         EXPECT_TRUE(sendOneMail(client)) << client.LastResponse();
     }
     EXPECT_FALSE(server.waitForMessage(2).empty());

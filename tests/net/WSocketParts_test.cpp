@@ -47,7 +47,7 @@ TEST(WinsockErrors, TextsAndErrnoMapping)
     EXPECT_EQ(winsockErrorFromErrno(EINPROGRESS), 10036);
 
     EXPECT_EQ(winsockCallErrorText(10054, "TryToSend failed"),
-              "Error 10054 in function TryToSend failed\r\nConnection reset by peer");
+        "Error 10054 in function TryToSend failed\r\nConnection reset by peer");
 }
 
 TEST(WSockBuf, FillsToItsSizeAndConsumesFromTheFront)
@@ -70,10 +70,20 @@ TEST(WSockBuf, FillsToItsSizeAndConsumesFromTheFront)
 
 TEST(WSocketResolve, DottedAddressTest)
 {
-    for (const char* yes : {"1.2.3.4", "  10.0.0.255", "255.255.255.255", "0.0.0.0  ", "127.000.0.1"})
+    for (const char* yes : { "1.2.3.4", "  10.0.0.255", "255.255.255.255", "0.0.0.0  ", "127.000.0.1" })
         EXPECT_TRUE(WSocketIsDottedIP(yes)) << yes;
-    for (const char* no : {"", ".1.2.3", "1.2.3", "1.2.3.4.5", "1.2.3.", "1..2.3", "256.1.1.1", "1.2.3.4x",
-                           "1.2.3.4 x", "a.b.c.d", "1.2.3. 4", "localhost"})
+    for (const char* no : { "",
+             ".1.2.3",
+             "1.2.3",
+             "1.2.3.4.5",
+             "1.2.3.",
+             "1..2.3",
+             "256.1.1.1",
+             "1.2.3.4x",
+             "1.2.3.4 x",
+             "a.b.c.d",
+             "1.2.3. 4",
+             "localhost" })
         EXPECT_FALSE(WSocketIsDottedIP(no)) << no;
 }
 
@@ -84,11 +94,11 @@ TEST(WSocketResolve, Host)
     EXPECT_EQ(WSocketAddressText(WSocketResolveHost("localhost")), "127.0.0.1");
     EXPECT_EQ(raised([] { WSocketResolveHost(""); }), "WSocketResolveHost: '' Invalid Hostname.");
     const std::string longName(257, 'h');
-    EXPECT_EQ(raised([&] { WSocketResolveHost(longName); }),
-              "WSocketResolveHost: '" + longName + "' Invalid Hostname.");
+    EXPECT_EQ(
+        raised([&] { WSocketResolveHost(longName); }), "WSocketResolveHost: '" + longName + "' Invalid Hostname.");
     const std::string unknown = std::string(70, 'q') + ".invalid";
     EXPECT_EQ(raised([&] { WSocketResolveHost(unknown); }),
-              "WSocketResolveHost: Cannot convert host address '" + unknown + "', Error #11001");
+        "WSocketResolveHost: Cannot convert host address '" + unknown + "', Error #11001");
 }
 
 TEST(WSocketResolve, PortFromDigitsOrTheServiceTable)
@@ -100,7 +110,7 @@ TEST(WSocketResolve, PortFromDigitsOrTheServiceTable)
     EXPECT_EQ(WSocketResolvePort("8080abc", "tcp"), 8080);
     // A leading blank makes the text a service name, and there is no service " 25".
     EXPECT_EQ(raised([] { WSocketResolvePort(" 25", "tcp"); }),
-              "WSocketResolvePort: Cannot convert port ' 25', Error #11004");
+        "WSocketResolvePort: Cannot convert port ' 25', Error #11004");
     EXPECT_EQ(raised([] { WSocketResolvePort("", "tcp"); }), "WSocketResolvePort: Invalid Port.");
     EXPECT_EQ(raised([] { WSocketResolvePort(std::string(32, '1'), "tcp"); }), "WSocketResolvePort: Invalid Port.");
     EXPECT_EQ(raised([] { WSocketResolvePort("70000", "tcp"); }), "WSocketResolvePort: Invalid Port.");
@@ -114,5 +124,5 @@ TEST(WSocketResolve, ProtocolFromDigitsOrTheProtocolTable)
     EXPECT_EQ(WSocketResolveProto("6"), 6);
     EXPECT_EQ(raised([] { WSocketResolveProto(""); }), "WSocketResolveProto: Invalid Protocol.");
     EXPECT_EQ(raised([] { WSocketResolveProto("nosuchproto"); }),
-              "WSocketResolveProto: Cannot convert protocol 'nosuchproto', Error #11004");
+        "WSocketResolveProto: Cannot convert protocol 'nosuchproto', Error #11004");
 }

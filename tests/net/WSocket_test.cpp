@@ -40,7 +40,10 @@ struct EventLog
     bool has(const std::string& e) const { return std::find(events.begin(), events.end(), e) != events.end(); }
 };
 
-std::string stateText(TSocketState s) { return "State " + std::to_string(static_cast<int>(s)); }
+std::string stateText(TSocketState s)
+{
+    return "State " + std::to_string(static_cast<int>(s));
+}
 
 bool connectTo(TWSocket& s, int port)
 {
@@ -48,8 +51,8 @@ bool connectTo(TWSocket& s, int port)
     s.SetAddr("127.0.0.1");
     s.SetPort(std::to_string(port));
     s.Connect();
-    return core::waitFor([&] { return s.State() != TSocketState::wsConnecting; }, 10s) &&
-           s.State() == TSocketState::wsConnected;
+    return core::waitFor([&] { return s.State() != TSocketState::wsConnecting; }, 10s)
+        && s.State() == TSocketState::wsConnected;
 }
 
 } // namespace
@@ -60,7 +63,7 @@ TEST(WSocketDnsLookup, DottedAddressCompletesBeforeReturnInCanonicalForm)
     EventLog log;
     log.attach(s);
     s.DnsLookup("  127.1");
-    ASSERT_EQ(log.events, std::vector<std::string>{"DnsLookupDone 0"});
+    ASSERT_EQ(log.events, std::vector<std::string> { "DnsLookupDone 0" });
     EXPECT_EQ(s.DnsResult(), "127.0.0.1");
 }
 
@@ -91,12 +94,12 @@ TEST(WSocketDnsLookup, NewerLookUpReplacesPendingOneAndCancelReports10004)
     s.DnsLookup("localhost");
     ASSERT_TRUE(core::waitFor([&] { return !log.events.empty(); }, 10s));
     core::waitFor([] { return false; }, 200ms); // a late report of the first would show now
-    EXPECT_EQ(log.events, std::vector<std::string>{"DnsLookupDone 0"});
+    EXPECT_EQ(log.events, std::vector<std::string> { "DnsLookupDone 0" });
 
     log.events.clear();
     s.DnsLookup(kUnknownHost);
     s.CancelDnsLookup();
-    EXPECT_EQ(log.events, std::vector<std::string>{"DnsLookupDone 10004"});
+    EXPECT_EQ(log.events, std::vector<std::string> { "DnsLookupDone 10004" });
     s.CancelDnsLookup(); // nothing pending: no second report
     core::waitFor([] { return false; }, 200ms);
     EXPECT_EQ(log.events.size(), 1u);
@@ -108,8 +111,8 @@ TEST(WSocketDnsLookup, EmptyHostGoesThroughTheErrorPathThenReports10022)
     EventLog log;
     log.attach(s);
     s.DnsLookup("  ");
-    EXPECT_EQ(log.errors, std::vector<std::string>{"DNS lookup: invalid host name."});
-    EXPECT_EQ(log.events, std::vector<std::string>{"DnsLookupDone 10022"});
+    EXPECT_EQ(log.errors, std::vector<std::string> { "DNS lookup: invalid host name." });
+    EXPECT_EQ(log.events, std::vector<std::string> { "DnsLookupDone 10022" });
 
     TWSocket bare; // without OnError the text is raised
     try {
@@ -127,12 +130,12 @@ TEST(WSocketConnect, ClosedPortConnectsWith10061ThenCloses)
     log.attach(s);
     EXPECT_FALSE(connectTo(s, test::closedLoopbackPort()));
     ASSERT_TRUE(core::waitFor([&] { return s.State() == TSocketState::wsClosed; }, 10s));
-    const std::vector<std::string> expected = {stateText(TSocketState::wsOpened),
-                                               stateText(TSocketState::wsConnecting),
-                                               stateText(TSocketState::wsConnected),
-                                               "SessionConnected 10061",
-                                               stateText(TSocketState::wsClosed),
-                                               "SessionClosed 0"};
+    const std::vector<std::string> expected = { stateText(TSocketState::wsOpened),
+        stateText(TSocketState::wsConnecting),
+        stateText(TSocketState::wsConnected),
+        "SessionConnected 10061",
+        stateText(TSocketState::wsClosed),
+        "SessionClosed 0" };
     EXPECT_EQ(log.events, expected);
     EXPECT_TRUE(log.errors.empty());
 }
@@ -151,11 +154,10 @@ TEST(WSocketConnect, MissingSettingsAreReportedInOrder)
     s.SetProto("tcp");
     s.SetPort("no-such-service-here");
     s.Connect();
-    const std::vector<std::string> expected = {
-        "Connect: No Port Specified",
+    const std::vector<std::string> expected = { "Connect: No Port Specified",
         "Connect: No IP Address Specified",
         "Connect: No Protocol Specified",
-        "connect: WSocketResolvePort: Cannot convert port 'no-such-service-here', Error #11004"};
+        "connect: WSocketResolvePort: Cannot convert port 'no-such-service-here', Error #11004" };
     EXPECT_EQ(log.errors, expected);
     EXPECT_EQ(s.State(), TSocketState::wsClosed);
 }
@@ -178,11 +180,11 @@ TEST(WSocketProperties, ChangeOnlyWhileClosedAndForgetThemAfterClose)
     s.SetProto("udp");
     s.SetLocalAddr("127.0.0.1");
     s.SetLocalPort("1234");
-    const std::vector<std::string> expected = {"Cannot change Addr if not closed",
-                                               "Cannot change Port if not closed",
-                                               "Cannot change Proto if not closed",
-                                               "Cannot change LocalAddr if not closed",
-                                               "Cannot change LocalPort if not closed"};
+    const std::vector<std::string> expected = { "Cannot change Addr if not closed",
+        "Cannot change Port if not closed",
+        "Cannot change Proto if not closed",
+        "Cannot change LocalAddr if not closed",
+        "Cannot change LocalPort if not closed" };
     EXPECT_EQ(log.errors, expected);
     EXPECT_EQ(s.Addr(), "127.0.0.1");
 
@@ -194,7 +196,7 @@ TEST(WSocketProperties, ChangeOnlyWhileClosedAndForgetThemAfterClose)
     EXPECT_EQ(s.LocalPort(), "0");
     log.errors.clear();
     s.Connect();
-    EXPECT_EQ(log.errors, std::vector<std::string>{"Connect: No Port Specified"});
+    EXPECT_EQ(log.errors, std::vector<std::string> { "Connect: No Port Specified" });
 }
 
 TEST(WSocketSend, WhileNotConnectedReturnsMinusOneWithTheSocketErrorText)
@@ -204,7 +206,7 @@ TEST(WSocketSend, WhileNotConnectedReturnsMinusOneWithTheSocketErrorText)
     log.attach(s);
     EXPECT_EQ(s.SendStr("x"), -1);
     EXPECT_EQ(s.LastError(), 10057);
-    EXPECT_EQ(log.errors, std::vector<std::string>{"Error 10057 in function Send\r\nSocket is not connected"});
+    EXPECT_EQ(log.errors, std::vector<std::string> { "Error 10057 in function Send\r\nSocket is not connected" });
 
     TWSocket bare;
     EXPECT_THROW(bare.SendStr("x"), ESocketException);
@@ -228,8 +230,8 @@ TEST(WSocketSend, FiveThousandBytesGoInFourBuffersWithOneDataSentEvent)
     EXPECT_TRUE(log.events.empty()); // "data sent" is always posted, never immediate
     ASSERT_TRUE(core::waitFor([&] { return !log.events.empty(); }, 10s));
     core::waitFor([] { return false; }, 200ms);
-    EXPECT_EQ(log.events, std::vector<std::string>{"DataSent 0"});
-    EXPECT_EQ(sends, (std::vector<int>{1460, 1460, 1460, 620}));
+    EXPECT_EQ(log.events, std::vector<std::string> { "DataSent 0" });
+    EXPECT_EQ(sends, (std::vector<int> { 1460, 1460, 1460, 620 }));
     EXPECT_EQ(s.BufferedByteCount(), 0u);
     s.Close();
     ASSERT_TRUE(server.waitDone());
