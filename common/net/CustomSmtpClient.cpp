@@ -279,7 +279,12 @@ void TCustomSmtpClient::Connect()
     m_requestResult = 0;
     m_ehloSupported = false;
     setState(TSmtpState::smtpDnsLookup);
-    m_socket.DnsLookup(Host);
+    try {
+        m_socket.DnsLookup(Host);
+    } catch (const ESocketException& e) {
+        // An empty host: the request ends like any other failed connect, not stuck.
+        localFailure(std::string("500 ESocketException: ") + e.what(), 500);
+    }
 }
 
 void TCustomSmtpClient::onDnsLookupDone(int error)

@@ -162,6 +162,11 @@ TEST(SmtpSession, ConnectFailuresBecomeMadeUpReplies)
     EXPECT_FALSE(client.SyncOpen());
     EXPECT_EQ(client.LastResponse(), "500 Host not found (Winsock error #11001)");
 
+    client.Host = " ";
+    EXPECT_FALSE(client.SyncOpen());
+    EXPECT_EQ(client.LastResponse(), "500 ESocketException: DNS lookup: invalid host name.");
+    EXPECT_EQ(client.State(), TSmtpState::smtpReady);
+
     client.Host = "127.0.0.1";
     client.Port = "no-such-service-here";
     EXPECT_FALSE(client.SyncOpen());
