@@ -1,4 +1,4 @@
-// Benchmark driver for the SMTP client, built and run by bench/smtp/run.sh.
+// Benchmark driver for the SMTP client, built and run by bench/smtp/run.
 //   smtp_bench send <port> <file>     one mail with <file> attached; prints wall and CPU seconds
 //   smtp_bench idle <port> <seconds>  SyncOpen on a silent server; prints wall and CPU seconds
 

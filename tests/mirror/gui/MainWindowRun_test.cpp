@@ -126,8 +126,9 @@ TEST_F(WindowFixture, TrayStartWithoutATrayMinimisesInstead)
     open({"/Tray"});
     settle();
     EXPECT_TRUE(window->isMinimized() || !window->isVisible());
-    if (!TTrayIcon::available())
+    if (!TTrayIcon::available()) {
         EXPECT_TRUE(window->isVisible()); // never out of reach
+    }
     window->RestoreFromTray();
     window->activateWindow();
     settle();
