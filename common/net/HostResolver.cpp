@@ -16,9 +16,7 @@ struct HostResolver::State
     bool pending = false;
 };
 
-namespace {
-
-int errorFromGai(int code)
+int resolverError(int code)
 {
     switch (code) {
     case EAI_NONAME:
@@ -34,8 +32,6 @@ int errorFromGai(int code)
         return 11004;
     }
 }
-
-} // namespace
 
 HostResolver::HostResolver()
     : m_state(std::make_shared<State>())
@@ -53,7 +49,7 @@ int HostResolver::resolveNow(const std::string& host, std::vector<std::string>& 
     addrinfo* result = nullptr;
     const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &result);
     if (rc != 0)
-        return errorFromGai(rc);
+        return resolverError(rc);
     for (addrinfo* ai = result; ai; ai = ai->ai_next) {
         char text[INET_ADDRSTRLEN] = {};
         const auto* sin = reinterpret_cast<const sockaddr_in*>(ai->ai_addr);

@@ -13,6 +13,9 @@
 
 namespace net {
 
+// A getaddrinfo failure as the socket layer's look-up error number (11001 to 11004).
+int resolverError(int gaiCode);
+
 class HostResolver final
 {
 public:

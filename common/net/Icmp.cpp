@@ -1,5 +1,6 @@
 #include "Icmp.h"
 
+#include "HostResolver.h"
 #include "IcmpSocket.h"
 #include "IcmpStatus.h"
 
@@ -34,23 +35,6 @@ std::string dotted(uint32_t address)
     char text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &address, text, sizeof text);
     return text;
-}
-
-int resolverError(int code)
-{
-    switch (code) {
-    case EAI_NONAME:
-#ifdef EAI_NODATA
-    case EAI_NODATA:
-#endif
-        return 11001;
-    case EAI_AGAIN:
-        return 11002;
-    case EAI_FAIL:
-        return 11003;
-    default:
-        return 11004;
-    }
 }
 
 } // namespace
