@@ -38,12 +38,14 @@ private:
 // copy_file_range first (reflinks and in-kernel copies), sendfile where the file systems refuse
 // it. Copies the size measured when the file was opened: a file that grows meanwhile differs in
 // size from its copy and is taken again by the next run.
-int copyBytes(int in, int out, off_t size)
+constexpr off_t ProgressStep = off_t(64) << 20;
+
+int copyBytes(int in, int out, off_t size, const std::function<void()>& progress)
 {
     off_t done = 0;
     bool fast = true;
     while (done < size) {
-        const size_t chunk = static_cast<size_t>(std::min<off_t>(size - done, off_t(1) << 30));
+        const size_t chunk = static_cast<size_t>(std::min<off_t>(size - done, ProgressStep));
         ssize_t n = -1;
         if (fast) {
             n = copy_file_range(in, nullptr, out, nullptr, chunk, 0);
@@ -62,13 +64,15 @@ int copyBytes(int in, int out, off_t size)
         if (n == 0)
             break; // the source shrank while we copied: take what is there
         done += n;
+        if (progress && done < size)
+            progress();
     }
     return 0;
 }
 
 } // namespace
 
-int copyRegularFile(const std::string& source, const std::string& target)
+int copyRegularFile(const std::string& source, const std::string& target, const std::function<void()>& progress)
 {
     Fd in(open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (in.get() < 0)
@@ -81,7 +85,7 @@ int copyRegularFile(const std::string& source, const std::string& target)
     Fd out(open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (out.get() < 0)
         return errno;
-    int error = copyBytes(in.get(), out.get(), st.st_size);
+    int error = copyBytes(in.get(), out.get(), st.st_size, progress);
     const timespec times[2] = {st.st_atim, st.st_mtim};
     if (!error && fchmod(out.get(), st.st_mode & 07777) != 0)
         error = errno;

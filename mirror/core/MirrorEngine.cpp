@@ -87,6 +87,7 @@ MirrorEngine::MirrorEngine(MirrorSettings& settings, MirrorFrontEnd& frontEnd)
     , m_frontEnd(frontEnd)
     , m_status(frontEnd, settings, m_running)
     , m_clock([] { return static_cast<long long>(std::time(nullptr)); })
+    , m_keepAlive([this] { m_frontEnd.processEvents(); })
 {
 }
 
@@ -276,7 +277,7 @@ void MirrorEngine::mirrorEntry(const FolderEntry& source, const FolderEntry* cur
     if (exists(temporary))
         unlink(temporary.c_str());
     const int error = source.kind == FolderEntry::Kind::Symlink ? core::copySymlink(sourcePath, temporary)
-                                                                : core::copyRegularFile(sourcePath, temporary);
+                                                                : core::copyRegularFile(sourcePath, temporary, m_keepAlive);
     if (error) {
         m_status.WriteError("Cannot copy file " + sourcePath, false);
         return;
@@ -350,7 +351,7 @@ int MirrorEngine::copyTree(const std::string& source, const std::string& destina
         } else if (entry.kind != FolderEntry::Kind::Other) {
             m_status.WriteStatus("Copy File " + entry.name, 0);
             error = entry.kind == FolderEntry::Kind::Symlink ? core::copySymlink(from, to)
-                                                             : core::copyRegularFile(from, to);
+                                                             : core::copyRegularFile(from, to, m_keepAlive);
             if (error)
                 m_status.WriteError("Cannot copy file " + from, false);
         }

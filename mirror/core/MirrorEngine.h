@@ -79,4 +79,5 @@ private:
     int m_depth = 0;
     std::function<void()> m_sendReport;
     std::function<long long()> m_clock;
+    std::function<void()> m_keepAlive; // serves the window's events during a long file copy
 };

@@ -249,3 +249,15 @@ TEST_F(MirrorFixture, ReportRunsAfterTheLastPairWhenEnabled)
     run();
     EXPECT_EQ(reports, 1);
 }
+
+TEST_F(MirrorFixture, ALargeFileCopyKeepsServingTheWindowsEvents)
+{
+    fs::create_directories(destination);
+    write(source / "big.img", "");
+    ASSERT_EQ(truncate((source / "big.img").c_str(), off_t(130) << 20), 0); // sparse: cheap to make
+    int roundsDuringCopy = 0;
+    frontEnd.onEvents = [&] { roundsDuringCopy += frontEnd.statusLines.back() == "Copy File big.img"; };
+    run();
+    EXPECT_EQ(fs::file_size(destination / "big.img"), 130u << 20);
+    EXPECT_EQ(roundsDuringCopy, 3); // after the line, then after 64 and 128 MiB
+}
