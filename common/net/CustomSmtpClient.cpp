@@ -377,13 +377,20 @@ void TCustomSmtpClient::processLine(const std::string& line)
     }
 }
 
-void TCustomSmtpClient::onBannerLine(const std::string& line)
+// Shows a reply line and records its code; false while more lines of the reply follow.
+bool TCustomSmtpClient::takeReplyLine(const std::string& line, int& code)
 {
     display("< " + line);
     bool continuation = false;
-    const int code = smtpReplyCode(line, continuation);
+    code = smtpReplyCode(line, continuation);
     m_statusCode = code;
-    if (continuation)
+    return !continuation;
+}
+
+void TCustomSmtpClient::onBannerLine(const std::string& line)
+{
+    int code = 0;
+    if (!takeReplyLine(line, code))
         return;
     if (code != 220) {
         setErrorMessage(m_lastResponse);
@@ -399,11 +406,8 @@ void TCustomSmtpClient::onBannerLine(const std::string& line)
 
 void TCustomSmtpClient::onResponseLine(const std::string& line)
 {
-    display("< " + line);
-    bool continuation = false;
-    const int code = smtpReplyCode(line, continuation);
-    m_statusCode = code;
-    if (continuation)
+    int code = 0;
+    if (!takeReplyLine(line, code))
         return;
     int result = 0;
     if (m_accepted.empty()) {

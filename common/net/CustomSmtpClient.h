@@ -150,6 +150,7 @@ private:
     void onDataAvailable();
     void onDataSent();
     void processLine(const std::string& line);
+    bool takeReplyLine(const std::string& line, int& code);
     void onBannerLine(const std::string& line);
     void onResponseLine(const std::string& line);
 
