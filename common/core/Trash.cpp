@@ -41,7 +41,9 @@ std::string absolutePath(const std::string& path)
 
 bool makeDirs(const std::string& path, mode_t mode)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (lstat(path.c_str(), &st) == 0)
         return S_ISDIR(st.st_mode);
     const std::string parent = parentOf(path);
@@ -55,7 +57,9 @@ bool prepareTrash(const std::string& trash)
 {
     if (!makeDirs(trash, 0700))
         return false;
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (lstat(trash.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid())
         return false;
     return makeDirs(trash + "/files", 0700) && makeDirs(trash + "/info", 0700);
@@ -66,7 +70,9 @@ std::string mountTop(const std::string& path, dev_t device)
     std::string top = path;
     while (top != "/") {
         const std::string parent = parentOf(top);
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (lstat(parent.c_str(), &st) != 0 || st.st_dev != device)
             break;
         top = parent;
@@ -79,7 +85,9 @@ std::string topDirTrash(const std::string& top)
 {
     const std::string base = top == "/" ? "" : top;
     const std::string uid = std::to_string(geteuid());
-    struct stat st{};
+    struct stat st
+    {
+    };
     const std::string shared = base + "/.Trash";
     if (lstat(shared.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
         const std::string mine = shared + "/" + uid;
@@ -97,7 +105,7 @@ std::string trashInfo(const std::string& storedPath)
     return "[Trash Info]\nPath=" + encoded.toStdString() + "\nDeletionDate=" + date.toStdString() + "\n";
 }
 
-// Claims a free name by creating its .trashinfo exclusively, as the specification requires.
+// Claims a free name by creating its .trashinfo exclusively, as the freedesktop.org Trash specification requires.
 bool claimInfo(const std::string& trash, const std::string& name, const std::string& info, std::string& claimed)
 {
     for (int n = 1; n < 10000; ++n) {
@@ -109,7 +117,9 @@ bool claimInfo(const std::string& trash, const std::string& name, const std::str
                 continue;
             return false;
         }
-        struct stat st{};
+        struct stat st
+        {
+        };
         const bool clashes = lstat((trash + "/files/" + claimed).c_str(), &st) == 0;
         const bool written = !clashes && write(fd, info.data(), info.size()) == static_cast<ssize_t>(info.size());
         const int savedErrno = errno;
@@ -141,7 +151,9 @@ TrashResult moveToTrash(const std::string& givenPath)
 {
     TrashResult result;
     const std::string path = absolutePath(givenPath);
-    struct stat item{};
+    struct stat item
+    {
+    };
     if (lstat(path.c_str(), &item) != 0) {
         result.error = errno;
         return result;
@@ -150,10 +162,12 @@ TrashResult moveToTrash(const std::string& givenPath)
     std::string trash;
     std::string storedPath = path;
     const std::string home = homeTrashPath();
-    struct stat homeStat{};
+    struct stat homeStat
+    {
+    };
     // Create the data folder first: the home trash must exist before its device can be compared.
-    if (makeDirs(parentOf(home), 0700) && stat(parentOf(home).c_str(), &homeStat) == 0
-        && homeStat.st_dev == item.st_dev && prepareTrash(home)) {
+    if (makeDirs(parentOf(home), 0700) && stat(parentOf(home).c_str(), &homeStat) == 0 && homeStat.st_dev == item.st_dev
+        && prepareTrash(home)) {
         trash = home;
     } else {
         const std::string top = mountTop(path, item.st_dev);

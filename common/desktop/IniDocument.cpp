@@ -1,5 +1,7 @@
 #include "common/desktop/IniDocument.h"
 
+namespace desktop {
+
 namespace {
 
 constexpr std::string_view NewLine = "\r\n";
@@ -197,3 +199,5 @@ void IniDocument::appendLine(std::string_view content)
     m_text.append(content).append(NewLine);
     indexLine(m_lines.size() - 1);
 }
+
+} // namespace desktop

@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace desktop {
+
 class IniDocument
 {
 public:
@@ -73,3 +75,5 @@ private:
     static constexpr size_t NoSection = static_cast<size_t>(-1);
     size_t m_current = NoSection; // section of the last line indexed (NoSection for a repeated block)
 };
+
+} // namespace desktop

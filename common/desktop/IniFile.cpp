@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+namespace desktop {
+
 namespace {
 
 constexpr size_t MaxValueLength = 1023;
@@ -103,3 +105,5 @@ void TIniFile::WriteFlag(const std::string& section, const std::string& key, boo
 {
     WriteText(section, key, value ? "1" : "0");
 }
+
+} // namespace desktop

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace desktop {
+
 // Raised by a write the file system refuses: "Unable to write to <path>".
 class EIniFileException : public std::runtime_error
 {
@@ -41,3 +43,5 @@ public:
 private:
     std::string m_path;
 };
+
+} // namespace desktop

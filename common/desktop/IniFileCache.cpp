@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace desktop {
+
 namespace {
 
 constexpr size_t MaxCachedFiles = 8;
@@ -368,3 +370,5 @@ void IniFileCache::fail(const std::string& path)
     m_entries.erase(path);
     throw EIniFileException("Unable to write to " + path);
 }
+
+} // namespace desktop

@@ -31,6 +31,8 @@
 
 struct stat;
 
+namespace desktop {
+
 class IniFileCache
 {
 public:
@@ -92,3 +94,5 @@ private:
     std::unordered_map<std::string, Spare> m_spares; // by the path as the caller names it
     uint64_t m_useCounter = 0;
 };
+
+} // namespace desktop

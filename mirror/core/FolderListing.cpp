@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace mirror {
+
 namespace {
 
 FolderEntry::Kind kindOf(mode_t mode)
@@ -52,7 +54,9 @@ bool FolderListing::read(const std::string& folder)
             errno = 0;
             continue;
         }
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
             fill(entry, st);
         else if (errno == ENOENT)
@@ -63,32 +67,35 @@ bool FolderListing::read(const std::string& folder)
     if (errno != 0)
         m_error = errno;
     closedir(dir);
-    std::sort(m_entries.begin(), m_entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
-        return a.name < b.name;
-    });
+    std::sort(
+        m_entries.begin(), m_entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     return m_error == 0;
 }
 
 const FolderEntry* FolderListing::find(const std::string& name) const
 {
-    const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), name, [](const FolderEntry& e, const std::string& n) {
-        return e.name < n;
-    });
+    const auto it
+        = std::lower_bound(m_entries.begin(), m_entries.end(), name, [](const FolderEntry& e, const std::string& n) {
+              return e.name < n;
+          });
     return it != m_entries.end() && it->name == name ? &*it : nullptr;
 }
 
 void FolderListing::markGone(const std::string& name)
 {
-    const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), name, [](const FolderEntry& e, const std::string& n) {
-        return e.name < n;
-    });
+    const auto it
+        = std::lower_bound(m_entries.begin(), m_entries.end(), name, [](const FolderEntry& e, const std::string& n) {
+              return e.name < n;
+          });
     if (it != m_entries.end() && it->name == name)
         it->gone = true;
 }
 
 bool FolderListing::stat(const std::string& path, FolderEntry& entry)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (lstat(path.c_str(), &st) != 0)
         return false;
     fill(entry, st);
@@ -97,7 +104,11 @@ bool FolderListing::stat(const std::string& path, FolderEntry& entry)
 
 bool FolderListing::isFolder(const std::string& path, bool followLink)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     const int rc = followLink ? ::stat(path.c_str(), &st) : lstat(path.c_str(), &st);
     return rc == 0 && S_ISDIR(st.st_mode);
 }
+
+} // namespace mirror

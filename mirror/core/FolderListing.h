@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace mirror {
+
 struct FolderEntry
 {
     enum class Kind
@@ -45,3 +47,5 @@ private:
     std::vector<FolderEntry> m_entries;
     int m_error = 0;
 };
+
+} // namespace mirror

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace mirror {
+
 std::optional<std::pair<std::string, std::string>> FolderPair::split() const
 {
     const size_t at = text.find(Separator);
@@ -70,3 +72,5 @@ void FolderPairList::clear()
     m_items.clear();
     m_selected = -1;
 }
+
+} // namespace mirror

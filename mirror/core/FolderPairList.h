@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace mirror {
+
 struct FolderPair
 {
     std::string text; // source + " >> " + destination
@@ -45,3 +47,5 @@ private:
     std::vector<FolderPair> m_items;
     int m_selected = -1;
 };
+
+} // namespace mirror

@@ -8,7 +8,9 @@
 
 #include <string>
 
-class MirrorFrontEnd;
+namespace mirror {
+
+class StatusOutlets;
 class StatusOutput;
 struct MirrorSettings;
 
@@ -17,7 +19,8 @@ class MailReport
 public:
     static constexpr const char* DefaultSubject = "RPL completed at: %NOW%";
 
-    MailReport(const MirrorSettings& settings, StatusOutput& status, MirrorFrontEnd& frontEnd);
+    // The body comes from the summary pane of `outlets`.
+    MailReport(const MirrorSettings& settings, StatusOutput& status, const StatusOutlets& outlets);
 
     void SendReport();
 
@@ -30,6 +33,8 @@ private:
 
     const MirrorSettings& m_settings;
     StatusOutput& m_status;
-    MirrorFrontEnd& m_frontEnd;
+    const StatusOutlets& m_outlets;
     net::TSyncSmtpCli m_smtp;
 };
+
+} // namespace mirror

@@ -1,53 +1,27 @@
 #include "MirrorController.h"
 
 #include "common/core/DateTimeText.h"
-#include "common/desktop/IniFile.h"
+#include "common/core/ProgramPaths.h"
+#include "common/core/TimerInterval.h"
 
 #include <QDateTime>
 
-#include <cctype>
 #include <exception>
 
-namespace {
+namespace mirror {
 
-// The interval box's text as a whole number of minutes; anything else counts as 0.
-int minutesOf(const std::string& text)
-{
-    if (text.empty() || text.size() > 9)
-        return 0;
-    for (char c : text)
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return 0;
-    return std::stoi(text);
-}
-
-std::string upper(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-} // namespace
-
-MirrorController::CommandLine MirrorController::parseArguments(const std::vector<std::string>& arguments)
-{
-    CommandLine line;
-    for (const auto& argument : arguments) {
-        const std::string word = upper(argument);
-        line.batch = line.batch || word == "/BATCH";
-        line.tray = line.tray || word == "/TRAY";
-    }
-    return line;
-}
-
-MirrorController::MirrorController(std::string programPath, MirrorFrontEnd& frontEnd)
+MirrorController::MirrorController(std::string programPath, const FrontEnd& frontEnd)
     : m_programPath(std::move(programPath))
-    , m_engine(m_settings, frontEnd)
-    , m_report(m_settings, m_engine.status(), frontEnd)
+    , m_engine(m_settings, frontEnd, m_running)
+    , m_report(m_settings, m_engine.status(), frontEnd.outlets)
 {
     m_engine.setReportSender([this] { m_report.SendReport(); });
     m_autoPilot.setOnTimeout([this] { AutoPilotTimer(); });
+}
+
+std::string MirrorController::settingsPath() const
+{
+    return core::settingsPathFor(m_programPath);
 }
 
 void MirrorController::load()
@@ -71,8 +45,10 @@ void MirrorController::RunMirror()
 std::string MirrorController::ArmAutoPilot()
 {
     m_autoPilot.stop();
-    const int minutes = minutesOf(m_settings.autoPilotInterval);
-    m_intervalMs = minutes > 0 && minutes <= 35791 ? minutes * 60000 : 0; // the timer takes int milliseconds
+    // Text that is not a whole number counts as 0, and so does an interval no timer can take.
+    const auto minutes = core::wholeNumberOf(m_settings.autoPilotInterval);
+    const auto interval = minutes ? core::intervalFromMinutes(static_cast<double>(*minutes)) : std::nullopt;
+    m_intervalMs = interval.value_or(0);
     if (m_settings.autoPilotEnabled && !m_batch && m_intervalMs > 0) {
         m_autoPilot.start(m_intervalMs);
         return "Next Time: " + core::dateTimeText(QDateTime::currentDateTime().addMSecs(m_intervalMs));
@@ -98,3 +74,5 @@ void MirrorController::prepareClose()
         return;
     save();
 }
+
+} // namespace mirror

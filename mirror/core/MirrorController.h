@@ -1,48 +1,44 @@
 #pragma once
 
-// The mirror program's life without its window: settings loaded at start and saved at close
-// (never in batch mode), the command line, the auto-pilot timer and the run it starts, and the
-// mail report at the end of each run. The window forwards its commands here and shows state.
+// The mirror program's one controller, driven by the window and by the console front end
+// alike: settings loaded at start and saved at close (never in batch mode), the running flag,
+// the engine and its run with the mail report as the last step, and the auto-pilot timer.
+// Front ends forward their commands here and show state.
 
 #include "common/core/EventLoop.h"
+#include "mirror/core/FrontEnd.h"
 #include "mirror/core/MailReport.h"
 #include "mirror/core/MirrorEngine.h"
 #include "mirror/core/MirrorSettings.h"
+#include "mirror/core/RunFlag.h"
 
 #include <functional>
 #include <string>
-#include <vector>
 
-class MirrorFrontEnd;
+namespace mirror {
 
 class MirrorController
 {
 public:
-    struct CommandLine
-    {
-        bool batch = false; // "/BATCH": one run, then the program ends without saving
-        bool tray = false;  // "/TRAY": hide in the tray at the first activation
-    };
-    // Each argument is compared whole, in capital letters; others are ignored.
-    static CommandLine parseArguments(const std::vector<std::string>& arguments);
-
-    MirrorController(std::string programPath, MirrorFrontEnd& frontEnd);
+    MirrorController(std::string programPath, const FrontEnd& frontEnd);
 
     const std::string& programPath() const { return m_programPath; }
-    std::string settingsPath() const { return settingsPathFor(m_programPath); }
+    std::string settingsPath() const;
     MirrorSettings& settings() { return m_settings; }
     MirrorEngine& engine() { return m_engine; }
     MailReport& report() { return m_report; }
+    const RunFlag& running() const { return m_running; }
 
     void load();
-    // Stops a run in progress, then writes every key; throws EIniFileException when refused.
+    // Stops a run in progress, then writes every key; throws desktop::EIniFileException when refused.
     void save();
 
     bool batchMode() const { return m_batch; }
     void setBatchMode(bool batch) { m_batch = batch; }
 
-    // One run, unless one is already busy. Errors outside the engine's own handling (a log
-    // file that cannot be written) come out as exceptions.
+    // One run, unless one is already busy; the report mail is its last step when enabled.
+    // Errors outside the engine's own handling (a log file that cannot be written) come out
+    // as exceptions.
     void RunMirror();
 
     // Restarts the auto-pilot countdown from now and returns the interval box's hint:
@@ -61,6 +57,7 @@ public:
 private:
     std::string m_programPath;
     MirrorSettings m_settings;
+    RunFlag m_running;
     MirrorEngine m_engine;
     MailReport m_report;
     core::Timer m_autoPilot;
@@ -68,3 +65,5 @@ private:
     bool m_batch = false;
     std::function<void(const std::string&)> m_onError;
 };
+
+} // namespace mirror

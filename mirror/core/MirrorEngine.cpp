@@ -3,9 +3,9 @@
 #include "common/core/DateTimeText.h"
 #include "common/core/FileCopy.h"
 #include "common/core/Trash.h"
-#include "mirror/core/MirrorFrontEnd.h"
 #include "mirror/core/MirrorSettings.h"
 #include "mirror/core/PackedTime.h"
+#include "mirror/core/RunFlag.h"
 
 #include <QDateTime>
 
@@ -17,6 +17,8 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace mirror {
 
 namespace {
 
@@ -35,7 +37,9 @@ std::string parentOf(const std::string& path)
 
 bool exists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return lstat(path.c_str(), &st) == 0;
 }
 
@@ -82,41 +86,47 @@ bool inside(const std::string& inner, const std::string& outer)
 
 } // namespace
 
-MirrorEngine::MirrorEngine(MirrorSettings& settings, MirrorFrontEnd& frontEnd)
+MirrorEngine::MirrorEngine(MirrorSettings& settings, const FrontEnd& frontEnd, RunFlag& running)
     : m_settings(settings)
     , m_frontEnd(frontEnd)
-    , m_status(frontEnd, settings, m_running)
+    , m_running(running)
+    , m_status(frontEnd, settings, running)
     , m_clock([] { return static_cast<long long>(std::time(nullptr)); })
-    , m_keepAlive([this] { m_frontEnd.processEvents(); })
+    , m_keepAlive([this] { m_frontEnd.pump.processEvents(); })
 {
+}
+
+void MirrorEngine::cancel()
+{
+    m_running.stop();
 }
 
 void MirrorEngine::RunMirror()
 {
     m_busy = true;
-    m_frontEnd.setBusy(true);
+    m_frontEnd.indicator.setBusy(true);
     try {
         m_status.startRun();
-        m_running = true;
+        m_running.start();
         // Entries removed while the run serves events must not be read past the list's end.
         const int count = m_settings.folders.count();
         for (int i = 0; i < count && i < m_settings.folders.count(); ++i) {
-            if (!m_running)
+            if (!m_running.running())
                 continue;
             const FolderPair pair = m_settings.folders.at(i);
             const auto paths = pair.split();
             if (!pair.enabled || !paths)
                 continue;
             const auto& [source, destination] = *paths;
-            m_frontEnd.showPairPaths(source, destination);
+            m_frontEnd.outlets.showPairPaths(source, destination);
             if (source.size() < 3 || destination.size() < 3) {
-                m_frontEnd.showMessage("ERROR: Source or Destination path too short!");
+                m_frontEnd.asker.showMessage("ERROR: Source or Destination path too short!");
                 continue;
             }
             if (overlaps(source, destination)) {
                 const std::string text = "Source and destination overlap, pair skipped: " + pair.text;
                 if (!m_settings.skipCopyFolderError)
-                    m_frontEnd.showMessage(StatusOutput::ErrorPrefix + text);
+                    m_frontEnd.asker.showMessage(StatusOutput::ErrorPrefix + text);
                 m_status.WriteError(text, false);
                 continue;
             }
@@ -125,35 +135,35 @@ void MirrorEngine::RunMirror()
         if (m_settings.sendEMailEnable && m_sendReport)
             m_sendReport();
     } catch (...) {
-        m_running = false;
+        m_running.stop();
         m_busy = false;
-        m_frontEnd.setBusy(false);
+        m_frontEnd.indicator.setBusy(false);
         throw;
     }
-    m_running = false;
+    m_running.stop();
     m_busy = false;
-    m_frontEnd.setBusy(false);
+    m_frontEnd.indicator.setBusy(false);
 }
 
 void MirrorEngine::MirrorPair(const std::string& source, const std::string& destination)
 {
     m_status.clearActivity();
     const std::string deletedFolder = deletedFolderFor(destination);
-    m_frontEnd.setTrayState(1, "RP - Mirroring...");
-    m_status.WriteStatus(source + "  ==>  " + destination, 3);
-    m_status.WriteStatus("Mirror Started on " + nowText(), 3);
-    m_status.WriteStatus("", 3);
+    m_frontEnd.indicator.setTrayState(core::TrayState::Attention, "RP - Mirroring...");
+    m_status.WriteStatus(source + "  ==>  " + destination, StatusLevel::Summary);
+    m_status.WriteStatus("Mirror Started on " + nowText(), StatusLevel::Summary);
+    m_status.WriteStatus("", StatusLevel::Summary);
     m_depth = 0;
     MirrorFolder(source, destination, deletedFolder);
-    m_status.WriteStatus("Mirror Ended on " + nowText(), 3);
-    m_status.WriteStatus("*****", 3);
-    m_status.WriteStatus("", 3);
-    m_frontEnd.setTrayState(0, "RP");
+    m_status.WriteStatus("Mirror Ended on " + nowText(), StatusLevel::Summary);
+    m_status.WriteStatus("*****", StatusLevel::Summary);
+    m_status.WriteStatus("", StatusLevel::Summary);
+    m_frontEnd.indicator.setTrayState(core::TrayState::Normal, "RP");
 }
 
 void MirrorEngine::MirrorFolder(std::string source, std::string destination, std::string deletedFolder)
 {
-    if (!m_running)
+    if (!m_running.running())
         return;
     const bool stopOnFolderErrors = !m_settings.skipCopyFolderError;
     // Only the pair's own folders may be reached through a link; below them links stay links.
@@ -163,20 +173,20 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
         return;
     }
     if (!FolderListing::isFolder(destination, pairRoot)) {
-        m_status.WriteStatus("Copy New Directory " + destination, 2);
-        if (!CopyNewFolder(source, destination)) {
+        m_status.WriteStatus("Copy New Directory " + destination, StatusLevel::Folder);
+        if (const int error = CopyNewFolder(source, destination)) {
             // After a user's abort the run is ending anyway: report, but ask nothing more.
-            m_status.WriteError("[" + std::to_string(m_lastShellResult) + "] CANNOT COPY DIRECTORY: " + destination,
-                                stopOnFolderErrors && m_running);
+            m_status.WriteError("[" + std::to_string(error) + "] CANNOT COPY DIRECTORY: " + destination,
+                stopOnFolderErrors && m_running.running());
         }
         return;
     }
-    m_status.WriteStatus(source, 2);
+    m_status.WriteStatus(source, StatusLevel::Folder);
     source = withSlash(source);
     destination = withSlash(destination);
     deletedFolder = withSlash(deletedFolder);
 
-    if (!m_running)
+    if (!m_running.running())
         return;
     // An unreadable source must never look like an empty one: phase 1 would empty the copy.
     FolderListing sourceList;
@@ -187,16 +197,16 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
     // The destination's listing also answers phase 2's look-ups: one status call per file.
     FolderListing destinationList;
     if (!destinationList.read(destination)) {
-        m_status.WriteError("[" + std::to_string(destinationList.error()) + "] Cannot read folder " + destination,
-                            false);
+        m_status.WriteError(
+            "[" + std::to_string(destinationList.error()) + "] Cannot read folder " + destination, false);
         return;
     }
     removeExtraEntries(destinationList, sourceList, destination, deletedFolder);
 
-    if (!m_running)
+    if (!m_running.running())
         return;
     for (const FolderEntry& entry : sourceList.entries()) {
-        if (!m_running)
+        if (!m_running.running())
             break;
         if (entry.name.front() == '.')
             continue;
@@ -212,11 +222,13 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
 }
 
 // Phase 1: what the source no longer has leaves the destination, folders named DELETED aside.
-void MirrorEngine::removeExtraEntries(FolderListing& destinationList, const FolderListing& sourceList,
-                                      const std::string& destination, const std::string& deletedFolder)
+void MirrorEngine::removeExtraEntries(FolderListing& destinationList,
+    const FolderListing& sourceList,
+    const std::string& destination,
+    const std::string& deletedFolder)
 {
     for (const FolderEntry& entry : destinationList.entries()) {
-        if (!m_running)
+        if (!m_running.running())
             break;
         if (entry.name.empty() || entry.name.front() == '.')
             continue;
@@ -226,28 +238,34 @@ void MirrorEngine::removeExtraEntries(FolderListing& destinationList, const Fold
         if (entry.kind == FolderEntry::Kind::Folder) {
             if ((original && original->kind == FolderEntry::Kind::Folder) || entry.name == "DELETED")
                 continue;
-            m_status.WriteStatus(" * DELETING FOLDER " + path, 2);
-            removed = RemoveEntry(path, deletedFolder + entry.name);
+            m_status.WriteStatus(" * DELETING FOLDER " + path, StatusLevel::Folder);
+            const int error = RemoveEntry(path, deletedFolder + entry.name);
+            removed = error == 0;
             if (!removed)
-                m_status.WriteError("[" + std::to_string(m_lastError) + "] Cannot delete folder " + path, false);
+                m_status.WriteError("[" + std::to_string(error) + "] Cannot delete folder " + path, false);
         } else {
             if (original && original->kind != FolderEntry::Kind::Folder)
                 continue;
-            m_status.WriteStatus(" * Delete file " + path, 1);
-            removed = RemoveEntry(path, deletedFolder + entry.name);
+            m_status.WriteStatus(" * Delete file " + path, StatusLevel::Change);
+            const int error = RemoveEntry(path, deletedFolder + entry.name);
+            removed = error == 0;
             if (!removed)
-                m_status.WriteError("[" + std::to_string(m_lastError) + "] Cannot delete file " + path, false);
+                m_status.WriteError("[" + std::to_string(error) + "] Cannot delete file " + path, false);
         }
         if (removed)
             destinationList.markGone(entry.name);
     }
 }
 
-void MirrorEngine::mirrorEntry(const FolderEntry& source, const FolderEntry* current, const std::string& sourceFolder,
-                               const std::string& destinationFolder, const std::string& deletedFolder)
+void MirrorEngine::mirrorEntry(const FolderEntry& source,
+    const FolderEntry* current,
+    const std::string& sourceFolder,
+    const std::string& destinationFolder,
+    const std::string& deletedFolder)
 {
     if (source.kind == FolderEntry::Kind::Other) {
-        m_status.WriteStatus("Skip File " + source.name, 0); // pipes and devices are not copied
+        m_status.WriteStatus(
+            "Skip File " + source.name, StatusLevel::StatusLineOnly); // pipes and devices are not copied
         return;
     }
     const std::string sourcePath = sourceFolder + source.name;
@@ -263,29 +281,31 @@ void MirrorEngine::mirrorEntry(const FolderEntry& source, const FolderEntry* cur
             same = packedTimeDifference(sourceTime, targetTime) <= m_settings.timeDifTolerance
                 && current->size == source.size;
         if (same) {
-            m_status.WriteStatus("Skip File " + source.name, 0);
+            m_status.WriteStatus("Skip File " + source.name, StatusLevel::StatusLineOnly);
             return;
         }
-        m_status.WriteStatus(" * Replace changed file " + target, 1);
+        m_status.WriteStatus(" * Replace changed file " + target, StatusLevel::Change);
         if (sourceTime < targetTime)
-            m_status.WriteStatus(" *** Warning: Source file is OLDER then destination!", 1);
+            m_status.WriteStatus(" *** Warning: Source file is OLDER then destination!", StatusLevel::Change);
     }
-    m_status.WriteStatus("Copy File " + source.name, 0);
+    m_status.WriteStatus("Copy File " + source.name, StatusLevel::StatusLineOnly);
 
     // The new copy is complete under a hidden name before the old one is put aside.
     const std::string temporary = core::temporarySibling(target);
     if (exists(temporary))
         unlink(temporary.c_str());
-    const int error = source.kind == FolderEntry::Kind::Symlink ? core::copySymlink(sourcePath, temporary)
-                                                                : core::copyRegularFile(sourcePath, temporary, m_keepAlive);
+    const int error = source.kind == FolderEntry::Kind::Symlink
+        ? core::copySymlink(sourcePath, temporary)
+        : core::copyRegularFile(sourcePath, temporary, m_keepAlive);
     if (error) {
         m_status.WriteError("Cannot copy file " + sourcePath, false);
         return;
     }
-    if (found && !RemoveEntry(target, deletedFolder + source.name)) {
+    const int removeError = found ? RemoveEntry(target, deletedFolder + source.name) : 0;
+    if (removeError) {
         // The old copy could not be put aside; keep it rather than overwrite it.
         unlink(temporary.c_str());
-        m_status.WriteError("[" + std::to_string(m_lastError) + "] Cannot delete old file " + target, false);
+        m_status.WriteError("[" + std::to_string(removeError) + "] Cannot delete old file " + target, false);
         m_status.WriteError("Cannot copy file " + sourcePath, false);
         return;
     }
@@ -295,45 +315,38 @@ void MirrorEngine::mirrorEntry(const FolderEntry& source, const FolderEntry* cur
     }
 }
 
-bool MirrorEngine::RemoveEntry(const std::string& path, const std::string& deletedPath)
+int MirrorEngine::RemoveEntry(const std::string& path, const std::string& deletedPath)
 {
     if (m_settings.delOption) {
         const core::TrashResult result = core::moveToTrash(path);
-        if (result.outcome == core::TrashResult::Outcome::Trashed) {
-            m_lastShellResult = 0;
-            return true;
-        }
-        if (result.outcome == core::TrashResult::Outcome::Failed) {
-            m_lastShellResult = m_lastError = result.error;
-            return false;
-        }
+        if (result.outcome == core::TrashResult::Outcome::Trashed)
+            return 0;
+        if (result.outcome == core::TrashResult::Outcome::Failed)
+            return result.error;
         // No trash can be had on this file system: delete for good, never following links.
         std::error_code ec;
         std::filesystem::remove_all(path, ec);
-        m_lastShellResult = m_lastError = ec.value();
-        return !ec;
+        return ec.value();
     }
     std::error_code ignored;
     std::filesystem::create_directories(parentOf(deletedPath), ignored);
     if (rename(path.c_str(), freeName(deletedPath).c_str()) == 0)
-        return true;
-    m_lastError = errno;
-    return false;
+        return 0;
+    return errno;
 }
 
-bool MirrorEngine::CopyNewFolder(const std::string& source, const std::string& destination)
+int MirrorEngine::CopyNewFolder(const std::string& source, const std::string& destination)
 {
-    m_lastShellResult = copyTree(source, destination);
-    if (m_lastShellResult)
-        m_lastError = m_lastShellResult;
-    return m_lastShellResult == 0;
+    return copyTree(source, destination);
 }
 
 // Copies a whole folder, hidden entries included, links as links; a failing file is reported
 // and the rest still copied. Returns 0 or the first errno.
 int MirrorEngine::copyTree(const std::string& source, const std::string& destination)
 {
-    struct stat folder{};
+    struct stat folder
+    {
+    };
     if (stat(source.c_str(), &folder) != 0)
         return errno;
     if (mkdir(destination.c_str(), 0700) != 0)
@@ -341,7 +354,7 @@ int MirrorEngine::copyTree(const std::string& source, const std::string& destina
     FolderListing list;
     int firstError = list.read(source) ? 0 : list.error();
     for (const FolderEntry& entry : list.entries()) {
-        if (!m_running)
+        if (!m_running.running())
             return ECANCELED;
         const std::string from = source + "/" + entry.name;
         const std::string to = destination + "/" + entry.name;
@@ -349,7 +362,7 @@ int MirrorEngine::copyTree(const std::string& source, const std::string& destina
         if (entry.kind == FolderEntry::Kind::Folder) {
             error = copyTree(from, to);
         } else if (entry.kind != FolderEntry::Kind::Other) {
-            m_status.WriteStatus("Copy File " + entry.name, 0);
+            m_status.WriteStatus("Copy File " + entry.name, StatusLevel::StatusLineOnly);
             error = entry.kind == FolderEntry::Kind::Symlink ? core::copySymlink(from, to)
                                                              : core::copyRegularFile(from, to, m_keepAlive);
             if (error)
@@ -359,7 +372,7 @@ int MirrorEngine::copyTree(const std::string& source, const std::string& destina
             firstError = error;
     }
     chmod(destination.c_str(), folder.st_mode & 07777);
-    const timespec times[2] = {folder.st_atim, folder.st_mtim};
+    const timespec times[2] = { folder.st_atim, folder.st_mtim };
     utimensat(AT_FDCWD, destination.c_str(), times, 0);
     return firstError;
 }
@@ -374,7 +387,7 @@ bool MirrorEngine::overlaps(const std::string& source, const std::string& destin
 std::string MirrorEngine::deletedFolderFor(const std::string& destination) const
 {
     const time_t now = static_cast<time_t>(m_clock());
-    tm local{};
+    tm local {};
     localtime_r(&now, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d/%H-%M", &local);
@@ -390,6 +403,8 @@ void MirrorEngine::Stop()
 {
     if (!m_busy)
         return;
-    if (!m_frontEnd.askOkCancel(PauseTitle, PauseText))
+    if (!m_frontEnd.asker.askOkCancel(PauseTitle, PauseText))
         m_status.WriteError("Aborted by user!", true);
 }
+
+} // namespace mirror

@@ -19,35 +19,33 @@
 // entry of phase 2.
 
 #include "mirror/core/FolderListing.h"
+#include "mirror/core/FrontEnd.h"
 #include "mirror/core/StatusOutput.h"
 
 #include <functional>
 #include <string>
 
-class MirrorFrontEnd;
+namespace mirror {
+
+class RunFlag;
 struct MirrorSettings;
 
 class MirrorEngine
 {
 public:
-    MirrorEngine(MirrorSettings& settings, MirrorFrontEnd& frontEnd);
+    // `running` is the program's running flag, owned by its controller.
+    MirrorEngine(MirrorSettings& settings, const FrontEnd& frontEnd, RunFlag& running);
 
-    // One complete run over the folder-pair list.
+    // One complete run over the folder-pair list; the report sender, when set, is its last step.
     void RunMirror();
-    void MirrorPair(const std::string& source, const std::string& destination);
-    void MirrorFolder(std::string source, std::string destination, std::string deletedFolder);
-    bool RemoveEntry(const std::string& path, const std::string& deletedPath);
-    bool CopyNewFolder(const std::string& source, const std::string& destination);
 
     // The Stop button: asks "Program Paused"; Cancel aborts the run.
     void Stop();
     // Clears the running flag without asking (closing the window).
-    void cancel() { m_running = false; }
+    void cancel();
 
     bool isBusy() const { return m_busy; }
-    bool isRunning() const { return m_running; }
     StatusOutput& status() { return m_status; }
-    int lastShellResult() const { return m_lastShellResult; }
 
     // Runs at the end of every run when mail reports are enabled.
     void setReportSender(std::function<void()> sender) { m_sendReport = std::move(sender); }
@@ -58,26 +56,35 @@ public:
     static constexpr const char* PauseText = "The program is paused now.\rContinue operation?";
 
 private:
-    void removeExtraEntries(FolderListing& destinationList, const FolderListing& sourceList,
-                            const std::string& destination, const std::string& deletedFolder);
-    void mirrorEntry(const FolderEntry& source, const FolderEntry* current, const std::string& sourceFolder,
-                     const std::string& destinationFolder, const std::string& deletedFolder);
-    bool removeOldCopy(const std::string& path, const std::string& deletedPath);
-    bool copyInto(const FolderEntry& source, const std::string& sourcePath, const std::string& target, int& error);
+    void MirrorPair(const std::string& source, const std::string& destination);
+    void MirrorFolder(std::string source, std::string destination, std::string deletedFolder);
+    // Both return 0 or the errno of the failure.
+    int RemoveEntry(const std::string& path, const std::string& deletedPath);
+    int CopyNewFolder(const std::string& source, const std::string& destination);
+
+    void removeExtraEntries(FolderListing& destinationList,
+        const FolderListing& sourceList,
+        const std::string& destination,
+        const std::string& deletedFolder);
+    void mirrorEntry(const FolderEntry& source,
+        const FolderEntry* current,
+        const std::string& sourceFolder,
+        const std::string& destinationFolder,
+        const std::string& deletedFolder);
     int copyTree(const std::string& source, const std::string& destination);
     bool overlaps(const std::string& source, const std::string& destination) const;
     std::string deletedFolderFor(const std::string& destination) const;
     std::string nowText() const;
 
     MirrorSettings& m_settings;
-    MirrorFrontEnd& m_frontEnd;
-    bool m_running = false;
+    FrontEnd m_frontEnd;
+    RunFlag& m_running;
     bool m_busy = false;
     StatusOutput m_status;
-    int m_lastShellResult = 0;
-    int m_lastError = 0;
     int m_depth = 0;
     std::function<void()> m_sendReport;
     std::function<long long()> m_clock;
     std::function<void()> m_keepAlive; // serves the window's events during a long file copy
 };
+
+} // namespace mirror

@@ -1,23 +1,14 @@
 #include "mirror/core/MirrorSettings.h"
 
+#include "common/core/ProgramPaths.h"
 #include "common/desktop/IniFile.h"
+
+namespace mirror {
 
 namespace {
 
 const std::string Section = "RPL";
 constexpr int32_t FileVersion = 20;
-
-// The program path with its extension replaced, or with `extension` added when it has none
-// (a leading dot names a hidden file, not an extension).
-std::string withExtension(const std::string& path, const std::string& extension)
-{
-    const size_t slash = path.rfind('/');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot <= nameStart)
-        return path + extension;
-    return path.substr(0, dot) + extension;
-}
 
 std::string folderKey(int n)
 {
@@ -35,7 +26,7 @@ std::optional<FolderPair> parseStoredPair(const std::string& stored)
     return FolderPair { std::move(text), stored[0] == '+' };
 }
 
-void loadFolders(const TIniFile& ini, FolderPairList& folders)
+void loadFolders(const desktop::TIniFile& ini, FolderPairList& folders)
 {
     folders.clear();
     const int32_t count = ini.ReadNumber(Section, "FolderCount", 0);
@@ -47,19 +38,9 @@ void loadFolders(const TIniFile& ini, FolderPairList& folders)
 
 } // namespace
 
-std::string settingsPathFor(const std::string& programPath)
-{
-    return withExtension(programPath, ".INI");
-}
-
-std::string logPathFor(const std::string& programPath)
-{
-    return withExtension(programPath, ".LOG");
-}
-
 void loadMirrorSettings(const std::string& iniPath, const std::string& programPath, MirrorSettings& settings)
 {
-    const TIniFile ini(iniPath);
+    const desktop::TIniFile ini(iniPath);
     settings.autoPilotEnabled = ini.ReadFlag(Section, "AutoPilotEnabled", false);
     settings.autoPilotInterval = ini.ReadText(Section, "AutoPilotInterval", "60");
     settings.delOption = ini.ReadFlag(Section, "DelOption", false);
@@ -70,7 +51,7 @@ void loadMirrorSettings(const std::string& iniPath, const std::string& programPa
     settings.attachLogToEMail = ini.ReadFlag(Section, "AttachLogToEMail", false);
     settings.logFileName = ini.ReadText(Section, "LogFileName", {});
     if (settings.logFileName.empty())
-        settings.logFileName = logPathFor(programPath);
+        settings.logFileName = core::logPathFor(programPath);
     settings.sendEMailEnable = ini.ReadFlag(Section, "SendEMailEnable", false);
     settings.smtpServer = ini.ReadText(Section, "SmtpServer", {});
     settings.mailFromAddress = ini.ReadText(Section, "MailFromAddress", {});
@@ -83,7 +64,7 @@ void loadMirrorSettings(const std::string& iniPath, const std::string& programPa
 
 void saveMirrorSettings(const std::string& iniPath, const MirrorSettings& settings)
 {
-    TIniFile ini(iniPath);
+    desktop::TIniFile ini(iniPath);
     ini.WriteNumber(Section, "Version", FileVersion);
     ini.WriteFlag(Section, "AutoPilotEnabled", settings.autoPilotEnabled);
     ini.WriteText(Section, "AutoPilotInterval", settings.autoPilotInterval);
@@ -108,3 +89,5 @@ void saveMirrorSettings(const std::string& iniPath, const MirrorSettings& settin
     }
     ini.WriteFlag(Section, "ActivePageStatus", settings.activePageStatus);
 }
+
+} // namespace mirror

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace mirror {
+
 struct MirrorSettings
 {
     bool autoPilotEnabled = false;
@@ -28,15 +30,12 @@ struct MirrorSettings
     FolderPairList folders;
 };
 
-// The settings and log file paths that belong to a program path: its extension (if any)
-// replaced by ".INI" / ".LOG".
-std::string settingsPathFor(const std::string& programPath);
-std::string logPathFor(const std::string& programPath);
-
 // Reads the file; never fails (absent file, keys or malformed entries give defaults).
 // `settings` supplies the in-memory value of TimeDifTolerance used as its default.
 void loadMirrorSettings(const std::string& iniPath, const std::string& programPath, MirrorSettings& settings);
 
-// Writes every key in the file's order. Throws EIniFileException ("Unable to write to <path>")
+// Writes every key in the file's order. Throws desktop::EIniFileException ("Unable to write to <path>")
 // at the first refused write; the keys before it stay written.
 void saveMirrorSettings(const std::string& iniPath, const MirrorSettings& settings);
+
+} // namespace mirror

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace mirror {
+
 int32_t packedFileTime(int year, int month, int day, int hour, int minute, int second)
 {
     const int64_t date = (int64_t(year - 1980) << 9) + (int64_t(month) << 5) + day;
@@ -12,13 +14,15 @@ int32_t packedFileTime(int year, int month, int day, int hour, int minute, int s
 
 int32_t packedFileTime(time_t seconds)
 {
-    tm local{};
+    tm local {};
     localtime_r(&seconds, &local);
-    return packedFileTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                          local.tm_sec);
+    return packedFileTime(
+        local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
 int64_t packedTimeDifference(int32_t a, int32_t b)
 {
     return std::llabs(int64_t(a) - int64_t(b));
 }
+
+} // namespace mirror

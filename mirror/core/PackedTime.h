@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <ctime>
 
+namespace mirror {
+
 int32_t packedFileTime(time_t seconds);
 int32_t packedFileTime(int year, int month, int day, int hour, int minute, int second);
 int64_t packedTimeDifference(int32_t a, int32_t b);
+
+} // namespace mirror

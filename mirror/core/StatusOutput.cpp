@@ -1,13 +1,13 @@
 #include "StatusOutput.h"
 
-#include "mirror/core/MirrorFrontEnd.h"
+#include "common/core/LineWriter.h"
 #include "mirror/core/MirrorSettings.h"
+#include "mirror/core/RunFlag.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
+
+namespace mirror {
 
 namespace {
 
@@ -23,24 +23,24 @@ std::string lineAt(const std::string& text, size_t& from)
 
 } // namespace
 
-StatusOutput::StatusOutput(MirrorFrontEnd& frontEnd, const MirrorSettings& settings, bool& running)
+StatusOutput::StatusOutput(const FrontEnd& frontEnd, const MirrorSettings& settings, RunFlag& running)
     : m_frontEnd(frontEnd)
     , m_settings(settings)
     , m_running(running)
 {
 }
 
-void StatusOutput::WriteStatus(const std::string& text, int level)
+void StatusOutput::WriteStatus(const std::string& text, StatusLevel level)
 {
-    m_frontEnd.setStatusLine(text);
-    if (level != 0) {
-        if (level == 3)
-            m_frontEnd.appendSummaryLine(text);
+    m_frontEnd.outlets.setStatusLine(text);
+    if (level != StatusLevel::StatusLineOnly) {
+        if (level == StatusLevel::Summary)
+            m_frontEnd.outlets.appendSummaryLine(text);
         addActivityLine(text);
         if (m_settings.logFileEnable)
             appendToLog(text);
     }
-    m_frontEnd.processEvents();
+    m_frontEnd.pump.processEvents();
 }
 
 void StatusOutput::WriteError(const std::string& text, bool stop)
@@ -48,18 +48,20 @@ void StatusOutput::WriteError(const std::string& text, bool stop)
     const std::string line = ErrorPrefix + text;
     ++m_errors;
     if (stop) {
-        m_frontEnd.showMessage(line);
-        m_running = false;
+        m_frontEnd.asker.showMessage(line);
+        m_running.stop();
     }
-    WriteStatus(line, 4);
+    WriteStatus(line, StatusLevel::Error);
 }
 
 void StatusOutput::startRun()
 {
-    m_frontEnd.clearSummary();
+    m_frontEnd.outlets.clearSummary();
     if (!m_settings.logFileEnable)
         return;
-    struct stat st{};
+    struct stat st
+    {
+    };
     const bool fresh = m_settings.logFileOverwrite || ::stat(m_settings.logFileName.c_str(), &st) != 0;
     appendToLog("", fresh);
     appendToLog("====================");
@@ -69,7 +71,7 @@ void StatusOutput::startRun()
 void StatusOutput::clearActivity()
 {
     m_activity.clear();
-    m_frontEnd.setActivityText(m_activity);
+    m_frontEnd.outlets.setActivityText(m_activity);
 }
 
 // Past the limit the pane keeps its first two lines (the pair's header), a "[...]" mark and
@@ -83,23 +85,19 @@ void StatusOutput::addActivityLine(const std::string& text)
         std::string cut = first + LineBreak + second + LineBreak + "[...]" + LineBreak;
         cut += m_activity.substr(4999, ActivityLimit);
         m_activity = std::move(cut);
-        m_frontEnd.setActivityText(m_activity);
+        m_frontEnd.outlets.setActivityText(m_activity);
     }
     m_activity += text;
     m_activity += LineBreak;
-    m_frontEnd.appendActivityLine(text);
+    m_frontEnd.outlets.appendActivityLine(text);
 }
 
 void StatusOutput::appendToLog(const std::string& text, bool truncate)
 {
     const std::string& path = m_settings.logFileName;
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND);
-    const int fd = ::open(path.c_str(), flags, 0644);
-    const std::string line = text + LineBreak;
-    bool ok = fd >= 0 && ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-    const int error = errno;
-    if (fd >= 0 && ::close(fd) != 0)
-        ok = false;
-    if (!ok)
+    const int error = core::appendLine(path, text, truncate ? core::WriteMode::Truncate : core::WriteMode::Append);
+    if (error != 0)
         throw ELogFileError("Cannot write to log file " + path + ": " + std::strerror(error));
 }
+
+} // namespace mirror

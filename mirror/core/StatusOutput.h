@@ -1,19 +1,29 @@
 #pragma once
 
 // Spreads each status text over the status line, the activity pane, the summary pane and the
-// log file by its level:
-//   0  status line only (per-file progress)
-//   1  + activity pane + log file (removals, replacements, warnings)
-//   2  like 1 (folders, new folders, mail progress)
-//   3  like 1 + summary pane (pair header and footer, mail sent)
-//   4  like 1 (error lines, written by WriteError only)
-// The log file is opened, appended to and closed for every line, so it is complete after each.
+// log file by its level (see StatusLevel). The log file is opened, appended to and closed for
+// every line, so it is complete after each.
+
+#include "mirror/core/FrontEnd.h"
 
 #include <stdexcept>
 #include <string>
 
-class MirrorFrontEnd;
+namespace mirror {
+
+class RunFlag;
 struct MirrorSettings;
+
+// Where a status text goes; every level but StatusLineOnly also reaches the activity pane and
+// the log file.
+enum class StatusLevel
+{
+    StatusLineOnly = 0, // per-file progress
+    Change = 1, // removals, replacements, warnings
+    Folder = 2, // folders, new folders, mail progress
+    Summary = 3, // + the summary pane: pair header and footer, mail sent
+    Error = 4, // error lines, written by WriteError only
+};
 
 // A log file that cannot be written ends the run; the message names the file and the cause.
 class ELogFileError : public std::runtime_error
@@ -29,9 +39,9 @@ public:
     static constexpr const char* ErrorPrefix = " *** ERROR! ";
 
     // `running` is the program-wide running flag that a stopping error clears.
-    StatusOutput(MirrorFrontEnd& frontEnd, const MirrorSettings& settings, bool& running);
+    StatusOutput(const FrontEnd& frontEnd, const MirrorSettings& settings, RunFlag& running);
 
-    void WriteStatus(const std::string& text, int level);
+    void WriteStatus(const std::string& text, StatusLevel level);
     // With `stop` set, shows the text in a message box first and clears the running flag.
     void WriteError(const std::string& text, bool stop);
 
@@ -47,9 +57,11 @@ private:
     void addActivityLine(const std::string& text);
     void appendToLog(const std::string& text, bool truncate = false);
 
-    MirrorFrontEnd& m_frontEnd;
+    FrontEnd m_frontEnd;
     const MirrorSettings& m_settings;
-    bool& m_running;
+    RunFlag& m_running;
     std::string m_activity;
     int m_errors = 0;
 };
+
+} // namespace mirror

@@ -1,24 +1,23 @@
 #include "MainWindow.h"
 
-#include "common/desktop/IniFile.h"
+#include "common/desktop/gui/Dialogs.h"
+#include "common/desktop/gui/QtText.h"
 #include "common/desktop/gui/ReadMeWindow.h"
 #include "common/desktop/gui/TrayIcon.h"
-#include "common/desktop/gui/TrayPictures.h"
-#include "mirror/gui/MirrorDialogs.h"
+#include "common/desktop/gui/TrayPictureSwitcher.h"
 #include "mirror/gui/MirrorReadMeText.h"
 #include "mirror/gui/SettingsPage.h"
 #include "mirror/gui/StatusPage.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QRadioButton>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
@@ -30,28 +29,13 @@
 
 #include <exception>
 
-namespace {
+namespace mirror {
 
-QString fromBytes(const std::string& text)
-{
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::vector<std::string> argumentsAfterProgram(const QStringList& arguments)
-{
-    std::vector<std::string> words;
-    for (qsizetype i = 1; i < arguments.size(); ++i)
-        words.push_back(arguments[i].toLocal8Bit().toStdString());
-    return words;
-}
-
-} // namespace
-
-TForm1::TForm1(const std::string& programPath, const QStringList& arguments, MirrorDialogs* dialogs)
-    : m_ownDialogs(dialogs ? nullptr : std::make_unique<QtMirrorDialogs>())
+TForm1::TForm1(const std::string& programPath, CommandLine commandLine, desktop::Dialogs* dialogs)
+    : m_ownDialogs(dialogs ? nullptr : std::make_unique<desktop::QtDialogs>())
     , m_dialogs(dialogs ? *dialogs : *m_ownDialogs)
-    , m_controller(programPath, *this)
-    , m_arguments(arguments)
+    , m_commandLine(std::move(commandLine))
+    , m_controller(programPath, FrontEnd::of(*this))
 {
     setWindowTitle(QString::fromLatin1(Caption));
     resize(640, 480);
@@ -92,19 +76,20 @@ TForm1::TForm1(const std::string& programPath, const QStringList& arguments, Mir
     connect(help, &QShortcut::activated, this, &TForm1::btnReadMeClick);
     connect(settingsPage, &SettingsPage::autoPilotChanged, this, &TForm1::armAutoPilot);
 
-    m_controller.setErrorHandler([this](const std::string& text) { showError(fromBytes(text)); });
+    m_controller.setErrorHandler([this](const std::string& text) { showError(desktop::toQString(text)); });
     m_controller.load();
-    settingsPage->showSettings(fromBytes(m_controller.settingsPath()));
+    settingsPage->showSettings(desktop::toQString(m_controller.settingsPath()));
     pages->setCurrentIndex(m_controller.settings().activePageStatus ? 1 : 0);
     connect(pages, &QTabWidget::currentChanged, this, [this](int page) {
         m_controller.settings().activePageStatus = page == 1;
     });
     armAutoPilot();
     m_controller.settings().delOption = settingsPage->rbDel->isChecked();
-    buildTray();
-    SetTrayState(0, "RP");
+    m_tray = std::make_unique<desktop::TrayPictureSwitcher>(this, QStringLiteral("RP"), QStringLiteral("RP"));
+    TrayIcon = m_tray->icon();
+    setTrayState(core::TrayState::Normal, "RP");
 
-    ReadMe = new TReadMe(mirrorReadMeOptions());
+    ReadMe = new desktop::TReadMe(mirrorReadMeOptions());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     m_sincePump.start();
@@ -137,40 +122,15 @@ QWidget* TForm1::buildButtonRow()
     return row;
 }
 
-void TForm1::buildTray()
+void TForm1::setTrayState(core::TrayState state, const std::string& tip)
 {
-    const auto pictures = makeTrayPictures(QStringLiteral("RP"));
-    m_trayPictures[0] = pictures[0];
-    m_trayPictures[1] = pictures[1];
-    TrayIcon = new TTrayIcon(this);
-    m_trayMenu = new QMenu(this);
-    QAction* restore = m_trayMenu->addAction(QStringLiteral("RP"), this, &TForm1::RestoreFromTray);
-    QFont bold = restore->font();
-    bold.setBold(true);
-    restore->setFont(bold);
-    m_trayMenu->setDefaultAction(restore);
-    m_trayMenu->addAction(QStringLiteral("Close"), this, [this] {
-        RestoreFromTray();
-        close();
-    });
-    TrayIcon->setPopupMenu(m_trayMenu);
-    TrayIcon->OnDblClick = [this](TTrayIcon&) { RestoreFromTray(); };
-}
-
-void TForm1::SetTrayState(int picture, const std::string& tip)
-{
-    if (picture < 0 || picture > 1)
-        return;
-    TrayIcon->setTip(tip);
-    TrayIcon->setIcon(m_trayPictures[picture]);
-    TrayIcon->RemoveFromTray();
-    TrayIcon->AddToTray();
+    m_tray->show(state, tip);
 }
 
 void TForm1::armAutoPilot()
 {
     settingsPage->cbTimer->setEnabled(settingsPage->chkAutoPilot->isChecked());
-    settingsPage->cbTimer->setToolTip(fromBytes(m_controller.ArmAutoPilot()));
+    settingsPage->cbTimer->setToolTip(desktop::toQString(m_controller.ArmAutoPilot()));
 }
 
 bool TForm1::isBusy() const
@@ -183,7 +143,7 @@ void TForm1::btnStartClick()
     try {
         m_controller.RunMirror();
     } catch (const std::exception& e) {
-        showError(fromBytes(e.what()));
+        showError(desktop::toQString(e.what()));
     }
 }
 
@@ -197,20 +157,14 @@ void TForm1::btnReadMeClick()
     ReadMe->showReadMe();
 }
 
-// Without a tray in the desktop the window is minimised instead, so it stays reachable.
 void TForm1::MinimizeToTray()
 {
-    if (TTrayIcon::available() && TrayIcon->isInTray())
-        hide();
-    else
-        showMinimized();
+    m_tray->minimizeToTray();
 }
 
 void TForm1::RestoreFromTray()
 {
-    showNormal();
-    raise();
-    activateWindow();
+    m_tray->restoreWindow();
 }
 
 void TForm1::showError(const QString& text)
@@ -218,7 +172,7 @@ void TForm1::showError(const QString& text)
     m_dialogs.showMessage(this, text);
 }
 
-// MirrorFrontEnd
+// Front-end roles
 
 // The status line changes for every file; the label takes the newest text when the window
 // next serves its events, which is also the only moment it could be painted.
@@ -248,12 +202,21 @@ void TForm1::setActivityText(const std::string& text)
 
 void TForm1::appendActivityLine(const std::string& line)
 {
-    m_pendingActivity << fromBytes(line);
+    m_pendingActivity << desktop::toQString(line);
 }
 
-void TForm1::clearSummary() { statusPage->clearSummary(); }
-void TForm1::appendSummaryLine(const std::string& line) { statusPage->appendSummaryLine(line); }
-std::string TForm1::summaryText() const { return statusPage->summaryText(); }
+void TForm1::clearSummary()
+{
+    statusPage->clearSummary();
+}
+void TForm1::appendSummaryLine(const std::string& line)
+{
+    statusPage->appendSummaryLine(line);
+}
+std::string TForm1::summaryText() const
+{
+    return statusPage->summaryText();
+}
 
 // The window serves its events after status lines, at most every 15 ms: fast enough for every
 // click and repaint, without a round through the event loop for each file.
@@ -281,20 +244,26 @@ void TForm1::setBusy(bool busy)
 
 void TForm1::showPairPaths(const std::string& source, const std::string& destination)
 {
-    settingsPage->Edit1->setText(fromBytes(source));
-    settingsPage->Edit2->setText(fromBytes(destination));
+    settingsPage->Edit1->setText(desktop::toQString(source));
+    settingsPage->Edit2->setText(desktop::toQString(destination));
 }
 
 void TForm1::showMessage(const std::string& text)
 {
     showPendingStatus();
-    m_dialogs.showMessage(this, fromBytes(text));
+    m_dialogs.showMessage(this, desktop::toQString(text));
 }
 
 bool TForm1::askOkCancel(const std::string& title, const std::string& text)
 {
     showPendingStatus();
-    return m_dialogs.askOkCancel(this, fromBytes(title), fromBytes(text));
+    return m_dialogs.askOkCancel(this, desktop::toQString(title), desktop::toQString(text));
+}
+
+bool TForm1::askYesNo(const std::string& title, const std::string& text)
+{
+    showPendingStatus();
+    return m_dialogs.askYesNo(this, desktop::toQString(title), desktop::toQString(text));
 }
 
 // Life cycle
@@ -319,10 +288,9 @@ void TForm1::FormActivate()
     if (!m_firstActivation)
         return;
     m_firstActivation = false;
-    const auto line = MirrorController::parseArguments(argumentsAfterProgram(m_arguments));
-    if (line.tray)
+    if (m_commandLine.tray)
         QTimer::singleShot(0, this, &TForm1::MinimizeToTray);
-    if (line.batch) {
+    if (m_commandLine.batch) {
         m_controller.setBatchMode(true);
         armAutoPilot(); // the timer never runs in batch mode
         runBatch();
@@ -331,11 +299,10 @@ void TForm1::FormActivate()
 
 void TForm1::runBatch()
 {
-    const QString commandLine = m_arguments.join(QLatin1Char(' '));
+    const QString commandLine = desktop::toQString(m_commandLine.text);
     QApplication::setApplicationDisplayName(commandLine);
     setWindowTitle(QStringLiteral("RP Batch mode: ") + commandLine);
     btnStartClick();
-    m_batchDone = true;
     emit batchFinished();
     close();
 }
@@ -349,7 +316,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     try {
         m_controller.prepareClose();
     } catch (const std::exception& e) {
-        showError(fromBytes(e.what()));
+        showError(desktop::toQString(e.what()));
         event->ignore();
         return;
     }
@@ -363,3 +330,5 @@ void TForm1::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     btnMinimizeToTray->move(width() - 44, 2);
 }
+
+} // namespace mirror

@@ -4,34 +4,47 @@
 // It shows what the controller and the engine report and forwards the user's commands; the
 // rules themselves live in MirrorController and MirrorEngine.
 
+#include "common/core/Asker.h"
+#include "common/core/EventPump.h"
+#include "common/core/RunIndicator.h"
+#include "mirror/core/CommandLine.h"
 #include "mirror/core/MirrorController.h"
-#include "mirror/core/MirrorFrontEnd.h"
+#include "mirror/core/StatusOutlets.h"
 
 #include <QElapsedTimer>
-#include <QIcon>
 #include <QStringList>
 #include <QWidget>
 
 #include <memory>
 
-class MirrorDialogs;
-class QMenu;
 class QPushButton;
 class QTabWidget;
 class QToolButton;
-class SettingsPage;
-class StatusPage;
+
+namespace desktop {
+class Dialogs;
 class TReadMe;
 class TTrayIcon;
+class TrayPictureSwitcher;
+} // namespace desktop
 
-class TForm1 final : public QWidget, public MirrorFrontEnd
+namespace mirror {
+
+class SettingsPage;
+class StatusPage;
+
+class TForm1 final : public QWidget,
+                     public StatusOutlets,
+                     public core::Asker,
+                     public core::RunIndicator,
+                     public core::EventPump
 {
     Q_OBJECT
 public:
     static constexpr const char* Caption = "RPL - File Mirroring, by the office tools team.";
 
     // `dialogs` answers message boxes and file choices; the desktop's own when null.
-    TForm1(const std::string& programPath, const QStringList& arguments, MirrorDialogs* dialogs = nullptr);
+    TForm1(const std::string& programPath, CommandLine commandLine, desktop::Dialogs* dialogs = nullptr);
     ~TForm1() override;
 
     MirrorController& controller() { return m_controller; }
@@ -41,25 +54,28 @@ public:
     void btnReadMeClick();
     void MinimizeToTray();
     void RestoreFromTray();
-    void SetTrayState(int picture, const std::string& tip);
     void FormActivate();
     bool isBusy() const;
     // How often a run lets the window serve its events; tests set 0 to serve them after every line.
     void setPumpInterval(int ms) { m_pumpIntervalMs = ms; }
 
-    // MirrorFrontEnd
+    // StatusOutlets
     void setStatusLine(const std::string& text) override;
     void setActivityText(const std::string& text) override;
     void appendActivityLine(const std::string& line) override;
     void clearSummary() override;
     void appendSummaryLine(const std::string& line) override;
     std::string summaryText() const override;
-    void processEvents() override;
-    void setBusy(bool busy) override;
-    void setTrayState(int picture, const std::string& tip) override { SetTrayState(picture, tip); }
     void showPairPaths(const std::string& source, const std::string& destination) override;
+    // core::Asker
     void showMessage(const std::string& text) override;
     bool askOkCancel(const std::string& title, const std::string& text) override;
+    bool askYesNo(const std::string& title, const std::string& text) override;
+    // core::RunIndicator
+    void setBusy(bool busy) override;
+    void setTrayState(core::TrayState state, const std::string& tip) override;
+    // core::EventPump
+    void processEvents() override;
 
     QTabWidget* pages;
     SettingsPage* settingsPage;
@@ -69,8 +85,8 @@ public:
     QPushButton* btnReadMe;
     QPushButton* btnClose;
     QToolButton* btnMinimizeToTray;
-    TTrayIcon* TrayIcon;
-    TReadMe* ReadMe;
+    desktop::TTrayIcon* TrayIcon;
+    desktop::TReadMe* ReadMe;
 
 signals:
     // Batch mode finished its run; the program ends.
@@ -84,21 +100,18 @@ protected:
 
 private:
     QWidget* buildButtonRow();
-    void buildTray();
     void armAutoPilot();
     void showError(const QString& text);
     void runBatch();
-
-    std::unique_ptr<MirrorDialogs> m_ownDialogs;
-    MirrorDialogs& m_dialogs;
-    MirrorController m_controller;
-    QStringList m_arguments;
-    QIcon m_trayPictures[2];
-    QMenu* m_trayMenu = nullptr;
-    bool m_firstActivation = true;
-    bool m_batchDone = false;
     // Shows the newest status line and the activity lines written since the last round of events.
     void showPendingStatus();
+
+    std::unique_ptr<desktop::Dialogs> m_ownDialogs;
+    desktop::Dialogs& m_dialogs;
+    CommandLine m_commandLine;
+    MirrorController m_controller;
+    std::unique_ptr<desktop::TrayPictureSwitcher> m_tray;
+    bool m_firstActivation = true;
 
     QElapsedTimer m_sincePump;
     std::string m_pendingStatus;
@@ -106,3 +119,5 @@ private:
     QStringList m_pendingActivity;
     int m_pumpIntervalMs = 15;
 };
+
+} // namespace mirror

@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+namespace mirror {
+
 namespace {
 
 std::string joinLines(std::initializer_list<const char*> lines)
@@ -115,9 +117,9 @@ std::string mirrorReadMeText()
     });
 }
 
-ReadMeOptions mirrorReadMeOptions()
+desktop::ReadMeOptions mirrorReadMeOptions()
 {
-    ReadMeOptions options;
+    desktop::ReadMeOptions options;
     options.caption = "RPL - ReadMe";
     options.text = mirrorReadMeText();
     options.width = 527;
@@ -127,3 +129,5 @@ ReadMeOptions mirrorReadMeOptions()
     options.escapeHides = true;
     return options;
 }
+
+} // namespace mirror

@@ -6,8 +6,12 @@
 
 #include <string>
 
+namespace mirror {
+
 // The whole text, lines joined with "\n"; long paragraphs are single lines that the window wraps.
 std::string mirrorReadMeText();
 
 // Caption "RPL - ReadMe", 527 by 400 pixels, fixed-pitch 11-pixel font, read-only, Escape hides.
-ReadMeOptions mirrorReadMeOptions();
+desktop::ReadMeOptions mirrorReadMeOptions();
+
+} // namespace mirror

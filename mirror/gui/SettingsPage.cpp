@@ -1,7 +1,8 @@
 #include "SettingsPage.h"
 
+#include "common/desktop/gui/Dialogs.h"
+#include "common/desktop/gui/QtText.h"
 #include "mirror/core/MirrorSettings.h"
-#include "mirror/gui/MirrorDialogs.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,27 +17,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace mirror {
+
 namespace {
 
 constexpr int HintMs = 5000;
 
-QString fromBytes(const std::string& text)
-{
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string toBytes(const QString& text)
-{
-    return text.toLocal8Bit().toStdString();
-}
-
-} // namespace
-
-namespace {
-
 // Tight spacing: the whole page has to fit the window's 640 by 480 start size.
-template <typename Layout>
-Layout* compact(Layout* layout)
+template <typename Layout> Layout* compact(Layout* layout)
 {
     layout->setContentsMargins(6, 4, 6, 4);
     layout->setSpacing(4);
@@ -45,7 +33,7 @@ Layout* compact(Layout* layout)
 
 } // namespace
 
-SettingsPage::SettingsPage(MirrorSettings& settings, MirrorDialogs& dialogs, QWidget* parent)
+SettingsPage::SettingsPage(MirrorSettings& settings, desktop::Dialogs& dialogs, QWidget* parent)
     : QWidget(parent)
     , m_settings(settings)
     , m_dialogs(dialogs)
@@ -74,7 +62,7 @@ QWidget* SettingsPage::buildFolderSelection()
     btnDown = new QToolButton;
     btnUp->setArrowType(Qt::UpArrow);
     btnDown->setArrowType(Qt::DownArrow);
-    for (QToolButton* arrow : {btnUp, btnDown}) {
+    for (QToolButton* arrow : { btnUp, btnDown }) {
         arrow->setToolTip(QStringLiteral("Reorder Folder List Items"));
         arrow->setToolTipDuration(HintMs);
     }
@@ -103,7 +91,7 @@ QWidget* SettingsPage::buildMoreOptions()
     chkAutoPilot = new QCheckBox(QStringLiteral("Auto Pilot Interval (in minutes)"));
     cbTimer = new QComboBox;
     cbTimer->setEditable(true);
-    cbTimer->addItems({QStringLiteral("30"), QStringLiteral("60"), QStringLiteral("120"), QStringLiteral("300")});
+    cbTimer->addItems({ QStringLiteral("30"), QStringLiteral("60"), QStringLiteral("120"), QStringLiteral("300") });
     cbTimer->setToolTipDuration(HintMs);
     autoPilot->addWidget(chkAutoPilot);
     autoPilot->addWidget(cbTimer);
@@ -167,7 +155,9 @@ void SettingsPage::bindControls()
         connect(box, &QCheckBox::toggled, this, [this, field](bool on) { m_settings.*field = on; });
     };
     auto text = [this](QLineEdit* edit, std::string MirrorSettings::*field) {
-        connect(edit, &QLineEdit::textChanged, this, [this, field](const QString& t) { m_settings.*field = toBytes(t); });
+        connect(edit, &QLineEdit::textChanged, this, [this, field](const QString& t) {
+            m_settings.*field = desktop::toBytes(t);
+        });
     };
     flag(LogFileEnable, &MirrorSettings::logFileEnable);
     flag(LogFileOverwrite, &MirrorSettings::logFileOverwrite);
@@ -183,11 +173,11 @@ void SettingsPage::bindControls()
         emit autoPilotChanged();
     });
     connect(cbTimer, &QComboBox::editTextChanged, this, [this](const QString& t) {
-        m_settings.autoPilotInterval = toBytes(t);
+        m_settings.autoPilotInterval = desktop::toBytes(t);
         if (!m_filling)
             emit autoPilotChanged();
     });
-    for (QRadioButton* button : {rbMove, rbDel})
+    for (QRadioButton* button : { rbMove, rbDel })
         connect(button, &QRadioButton::clicked, this, [this] { m_settings.delOption = rbDel->isChecked(); });
 
     connect(btnAdd, &QPushButton::clicked, this, &SettingsPage::btnAddClick);
@@ -211,18 +201,18 @@ void SettingsPage::showSettings(const QString& settingsPath)
 {
     m_filling = true;
     chkAutoPilot->setChecked(m_settings.autoPilotEnabled);
-    cbTimer->setEditText(fromBytes(m_settings.autoPilotInterval));
+    cbTimer->setEditText(desktop::toQString(m_settings.autoPilotInterval));
     cbTimer->setEnabled(m_settings.autoPilotEnabled);
     rbDel->setChecked(m_settings.delOption);
     rbMove->setChecked(!m_settings.delOption);
     LogFileEnable->setChecked(m_settings.logFileEnable);
     LogFileOverwrite->setChecked(m_settings.logFileOverwrite);
     AttachLogToEMail->setChecked(m_settings.attachLogToEMail);
-    LogFileName->setText(fromBytes(m_settings.logFileName));
+    LogFileName->setText(desktop::toQString(m_settings.logFileName));
     SendEMailEnable->setChecked(m_settings.sendEMailEnable);
-    SmtpServer->setText(fromBytes(m_settings.smtpServer));
-    MailFromAddress->setText(fromBytes(m_settings.mailFromAddress));
-    MailToAddress->setText(fromBytes(m_settings.mailToAddress));
+    SmtpServer->setText(desktop::toQString(m_settings.smtpServer));
+    MailFromAddress->setText(desktop::toQString(m_settings.mailFromAddress));
+    MailToAddress->setText(desktop::toQString(m_settings.mailToAddress));
     SettingsFile->setText(QStringLiteral("Settings File: ") + settingsPath);
     m_filling = false;
     refreshFolderList();
@@ -233,7 +223,7 @@ void SettingsPage::refreshFolderList()
     m_filling = true;
     FolderList->clear();
     for (const FolderPair& pair : m_settings.folders.items()) {
-        auto* item = new QListWidgetItem(fromBytes(pair.text), FolderList);
+        auto* item = new QListWidgetItem(desktop::toQString(pair.text), FolderList);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(pair.enabled ? Qt::Checked : Qt::Unchecked);
     }
@@ -243,7 +233,7 @@ void SettingsPage::refreshFolderList()
 
 void SettingsPage::btnAddClick()
 {
-    if (m_settings.folders.add(toBytes(Edit1->text()), toBytes(Edit2->text())))
+    if (m_settings.folders.add(desktop::toBytes(Edit1->text()), desktop::toBytes(Edit2->text())))
         refreshFolderList();
 }
 
@@ -283,7 +273,10 @@ void SettingsPage::btnDestinationClick()
 
 void SettingsPage::btnLogFileClick()
 {
-    const QString name = m_dialogs.chooseLogFile(this, LogFileName->text());
+    const QString name
+        = m_dialogs.chooseSaveFile(this, QStringLiteral("Log File Name"), LogFileName->text(), QString());
     if (!name.isEmpty())
         LogFileName->setText(name);
 }
+
+} // namespace mirror

@@ -5,8 +5,6 @@
 
 #include <QWidget>
 
-struct MirrorSettings;
-class MirrorDialogs;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -16,11 +14,19 @@ class QPushButton;
 class QRadioButton;
 class QToolButton;
 
+namespace desktop {
+class Dialogs;
+}
+
+namespace mirror {
+
+struct MirrorSettings;
+
 class SettingsPage : public QWidget
 {
     Q_OBJECT
 public:
-    SettingsPage(MirrorSettings& settings, MirrorDialogs& dialogs, QWidget* parent = nullptr);
+    SettingsPage(MirrorSettings& settings, desktop::Dialogs& dialogs, QWidget* parent = nullptr);
 
     // Shows the settings as loaded, with the settings file's path.
     void showSettings(const QString& settingsPath);
@@ -70,6 +76,8 @@ private:
     void bindControls();
 
     MirrorSettings& m_settings;
-    MirrorDialogs& m_dialogs;
+    desktop::Dialogs& m_dialogs;
     bool m_filling = false;
 };
+
+} // namespace mirror

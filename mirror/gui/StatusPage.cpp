@@ -1,19 +1,14 @@
 #include "StatusPage.h"
 
+#include "common/desktop/gui/QtText.h"
+
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-namespace {
-
-QString fromBytes(const std::string& text)
-{
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
+namespace mirror {
 
 StatusPage::StatusPage(QWidget* parent)
     : QWidget(parent)
@@ -43,12 +38,12 @@ StatusPage::StatusPage(QWidget* parent)
 
 void StatusPage::setStatusLine(const std::string& text)
 {
-    StatLine->setText(fromBytes(text));
+    StatLine->setText(desktop::toQString(text));
 }
 
 void StatusPage::setActivityText(const std::string& text)
 {
-    QString shown = fromBytes(text);
+    QString shown = desktop::toQString(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (shown.endsWith(QLatin1Char('\n')))
         shown.chop(1);
@@ -57,7 +52,7 @@ void StatusPage::setActivityText(const std::string& text)
 
 void StatusPage::appendActivityLine(const std::string& line)
 {
-    Activity->appendPlainText(fromBytes(line));
+    Activity->appendPlainText(desktop::toQString(line));
 }
 
 void StatusPage::appendActivityText(const QString& lines)
@@ -72,7 +67,7 @@ void StatusPage::clearSummary()
 
 void StatusPage::appendSummaryLine(const std::string& line)
 {
-    Summary->appendPlainText(fromBytes(line));
+    Summary->appendPlainText(desktop::toQString(line));
 }
 
 std::string StatusPage::summaryText() const
@@ -82,5 +77,7 @@ std::string StatusPage::summaryText() const
         return {};
     QString lines = text;
     lines.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return lines.toLocal8Bit().toStdString() + "\r\n";
+    return desktop::toBytes(lines) + "\r\n";
 }
+
+} // namespace mirror

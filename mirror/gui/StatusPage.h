@@ -9,6 +9,8 @@
 class QLabel;
 class QPlainTextEdit;
 
+namespace mirror {
+
 class StatusPage : public QWidget
 {
     Q_OBJECT
@@ -29,3 +31,5 @@ public:
     QPlainTextEdit* Activity;
     QLabel* StatLine;
 };
+
+} // namespace mirror

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace desktop;
+
 namespace {
 
 class IniRead : public ::testing::Test

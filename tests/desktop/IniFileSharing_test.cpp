@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+using namespace desktop;
+
 namespace {
 
 class IniSharing : public ::testing::Test

@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+using namespace desktop;
+
 namespace {
 
 class IniWrite : public ::testing::Test

@@ -50,15 +50,15 @@ int main(int argc, char** argv)
     QDir().mkpath(out);
     QTemporaryDir work;
     const QString root = work.path();
-    for (const char* name : {"letters/notice.txt", "letters/invoice-0042.txt", "budget.csv", "photos/site.jpg"})
+    for (const char* name : { "letters/notice.txt", "letters/invoice-0042.txt", "budget.csv", "photos/site.jpg" })
         writeFile(root + "/server/" + name, std::string("sample ") + name);
     writeFile(root + "/backup/old-plan.txt", "no longer on the server");
     writeFile(root + "/bin/RPL.INI",
-              "[RPL]\r\nAutoPilotEnabled=1\r\nAutoPilotInterval=60\r\nLogFileEnable=1\r\nLogFileName=" + root.toStdString()
-                  + "/RPL.LOG\r\nFolderCount=2\r\nFolder0=+" + root.toStdString() + "/server >> " + root.toStdString()
-                  + "/backup\r\nFolder1=-/srv/projects >> /mnt/usb/projects\r\n");
+        "[RPL]\r\nAutoPilotEnabled=1\r\nAutoPilotInterval=60\r\nLogFileEnable=1\r\nLogFileName=" + root.toStdString()
+            + "/RPL.LOG\r\nFolderCount=2\r\nFolder0=+" + root.toStdString() + "/server >> " + root.toStdString()
+            + "/backup\r\nFolder1=-/srv/projects >> /mnt/usb/projects\r\n");
 
-    TForm1 window((root + "/bin/RPL").toStdString(), {QStringLiteral("RPL")});
+    mirror::TForm1 window((root + "/bin/RPL").toStdString(), mirror::parseCommandLine({ "RPL" }));
     window.show();
     settle();
     window.btnStart->click();

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace desktop {
+
 struct ReadMeOptions
 {
     std::string caption;
@@ -15,3 +17,5 @@ struct ReadMeOptions
     bool readOnly = true; // editable text changes only what is shown, never a file
     bool escapeHides = false; // Escape in the text hides the window
 };
+
+} // namespace desktop

@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+namespace desktop {
+
 TReadMe::TReadMe(const ReadMeOptions& options, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_memo(new QPlainTextEdit(this))
@@ -68,3 +70,5 @@ void TReadMe::centreOnScreen()
     frame.moveCenter(screen->availableGeometry().center());
     move(frame.topLeft());
 }
+
+} // namespace desktop

@@ -10,6 +10,8 @@
 
 class QPlainTextEdit;
 
+namespace desktop {
+
 class TReadMe final : public QWidget
 {
     Q_OBJECT
@@ -33,3 +35,5 @@ private:
     bool m_escapeHides;
     bool m_placed = false;
 };
+
+} // namespace desktop

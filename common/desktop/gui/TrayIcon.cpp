@@ -6,6 +6,8 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+namespace desktop {
+
 namespace {
 
 // The first MaxTipLength bytes, backed off to the start of a UTF-8 character cut in two.
@@ -146,3 +148,5 @@ void TTrayIcon::fire(const Event& event)
     const Event call = event;
     call(*this);
 }
+
+} // namespace desktop

@@ -25,6 +25,8 @@
 class QSystemTrayIcon;
 class QWidget;
 
+namespace desktop {
+
 class TTrayIcon final : public QObject
 {
     Q_OBJECT
@@ -93,3 +95,5 @@ private:
     std::string m_tip;
     QPointer<QMenu> m_popupMenu;
 };
+
+} // namespace desktop

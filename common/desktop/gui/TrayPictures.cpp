@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+namespace desktop {
+
 namespace {
 
 // Trays ask for sizes between 16 and 64 pixels; one painted pixmap per size stays sharp.
@@ -50,3 +52,5 @@ std::array<QIcon, 2> makeTrayPictures(const QString& letters)
 {
     return { paintIcon(QColor(0x1f, 0x5f, 0xa8), letters), paintIcon(QColor(0xd9, 0x6c, 0x00), letters) };
 }
+
+} // namespace desktop

@@ -9,4 +9,8 @@
 
 #include <array>
 
+namespace desktop {
+
 std::array<QIcon, 2> makeTrayPictures(const QString& letters);
+
+} // namespace desktop

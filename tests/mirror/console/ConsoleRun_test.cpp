@@ -1,14 +1,18 @@
 // The batch run as cron starts it: the real program, copied beside its own RPL.INI.
 
+#include "tests/net/SmtpServerFixture.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -35,7 +39,7 @@ struct ConsoleRun : ::testing::Test
     {
         const std::string from = pairSource.empty() ? source.string() : pairSource;
         test::writeFile(dir / "bin" / "RPL.INI",
-                        "[RPL]\r\nFolderCount=1\r\nFolder0=+" + from + " >> " + destination.string() + "\r\n" + extra);
+            "[RPL]\r\nFolderCount=1\r\nFolder0=+" + from + " >> " + destination.string() + "\r\n" + extra);
     }
 
     int run(const QStringList& arguments, const char* platform = nullptr)
@@ -64,10 +68,12 @@ TEST_F(ConsoleRun, MirrorsPrintsLevelOneToFourAndLeavesTheSettingsAlone)
 {
     writeIni("LogFileEnable=1\r\nLogFileName=" + (dir / "RPL.LOG").string() + "\r\n");
     const std::string iniBefore = test::readFile(dir / "bin" / "RPL.INI");
-    struct stat before{};
+    struct stat before
+    {
+    };
     stat((dir / "bin" / "RPL.INI").c_str(), &before);
 
-    EXPECT_EQ(run({"/console", "/Batch"}), 0) << err.toStdString();
+    EXPECT_EQ(run({ "/console", "/Batch" }), 0) << err.toStdString();
     EXPECT_EQ(test::readFile(destination / "sub" / "b.txt"), "beta");
     EXPECT_TRUE(out.contains(QString::fromStdString("Copy New Directory " + destination.string() + "\n")));
     EXPECT_TRUE(out.contains("Mirror Started on "));
@@ -75,11 +81,13 @@ TEST_F(ConsoleRun, MirrorsPrintsLevelOneToFourAndLeavesTheSettingsAlone)
     EXPECT_TRUE(err.isEmpty());
 
     test::writeFile(source / "c.txt", "gamma");
-    EXPECT_EQ(run({"/BATCH", "/CONSOLE"}), 0);
+    EXPECT_EQ(run({ "/BATCH", "/CONSOLE" }), 0);
     EXPECT_FALSE(out.contains("Skip File "));
     EXPECT_EQ(test::readFile(destination / "c.txt"), "gamma");
 
-    struct stat after{};
+    struct stat after
+    {
+    };
     stat((dir / "bin" / "RPL.INI").c_str(), &after);
     EXPECT_EQ(test::readFile(dir / "bin" / "RPL.INI"), iniBefore);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
@@ -90,7 +98,7 @@ TEST_F(ConsoleRun, MirrorsPrintsLevelOneToFourAndLeavesTheSettingsAlone)
 TEST_F(ConsoleRun, WithoutADisplayBatchAloneRunsInTheConsole)
 {
     writeIni("");
-    EXPECT_EQ(run({"/batch"}), 0) << err.toStdString();
+    EXPECT_EQ(run({ "/batch" }), 0) << err.toStdString();
     EXPECT_EQ(test::readFile(destination / "a.txt"), "alpha");
 }
 
@@ -98,7 +106,7 @@ TEST_F(ConsoleRun, WithAWindowPlatformBatchRunsInTheWindowAndEnds)
 {
     writeIni("");
     const std::string before = test::readFile(dir / "bin" / "RPL.INI");
-    EXPECT_EQ(run({"/BATCH"}, "offscreen"), 0) << err.toStdString();
+    EXPECT_EQ(run({ "/BATCH" }, "offscreen"), 0) << err.toStdString();
     EXPECT_EQ(test::readFile(destination / "a.txt"), "alpha");
     EXPECT_FALSE(out.contains("Mirror Started on ")); // the lines went to the window
     EXPECT_EQ(test::readFile(dir / "bin" / "RPL.INI"), before);
@@ -107,20 +115,53 @@ TEST_F(ConsoleRun, WithAWindowPlatformBatchRunsInTheWindowAndEnds)
 TEST_F(ConsoleRun, ErrorLinesAndMessagesGiveExitStatusOne)
 {
     writeIni("SkipCopyFolderError=1\r\n", (dir / "nowhere").string());
-    EXPECT_EQ(run({"/BATCH", "/CONSOLE"}), 1);
-    EXPECT_TRUE(out.contains(QString::fromStdString(" *** ERROR! ***** Missing source folder " + (dir / "nowhere").string())));
+    EXPECT_EQ(run({ "/BATCH", "/CONSOLE" }), 1);
+    EXPECT_TRUE(
+        out.contains(QString::fromStdString(" *** ERROR! ***** Missing source folder " + (dir / "nowhere").string())));
     EXPECT_TRUE(err.isEmpty());
 
     // Stop-on-folder-errors: the message box text goes to standard error and nobody waits.
     writeIni("", (dir / "nowhere").string());
-    EXPECT_EQ(run({"/BATCH", "/CONSOLE"}), 1);
+    EXPECT_EQ(run({ "/BATCH", "/CONSOLE" }), 1);
     EXPECT_TRUE(err.contains(" *** ERROR! ***** Missing source folder "));
 }
 
 TEST_F(ConsoleRun, UnwritableLogFileEndsTheRunWithItsMessage)
 {
     writeIni("LogFileEnable=1\r\nLogFileName=" + (dir / "no" / "such" / "RPL.LOG").string() + "\r\n");
-    EXPECT_EQ(run({"/BATCH", "/CONSOLE"}), 1);
+    EXPECT_EQ(run({ "/BATCH", "/CONSOLE" }), 1);
     EXPECT_TRUE(err.contains("RPL.LOG"));
     EXPECT_FALSE(fs::exists(destination));
+}
+
+// The report mail is the last step of the console run too. The program takes no port setting,
+// so the real server listens on port 25 of a loopback address of this test's own.
+TEST_F(ConsoleRun, ReportMailIsSentThroughTheRealServer)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "port 25 needs root";
+    const std::string address = "127.83." + std::to_string(getpid() % 250) + ".9";
+    test::SmtpServerFixture server({ "--listen", address + ":25" });
+    ASSERT_TRUE(server.started());
+    writeIni("SendEMailEnable=1\r\nSmtpServer=" + address
+        + "\r\nMailFromAddress=rpl@office.test\r\nMailToAddress=admin@office.test\r\n");
+
+    EXPECT_EQ(run({ "/BATCH", "/CONSOLE" }), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains(QString::fromStdString("Connecting to mail server: " + address + "\n")));
+    EXPECT_TRUE(out.contains("EMail sent to: admin@office.test\n"));
+    EXPECT_TRUE(out.endsWith("Connection to mail server closed.\n")) << out.toStdString();
+    const std::string message = server.waitForMessage(1);
+    ASSERT_FALSE(message.empty());
+    const QJsonObject parsed = test::SmtpServerFixture::parse(message);
+    const QString body = parsed["parts"].toArray().at(0).toObject()["text"].toString();
+    EXPECT_TRUE(body.contains(QString::fromStdString(source.string() + "  ==>  " + destination.string())))
+        << body.toStdString();
+}
+
+TEST_F(ConsoleRun, MissingMailSettingsAreAnErrorLineAndExitStatusOne)
+{
+    writeIni("SendEMailEnable=1\r\nSmtpServer=\r\n");
+    EXPECT_EQ(run({ "/BATCH", "/CONSOLE" }), 1);
+    EXPECT_EQ(test::readFile(destination / "a.txt"), "alpha");
+    EXPECT_TRUE(out.endsWith(" *** ERROR! Missing mail settings, EMail NOT sent!\n")) << out.toStdString();
 }

@@ -7,6 +7,7 @@
 
 #include "mirror/core/MirrorEngine.h"
 #include "mirror/core/MirrorSettings.h"
+#include "mirror/core/RunFlag.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
+using namespace mirror;
 
 struct MirrorFixture : ::testing::Test
 {
@@ -26,14 +28,15 @@ struct MirrorFixture : ::testing::Test
     fs::path destination = dir / "mirror";
     MirrorSettings settings;
     RecordingFrontEnd frontEnd;
-    MirrorEngine engine{settings, frontEnd};
+    RunFlag running;
+    MirrorEngine engine { settings, frontEnd.roles(), running };
     time_t clock = 0;
 
     void SetUp() override
     {
         fs::create_directories(source);
         settings.folders.add(source.string(), destination.string());
-        tm local{};
+        tm local {};
         local.tm_year = 2026 - 1900;
         local.tm_mon = 2;
         local.tm_mday = 14;
@@ -54,12 +57,14 @@ struct MirrorFixture : ::testing::Test
     }
     static void setMtime(const fs::path& path, time_t mtime)
     {
-        const timespec times[2] = {{mtime, 0}, {mtime, 0}};
+        const timespec times[2] = { { mtime, 0 }, { mtime, 0 } };
         utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
     static time_t mtimeOf(const fs::path& path)
     {
-        struct stat st{};
+        struct stat st
+        {
+        };
         lstat(path.c_str(), &st);
         return st.st_mtim.tv_sec;
     }

@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
+using namespace mirror;
+
 TEST(PackedTime, PacksDateHighAndTwoSecondUnitsLow)
 {
     EXPECT_EQ(packedFileTime(1980, 1, 1, 0, 0, 0), (1 << 5 | 1) << 16);
-    EXPECT_EQ(packedFileTime(2005, 3, 14, 9, 30, 59),
-              ((25 << 9 | 3 << 5 | 14) << 16) | (9 << 11 | 30 << 5 | 29));
+    EXPECT_EQ(packedFileTime(2005, 3, 14, 9, 30, 59), ((25 << 9 | 3 << 5 | 14) << 16) | (9 << 11 | 30 << 5 | 29));
 }
 
 TEST(PackedTime, DifferenceJumpsAcrossBoundaries)

@@ -3,15 +3,24 @@
 // A front end that records what a run shows, and lets a test act from inside the run's event
 // processing the way a user pressing Stop would.
 
-#include "mirror/core/MirrorFrontEnd.h"
+#include "common/core/Asker.h"
+#include "common/core/EventPump.h"
+#include "common/core/RunIndicator.h"
+#include "mirror/core/FrontEnd.h"
+#include "mirror/core/StatusOutlets.h"
 
 #include <functional>
 #include <string>
 #include <vector>
 
-class RecordingFrontEnd : public MirrorFrontEnd
+class RecordingFrontEnd : public mirror::StatusOutlets,
+                          public core::Asker,
+                          public core::RunIndicator,
+                          public core::EventPump
 {
 public:
+    mirror::FrontEnd roles() { return mirror::FrontEnd::of(*this); }
+
     void setStatusLine(const std::string& text) override { statusLines.push_back(text); }
     void setActivityText(const std::string& text) override { activity = text; }
     void appendActivityLine(const std::string& line) override
@@ -29,7 +38,10 @@ public:
             onEvents();
     }
     void setBusy(bool busy) override { busyChanges.push_back(busy); }
-    void setTrayState(int picture, const std::string& tip) override { tray.emplace_back(picture, tip); }
+    void setTrayState(core::TrayState state, const std::string& tip) override
+    {
+        tray.emplace_back(state == core::TrayState::Normal ? 0 : 1, tip);
+    }
     void showPairPaths(const std::string& source, const std::string& destination) override
     {
         pairPaths.emplace_back(source, destination);
@@ -41,6 +53,11 @@ public:
         linesBeforeMessage.push_back(activityLines.size());
     }
     bool askOkCancel(const std::string& title, const std::string& text) override
+    {
+        questions.emplace_back(title, text);
+        return answerOk;
+    }
+    bool askYesNo(const std::string& title, const std::string& text) override
     {
         questions.emplace_back(title, text);
         return answerOk;

@@ -1,10 +1,13 @@
 #include "RecordingFrontEnd.h"
 
 #include "mirror/core/MirrorSettings.h"
+#include "mirror/core/RunFlag.h"
 #include "mirror/core/StatusOutput.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+using namespace mirror;
 
 namespace {
 
@@ -13,11 +16,12 @@ struct StatusFixture : ::testing::Test
     test::TempDir dir;
     MirrorSettings settings;
     RecordingFrontEnd frontEnd;
-    bool running = true;
-    StatusOutput status{frontEnd, settings, running};
+    RunFlag running;
+    StatusOutput status { frontEnd.roles(), settings, running };
 
     void SetUp() override
     {
+        running.start();
         settings.logFileEnable = true;
         settings.logFileName = (dir / "RPL.LOG").string();
     }
@@ -28,14 +32,14 @@ struct StatusFixture : ::testing::Test
 
 TEST_F(StatusFixture, LevelsDecideTheOutlets)
 {
-    status.WriteStatus("Skip File a.txt", 0);
+    status.WriteStatus("Skip File a.txt", StatusLevel::StatusLineOnly);
     EXPECT_EQ(frontEnd.statusLines.back(), "Skip File a.txt");
     EXPECT_TRUE(frontEnd.activity.empty());
     EXPECT_EQ(log(), "");
 
-    status.WriteStatus(" * Delete file x", 1);
-    status.WriteStatus("/src", 2);
-    status.WriteStatus("Mirror Ended on now", 3);
+    status.WriteStatus(" * Delete file x", StatusLevel::Change);
+    status.WriteStatus("/src", StatusLevel::Folder);
+    status.WriteStatus("Mirror Ended on now", StatusLevel::Summary);
     EXPECT_EQ(frontEnd.activity, " * Delete file x\r\n/src\r\nMirror Ended on now\r\n");
     EXPECT_EQ(frontEnd.summary, "Mirror Ended on now\r\n");
     EXPECT_EQ(log(), " * Delete file x\r\n/src\r\nMirror Ended on now\r\n");
@@ -43,18 +47,18 @@ TEST_F(StatusFixture, LevelsDecideTheOutlets)
     EXPECT_EQ(frontEnd.eventRounds, 4);
 
     settings.logFileEnable = false;
-    status.WriteStatus("not logged", 2);
+    status.WriteStatus("not logged", StatusLevel::Folder);
     EXPECT_EQ(log(), " * Delete file x\r\n/src\r\nMirror Ended on now\r\n");
 }
 
 TEST_F(StatusFixture, StoppingErrorShowsTheBoxBeforeTheLineAndClearsTheRunningFlag)
 {
     status.WriteError("Cannot copy file /a", false);
-    EXPECT_TRUE(running);
+    EXPECT_TRUE(running.running());
     EXPECT_TRUE(frontEnd.messages.empty());
     status.WriteError("Aborted by user!", true);
-    EXPECT_FALSE(running);
-    ASSERT_EQ(frontEnd.messages, std::vector<std::string>{" *** ERROR! Aborted by user!"});
+    EXPECT_FALSE(running.running());
+    ASSERT_EQ(frontEnd.messages, std::vector<std::string> { " *** ERROR! Aborted by user!" });
     EXPECT_EQ(frontEnd.linesBeforeMessage.back(), 1u);
     EXPECT_EQ(log(), " *** ERROR! Cannot copy file /a\r\n *** ERROR! Aborted by user!\r\n");
     EXPECT_EQ(status.errorCount(), 2);
@@ -64,21 +68,21 @@ TEST_F(StatusFixture, StoppingErrorShowsTheBoxBeforeTheLineAndClearsTheRunningFl
 TEST_F(StatusFixture, RunHeaderAppendsOrStartsAfresh)
 {
     status.startRun();
-    status.WriteStatus("first run", 2);
+    status.WriteStatus("first run", StatusLevel::Folder);
     status.startRun();
-    status.WriteStatus("second run", 2);
+    status.WriteStatus("second run", StatusLevel::Folder);
     const std::string header = "\r\n====================\r\n\r\n";
     EXPECT_EQ(log(), header + "first run\r\n" + header + "second run\r\n");
 
     settings.logFileOverwrite = true;
     status.startRun();
-    status.WriteStatus("third run", 2);
+    status.WriteStatus("third run", StatusLevel::Folder);
     EXPECT_EQ(log(), header + "third run\r\n");
 }
 
 TEST_F(StatusFixture, StartOfRunClearsTheSummary)
 {
-    status.WriteStatus("old summary", 3);
+    status.WriteStatus("old summary", StatusLevel::Summary);
     settings.logFileEnable = false;
     status.startRun();
     EXPECT_TRUE(frontEnd.summary.empty());
@@ -87,13 +91,13 @@ TEST_F(StatusFixture, StartOfRunClearsTheSummary)
 TEST_F(StatusFixture, ActivityPaneIsCutBackKeepingThePairHeader)
 {
     settings.logFileEnable = false;
-    status.WriteStatus("/src  ==>  /dst", 3);
-    status.WriteStatus("Mirror Started on 1/2/26 3:04:05 AM", 3);
+    status.WriteStatus("/src  ==>  /dst", StatusLevel::Summary);
+    status.WriteStatus("Mirror Started on 1/2/26 3:04:05 AM", StatusLevel::Summary);
     int n = 0;
     while (status.activityText().size() < StatusOutput::ActivityLimit)
-        status.WriteStatus("line " + std::to_string(n++) + std::string(40, '.'), 1);
+        status.WriteStatus("line " + std::to_string(n++) + std::string(40, '.'), StatusLevel::Change);
     const std::string before = status.activityText();
-    status.WriteStatus("after the cut", 1);
+    status.WriteStatus("after the cut", StatusLevel::Change);
     const std::string expected = "/src  ==>  /dst\r\nMirror Started on 1/2/26 3:04:05 AM\r\n[...]\r\n"
         + before.substr(4999) + "after the cut\r\n";
     EXPECT_EQ(status.activityText(), expected);
@@ -104,6 +108,6 @@ TEST_F(StatusFixture, ActivityPaneIsCutBackKeepingThePairHeader)
 TEST_F(StatusFixture, UnwritableLogFileRaisesAnError)
 {
     settings.logFileName = (dir / "missing" / "RPL.LOG").string();
-    EXPECT_THROW(status.WriteStatus("line", 1), ELogFileError);
+    EXPECT_THROW(status.WriteStatus("line", StatusLevel::Change), ELogFileError);
     EXPECT_THROW(status.startRun(), ELogFileError);
 }

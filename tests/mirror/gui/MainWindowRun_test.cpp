@@ -4,8 +4,8 @@
 
 #include "common/desktop/gui/ReadMeWindow.h"
 
-#include <QComboBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -16,8 +16,8 @@ TEST_F(WindowFixture, StartMirrorsAndReturnsToIdle)
     open();
     bool busySeen = false;
     duringRun([&] {
-        busySeen = !window->btnStart->isEnabled() && window->btnStop->isEnabled()
-            && QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        busySeen = !window->btnStart->isEnabled() && window->btnStop->isEnabled() && QApplication::overrideCursor()
+            && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
     });
     window->btnStart->click();
     EXPECT_TRUE(busySeen);
@@ -41,7 +41,7 @@ TEST_F(WindowFixture, StopAnsweredCancelAbortsTheRun)
     window->btnStart->click();
     ASSERT_EQ(dialogs.questions.size(), 1);
     EXPECT_EQ(dialogs.questions[0], "Program Paused|The program is paused now.\rContinue operation?");
-    EXPECT_EQ(dialogs.messages, QStringList{" *** ERROR! Aborted by user!"});
+    EXPECT_EQ(dialogs.messages, QStringList { " *** ERROR! Aborted by user!" });
     EXPECT_LT(copiedFiles(), 40);
     EXPECT_TRUE(summary().endsWith("Mirror Ended on " + summary().section("Mirror Ended on ", -1)));
     EXPECT_TRUE(window->btnStart->isEnabled());
@@ -104,7 +104,7 @@ TEST_F(WindowFixture, BatchRunsOnceNeverSavesAndNeverArmsTheTimer)
 {
     writeIni("AutoPilotEnabled=1\r\nAutoPilotInterval=30\r\n");
     const std::string before = test::readFile(ini);
-    open({"/batch"});
+    open({ "/batch" });
     EXPECT_EQ(copiedFiles(), 40);
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(window->controller().autoPilotActive());
@@ -115,7 +115,7 @@ TEST_F(WindowFixture, BatchRunsOnceNeverSavesAndNeverArmsTheTimer)
 TEST_F(WindowFixture, SwitchAfterAMinusSignIsNoSwitch)
 {
     writeIni();
-    open({"-BATCH"});
+    open({ "-BATCH" });
     EXPECT_EQ(copiedFiles(), 0);
     EXPECT_TRUE(window->isVisible());
 }
@@ -123,10 +123,10 @@ TEST_F(WindowFixture, SwitchAfterAMinusSignIsNoSwitch)
 TEST_F(WindowFixture, TrayStartWithoutATrayMinimisesInstead)
 {
     writeIni();
-    open({"/Tray"});
+    open({ "/Tray" });
     settle();
     EXPECT_TRUE(window->isMinimized() || !window->isVisible());
-    if (!TTrayIcon::available()) {
+    if (!desktop::TTrayIcon::available()) {
         EXPECT_TRUE(window->isVisible()); // never out of reach
     }
     window->RestoreFromTray();

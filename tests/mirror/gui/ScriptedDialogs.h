@@ -2,13 +2,13 @@
 
 // Answers the window's dialogs as a test scripts them, and records what was asked.
 
-#include "mirror/gui/MirrorDialogs.h"
+#include "common/desktop/gui/Dialogs.h"
 
 #include <QStringList>
 
 #include <functional>
 
-class ScriptedDialogs final : public MirrorDialogs
+class ScriptedDialogs final : public desktop::Dialogs
 {
 public:
     void showMessage(QWidget*, const QString& text) override
@@ -27,8 +27,20 @@ public:
         folderTitles << title;
         return folderAnswer;
     }
-    QString chooseLogFile(QWidget*, const QString& current) override
+    bool askYesNo(QWidget*, const QString& title, const QString& text) override
     {
+        questions << title + QLatin1Char('|') + text;
+        return answerOk;
+    }
+    QString chooseOpenFile(QWidget*, const QString& title, const QString& current, const QString&) override
+    {
+        openTitles << title;
+        openCurrent << current;
+        return openAnswer;
+    }
+    QString chooseSaveFile(QWidget*, const QString& title, const QString& current, const QString&) override
+    {
+        saveTitles << title;
         logFileCurrent << current;
         return logFileAnswer;
     }
@@ -36,9 +48,13 @@ public:
     QStringList messages;
     QStringList questions;
     QStringList folderTitles;
-    QStringList logFileCurrent;
+    QStringList logFileCurrent; // the current name offered by every save dialog
+    QStringList saveTitles;
+    QStringList openTitles;
+    QStringList openCurrent;
     bool answerOk = true;
     QString folderAnswer;
-    QString logFileAnswer;
+    QString logFileAnswer; // every save dialog's answer
+    QString openAnswer;
     std::function<void(const QString&)> onMessage;
 };

@@ -15,12 +15,14 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QPlainTextEdit>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTimer>
 
 #include <filesystem>
 #include <memory>
+
+using namespace mirror;
 
 namespace fs = std::filesystem;
 
@@ -43,13 +45,16 @@ struct WindowFixture : ::testing::Test
 
     void writeIni(const std::string& extra = "")
     {
-        test::writeFile(ini, "[RPL]\r\nFolderCount=1\r\nFolder0=+" + source.string() + " >> " + destination.string()
-                                 + "\r\n" + extra);
+        test::writeFile(ini,
+            "[RPL]\r\nFolderCount=1\r\nFolder0=+" + source.string() + " >> " + destination.string() + "\r\n" + extra);
     }
 
     void open(const QStringList& arguments = {})
     {
-        window = std::make_unique<TForm1>(program.string(), QStringList{"RPL"} + arguments, &dialogs);
+        std::vector<std::string> words { "RPL" };
+        for (const QString& argument : arguments)
+            words.push_back(argument.toStdString());
+        window = std::make_unique<TForm1>(program.string(), parseCommandLine(words), &dialogs);
         window->setPumpInterval(0);
         window->show();
         settle();

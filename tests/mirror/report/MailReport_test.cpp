@@ -2,6 +2,7 @@
 
 #include "mirror/core/MailReport.h"
 #include "mirror/core/MirrorSettings.h"
+#include "mirror/core/RunFlag.h"
 #include "mirror/core/StatusOutput.h"
 #include "tests/net/SmtpServerFixture.h"
 #include "tests/support/TempDir.h"
@@ -15,6 +16,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+using namespace mirror;
 
 namespace {
 
@@ -35,7 +38,7 @@ std::string header(const QJsonObject& parsed, const std::string& name)
 int closedPort()
 {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
@@ -50,9 +53,9 @@ struct ReportFixture : ::testing::Test
     test::TempDir dir;
     MirrorSettings settings;
     RecordingFrontEnd frontEnd;
-    bool running = false;
-    StatusOutput status{frontEnd, settings, running};
-    MailReport report{settings, status, frontEnd};
+    RunFlag running;
+    StatusOutput status { frontEnd.roles(), settings, running };
+    MailReport report { settings, status, frontEnd };
 
     void SetUp() override
     {
@@ -82,8 +85,8 @@ TEST_F(ReportFixture, SummaryIsTheBodyAndTheLogIsAttachedAsWrittenBeforeTheMail)
     settings.logFileEnable = true;
     settings.attachLogToEMail = true;
     status.startRun();
-    status.WriteStatus("/src  ==>  /dst", 3);
-    status.WriteStatus(" * Delete file /dst/old.txt", 1);
+    status.WriteStatus("/src  ==>  /dst", StatusLevel::Summary);
+    status.WriteStatus(" * Delete file /dst/old.txt", StatusLevel::Change);
     report.SendReport();
 
     EXPECT_TRUE(errors().empty());
@@ -101,13 +104,14 @@ TEST_F(ReportFixture, SummaryIsTheBodyAndTheLogIsAttachedAsWrittenBeforeTheMail)
     ASSERT_EQ(parts.size(), 2);
     EXPECT_NE(text(parts[0].toObject()["text"]).find("/src  ==>  /dst"), std::string::npos);
     EXPECT_EQ(text(parts[1].toObject()["filename"]), "RPL.LOG");
-    const std::string logAtMailTime = "\r\n====================\r\n\r\n/src  ==>  /dst\r\n * Delete file /dst/old.txt\r\n"
-                                      "Connecting to mail server: 127.0.0.1\r\nSuccessfully Connected to mail server.\r\n"
-                                      "Sending mail to: admin@office.test\r\n";
+    const std::string logAtMailTime
+        = "\r\n====================\r\n\r\n/src  ==>  /dst\r\n * Delete file /dst/old.txt\r\n"
+          "Connecting to mail server: 127.0.0.1\r\nSuccessfully Connected to mail server.\r\n"
+          "Sending mail to: admin@office.test\r\n";
     EXPECT_EQ(parts[1].toObject()["size"].toInt(), static_cast<int>(logAtMailTime.size()));
     // The lines after the mail are in the log file but were not in the attachment.
     EXPECT_EQ(test::readFile(dir / "RPL.LOG"),
-              logAtMailTime + "EMail sent to: admin@office.test\r\nConnection to mail server closed.\r\n");
+        logAtMailTime + "EMail sent to: admin@office.test\r\nConnection to mail server closed.\r\n");
     EXPECT_NE(frontEnd.summary.find("EMail sent to: admin@office.test"), std::string::npos);
 }
 
@@ -120,7 +124,7 @@ TEST_F(ReportFixture, CustomSubjectAndTextAndAttachmentOnlyWithBothFlags)
     settings.mailCustomText = "Nightly mirror of the file server.";
     settings.attachLogToEMail = true; // but the log file is not enabled
     test::writeFile(dir / "RPL.LOG", "old log");
-    status.WriteStatus("summary line", 3);
+    status.WriteStatus("summary line", StatusLevel::Summary);
     report.SendReport();
 
     const QJsonObject parsed = test::SmtpServerFixture::parse(server.waitForMessage(1));
@@ -144,7 +148,7 @@ TEST_F(ReportFixture, MissingSettingsWriteOneErrorAndConnectNowhere)
 {
     settings.smtpServer.clear();
     report.SendReport();
-    EXPECT_EQ(errors(), std::vector<std::string>{" *** ERROR! Missing mail settings, EMail NOT sent!"});
+    EXPECT_EQ(errors(), std::vector<std::string> { " *** ERROR! Missing mail settings, EMail NOT sent!" });
     EXPECT_EQ(frontEnd.activityLines.size(), 1u);
     EXPECT_TRUE(frontEnd.messages.empty());
 }
@@ -156,7 +160,7 @@ TEST_F(ReportFixture, RefusedConnectionWritesOneErrorWithTheClientsReply)
     ASSERT_EQ(errors().size(), 1u);
     EXPECT_EQ(errors()[0].rfind(" *** ERROR! Cannot send mail for some reason: ", 0), 0u);
     EXPECT_EQ(errors()[0].substr(std::string(" *** ERROR! Cannot send mail for some reason: ").size()),
-              report.client().LastResponse());
+        report.client().LastResponse());
     EXPECT_NE(errors()[0].find("10061"), std::string::npos);
     EXPECT_EQ(frontEnd.activityLines.size(), 2u); // "Connecting to mail server: " and the error
     EXPECT_TRUE(frontEnd.messages.empty());

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace mirror;
+
 namespace {
 
 std::vector<std::string> texts(const FolderPairList& list)

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace mirror;
+
 namespace {
 
 const std::string FullFile = "[RPL]\r\n"
@@ -47,16 +49,6 @@ protected:
     }
     test::TempDir m_dir;
 };
-
-TEST(MirrorSettingsPaths, ExtensionIsReplacedOrAdded)
-{
-    EXPECT_EQ(settingsPathFor("/opt/tools/RPL"), "/opt/tools/RPL.INI");
-    EXPECT_EQ(settingsPathFor("/opt/v1.2/RPL"), "/opt/v1.2/RPL.INI");
-    EXPECT_EQ(settingsPathFor("/opt/tools/RPL.EXE"), "/opt/tools/RPL.INI");
-    EXPECT_EQ(logPathFor("/opt/tools/rpl.bin"), "/opt/tools/rpl.LOG");
-    EXPECT_EQ(logPathFor("RPL"), "RPL.LOG");
-    EXPECT_EQ(logPathFor("/home/u/.rpl"), "/home/u/.rpl.LOG");
-}
 
 TEST_F(MirrorSettingsFile, NoFileGivesTheStartDefaultsAndCreatesNothing)
 {
@@ -118,7 +110,7 @@ TEST_F(MirrorSettingsFile, MalformedPairsAreDroppedAndTheNextSaveRenumbers)
     EXPECT_TRUE(settings.folders.at(1).enabled);
 
     saveMirrorSettings(ini(), settings);
-    TIniFile file(ini());
+    desktop::TIniFile file(ini());
     EXPECT_EQ(file.ReadNumber("RPL", "FolderCount", -1), 2);
     EXPECT_EQ(file.ReadText("RPL", "Folder0", ""), "-/c >> /d");
     EXPECT_EQ(file.ReadText("RPL", "Folder1", ""), "+/a >> /b");
@@ -167,7 +159,7 @@ TEST_F(MirrorSettingsFile, HandEditedKeysAndForeignLinesSurviveStartAndClose)
     EXPECT_EQ(again.mailCustomSubject, "Backup done");
     EXPECT_EQ(again.mailCustomText, "Nothing to see");
     EXPECT_EQ(again.logFileName, program() + ".LOG"); // the default filled in at load is written back
-    EXPECT_EQ(TIniFile(ini()).ReadText("RPL", "LogFileName", ""), program() + ".LOG");
+    EXPECT_EQ(desktop::TIniFile(ini()).ReadText("RPL", "LogFileName", ""), program() + ".LOG");
 }
 
 TEST_F(MirrorSettingsFile, RefusedSaveNamesTheFile)
@@ -176,7 +168,7 @@ TEST_F(MirrorSettingsFile, RefusedSaveNamesTheFile)
     try {
         saveMirrorSettings(path, MirrorSettings {});
         FAIL() << "no exception";
-    } catch (const EIniFileException& e) {
+    } catch (const desktop::EIniFileException& e) {
         EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
     }
 }

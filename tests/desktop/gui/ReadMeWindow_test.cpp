@@ -16,6 +16,8 @@
 #include <QTextLayout>
 #include <QTimer>
 
+using namespace desktop;
+
 namespace {
 
 ReadMeOptions mirrorLike()

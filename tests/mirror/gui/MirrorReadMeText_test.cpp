@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+using namespace mirror;
+
 namespace {
 
 std::vector<std::string> linesOf(const std::string& text)
@@ -45,7 +47,7 @@ TEST(MirrorReadMeText, NamesNoWebSiteAndNoMailAddress)
 
 TEST(MirrorReadMeText, ReachesTheWindowUnchanged)
 {
-    TReadMe readMe(mirrorReadMeOptions());
+    desktop::TReadMe readMe(mirrorReadMeOptions());
     EXPECT_EQ(readMe.windowTitle().toStdString(), "RPL - ReadMe");
     EXPECT_EQ(readMe.Memo1()->toPlainText().toStdString(), mirrorReadMeText());
     EXPECT_TRUE(readMe.Memo1()->isReadOnly());

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+using namespace desktop;
+
 namespace {
 
 class TrayIconTest : public ::testing::Test

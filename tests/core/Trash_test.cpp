@@ -1,0 +1,61 @@
+// Moving items into the freedesktop.org trash, on the home file system and on another one.
+
+#include "common/core/Trash.h"
+#include "tests/support/MountNamespace.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+TEST(Trash, MissingItemFailsWithItsError)
+{
+    const auto result = core::moveToTrash("/nonexistent-for-trash-test/x");
+    EXPECT_EQ(result.outcome, core::TrashResult::Outcome::Failed);
+    EXPECT_EQ(result.error, ENOENT);
+}
+
+TEST(Trash, ItemsOnAnotherFileSystemGoToThatFileSystemsTopTrash)
+{
+    test::TempDir dir;
+    const fs::path volume = dir / "volume";
+    fs::create_directories(volume);
+    bool skipped = false;
+    const std::string complaint = test::inMountNamespace(
+        [&]() -> std::string {
+            if (mount("tmpfs", volume.c_str(), "tmpfs", 0, "size=4m") != 0)
+                return "cannot mount a tmpfs";
+            setenv("XDG_DATA_HOME", (dir / "home-data").c_str(), 1); // the home trash lies elsewhere
+            test::writeFile(volume / "sub" / "file one.txt", "1");
+            auto result = core::moveToTrash((volume / "sub" / "file one.txt").string());
+            const fs::path own = volume / (".Trash-" + std::to_string(geteuid()));
+            if (result.outcome != core::TrashResult::Outcome::Trashed)
+                return "not trashed, error " + std::to_string(result.error);
+            if (result.trashedPath != (own / "files" / "file one.txt").string())
+                return "trashed into " + result.trashedPath;
+            if (test::readFile(result.infoPath).find("\nPath=sub/file%20one.txt\n") == std::string::npos)
+                return "info: " + test::readFile(result.infoPath);
+            if (fs::exists(dir / "home-data" / "Trash" / "files"))
+                return "the home trash took an item of another file system";
+
+            // An administrator's shared, sticky .Trash takes precedence: .Trash/$uid.
+            fs::create_directories(volume / ".Trash");
+            chmod((volume / ".Trash").c_str(), 01777);
+            test::writeFile(volume / "two.txt", "2");
+            result = core::moveToTrash((volume / "two.txt").string());
+            const fs::path shared = volume / ".Trash" / std::to_string(geteuid()) / "files" / "two.txt";
+            if (result.trashedPath != shared.string() || test::readFile(shared) != "2")
+                return "shared trash not used: " + result.trashedPath;
+            return "";
+        },
+        skipped);
+    if (skipped)
+        GTEST_SKIP() << "no mount namespace on this machine";
+    EXPECT_EQ(complaint, "");
+}
