@@ -21,9 +21,19 @@ std::string cannotStartText(const std::string& host, int error)
 
 } // namespace
 
-TPing::TPing()
-    : m_icmp(std::make_unique<TICMP>())
+TPing::TPing() = default;
+
+TICMP& TPing::icmp()
 {
+    if (m_icmp)
+        return *m_icmp;
+    auto created = std::make_unique<TICMP>();
+    created->setAddress(m_address);
+    created->setSize(m_size);
+    created->setTimeout(m_timeout);
+    created->setTTL(m_ttl);
+    created->setFlags(m_flags);
+    m_icmp = std::move(created);
     m_icmp->OnDisplay = [this](TICMP& icmp, const std::string& msg) {
         if (OnDisplay)
             OnDisplay(*this, icmp, msg);
@@ -36,6 +46,62 @@ TPing::TPing()
         if (OnEchoReply)
             OnEchoReply(*this, icmp, status);
     };
+    return *m_icmp;
+}
+
+void TPing::setAddress(const std::string& address)
+{
+    m_address = address;
+    if (m_icmp)
+        m_icmp->setAddress(address);
+}
+
+void TPing::setSize(int size)
+{
+    m_size = size;
+    if (m_icmp)
+        m_icmp->setSize(size);
+}
+
+void TPing::setTimeout(uint32_t milliseconds)
+{
+    m_timeout = milliseconds;
+    if (m_icmp)
+        m_icmp->setTimeout(milliseconds);
+}
+
+void TPing::setTTL(int ttl)
+{
+    m_ttl = ttl;
+    if (m_icmp)
+        m_icmp->setTTL(ttl);
+}
+
+void TPing::setFlags(int flags)
+{
+    m_flags = flags;
+    if (m_icmp)
+        m_icmp->setFlags(flags);
+}
+
+int TPing::SendEcho()
+{
+    return icmp().SendEcho();
+}
+
+std::string TPing::ResolvedIP() const
+{
+    return m_icmp ? m_icmp->ResolvedIP() : std::string();
+}
+
+std::string TPing::ErrorText() const
+{
+    return m_icmp ? m_icmp->ErrorText() : std::string();
+}
+
+IcmpEchoReply TPing::LastReply() const
+{
+    return m_icmp ? m_icmp->LastReply() : IcmpEchoReply {};
 }
 
 TPing::~TPing()

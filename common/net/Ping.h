@@ -3,6 +3,10 @@
 // `TPing`: the echo component a window holds. It wraps one `TICMP`, passes its properties
 // through and forwards its events with itself as Sender, and adds a host-name look-up that
 // returns at once and completes later, on the GUI thread, through `OnDnsLookupDone`.
+//
+// The ICMP socket is opened at the first echo, not at creation: the look-up needs none, so
+// a program may hold a TPing on a machine where ICMP is not permitted and still look up
+// names; only SendEcho then raises TICMPException.
 
 #include "HostResolver.h"
 #include "Icmp.h"
@@ -25,28 +29,29 @@ public:
     // Error of OnDnsLookupDone for a cancelled look-up (an interrupted call).
     static constexpr uint16_t LookupCancelled = 10004;
 
-    // Throws TICMPException when no ICMP socket can be opened.
     TPing();
     // Drops a pending look-up without an event: the owner is going away.
     ~TPing();
     TPing(const TPing&) = delete;
     TPing& operator=(const TPing&) = delete;
 
-    const std::string& Address() const { return m_icmp->Address(); }
-    void setAddress(const std::string& address) { m_icmp->setAddress(address); }
-    int Size() const { return m_icmp->Size(); }
-    void setSize(int size) { m_icmp->setSize(size); }
-    uint32_t Timeout() const { return m_icmp->Timeout(); }
-    void setTimeout(uint32_t milliseconds) { m_icmp->setTimeout(milliseconds); }
-    int TTL() const { return m_icmp->TTL(); }
-    void setTTL(int ttl) { m_icmp->setTTL(ttl); }
-    int Flags() const { return m_icmp->Flags(); }
-    void setFlags(int flags) { m_icmp->setFlags(flags); }
+    const std::string& Address() const { return m_address; }
+    void setAddress(const std::string& address);
+    int Size() const { return m_size; }
+    void setSize(int size);
+    uint32_t Timeout() const { return m_timeout; }
+    void setTimeout(uint32_t milliseconds);
+    int TTL() const { return m_ttl; }
+    void setTTL(int ttl);
+    int Flags() const { return m_flags; }
+    void setFlags(int flags);
 
-    int SendEcho() { return m_icmp->SendEcho(); }
-    const std::string& ResolvedIP() const { return m_icmp->ResolvedIP(); }
-    std::string ErrorText() const { return m_icmp->ErrorText(); }
-    IcmpEchoReply LastReply() const { return m_icmp->LastReply(); }
+    // Opens the ICMP socket when none is open yet: throws TICMPException when none may be.
+    int SendEcho();
+    // Empty, no error and no reply before the first echo.
+    std::string ResolvedIP() const;
+    std::string ErrorText() const;
+    IcmpEchoReply LastReply() const;
 
     // Starts a look-up, replacing a pending one (which then never reports). Dotted text
     // completes before the call returns. Throws std::runtime_error when it cannot start.
@@ -63,8 +68,15 @@ public:
 
 private:
     void lookupDone(uint16_t error);
+    TICMP& icmp();
 
     std::unique_ptr<TICMP> m_icmp;
+    // Kept here until the echo component exists, then passed through.
+    std::string m_address;
+    int m_size = 56;
+    uint32_t m_timeout = 4000;
+    int m_ttl = 64;
+    int m_flags = 0;
     HostResolver m_resolver;
     std::string m_dnsResult;
 };

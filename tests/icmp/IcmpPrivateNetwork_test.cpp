@@ -213,6 +213,16 @@ TEST(IcmpPermission, NeedsTheGroupRangeOrRawSockets)
     } catch (const TICMPException& error) {
         EXPECT_EQ(std::string(error.what()), "Unable to get ping handle");
     }
+    // The look-up needs no ICMP socket: a program without the right still looks up names.
+    TPing ping;
+    uint16_t lookupError = 1;
+    ping.OnDnsLookupDone = [&](TPing&, uint16_t error) { lookupError = error; };
+    ping.DnsLookup("127.0.0.1");
+    EXPECT_EQ(lookupError, 0);
+    EXPECT_EQ(ping.DnsResult(), "127.0.0.1");
+    ping.setAddress("127.0.0.1");
+    EXPECT_THROW(ping.SendEcho(), TICMPException);
+
     test::setSysctl("net/ipv4/ping_group_range", "0 0");
     TICMP icmp;
     EXPECT_FALSE(icmp.usesRawSocket());
