@@ -218,6 +218,12 @@ void MonitorController::DnsLookup(
     m_ping.DnsLookup(host);
 }
 
+void MonitorController::dropDnsLookup()
+{
+    m_ping.OnDnsLookupDone = nullptr;
+    m_ping.CancelDnsLookup();
+}
+
 // The log
 
 bool MonitorController::prepareOpenLog()

@@ -100,6 +100,8 @@ public:
     // later or at once; a pending look-up is replaced and never reports. Throws when it
     // cannot start. Works without ICMP permission: it opens no ICMP socket.
     void DnsLookup(const std::string& host, std::function<void(uint16_t error, const std::string& address)> done);
+    // Forgets a pending look-up without reporting it: whoever waited for it is going away.
+    void dropDnsLookup();
 
     // The log: "Open LOG" first takes the path box's text and checks that the file exists
     // ("File Not Found: " otherwise); then one of the viewers shows it.
