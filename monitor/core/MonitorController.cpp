@@ -63,7 +63,7 @@ bool MonitorController::dataFileExists() const
     return isRegularFile(m_dataFile);
 }
 
-int MonitorController::start(const std::vector<std::string>& command)
+int MonitorController::launch(const std::vector<std::string>& command)
 {
     return m_starter(command);
 }
@@ -187,8 +187,8 @@ void MonitorController::advancedEditing()
     }
     SaveSettings();
     // An editor variable naming a program that is not there should not leave the user without one.
-    if (start(core::editorCommand(m_dataFile, m_environment)) != 0)
-        start(core::openerCommand(m_dataFile));
+    if (launch(core::editorCommand(m_dataFile, m_environment)) != 0)
+        launch(core::openerCommand(m_dataFile));
     if (!m_frontEnd.asker.askYesNo("Advanced Configuration - " + m_dataFile, advancedEditingText(m_dataFile)))
         return;
     m_list.clear();
@@ -241,13 +241,13 @@ void MonitorController::openLog(LogViewer viewer)
     const std::string& path = m_log.logFileName();
     switch (viewer) {
     case LogViewer::DefaultProgram:
-        start(core::openerCommand(path));
+        launch(core::openerCommand(path));
         break;
     case LogViewer::Editor:
-        start(core::editorCommand(path, m_environment));
+        launch(core::editorCommand(path, m_environment));
         break;
     case LogViewer::TerminalEditor:
-        start(core::terminalEditorCommand(path, m_environment));
+        launch(core::terminalEditorCommand(path, m_environment));
         break;
     case LogViewer::FileManager:
         m_fileManager->showItem(path);

@@ -110,7 +110,7 @@ public:
 
 private:
     void afterLoad();
-    int start(const std::vector<std::string>& command);
+    int launch(const std::vector<std::string>& command);
 
     std::string m_programPath;
     MonitorFrontEnd m_frontEnd;
