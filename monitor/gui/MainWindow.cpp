@@ -92,6 +92,8 @@ TForm1::~TForm1()
 QWidget* TForm1::buildActivityPane()
 {
     auto* group = new QGroupBox(QStringLiteral("Current Activity:"));
+    // As tall as the options beside it; the list above takes the rest.
+    group->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
     auto* layout = new QVBoxLayout(group);
     layout->setContentsMargins(4, 2, 4, 4);
     Activity = new QPlainTextEdit;

@@ -69,7 +69,6 @@ OptionsPane::OptionsPane(MonitorController& controller, desktop::Dialogs& dialog
     grid->addWidget(btnBrowse, 3, 2);
     grid->addWidget(btnConfigure, 4, 0, 1, 2);
     grid->addWidget(btnReadMe, 4, 2);
-    grid->setRowStretch(5, 1);
 
     OpenLogMenu = new QMenu(this);
     for (const auto& [caption, viewer] : Viewers) {
