@@ -315,3 +315,16 @@ TEST_F(ControllerFixture, SaveOnExitIsWrittenAtOnceAndAlone)
     EXPECT_EQ(test::readFile(ini), "[SEN]\r\nSaveOnExit=1\r\n");
     EXPECT_TRUE(frontEnd.messages.empty());
 }
+
+TEST_F(ControllerFixture, ALineBreakInAValueCannotAddKeys)
+{
+    open();
+    controller->list().append(row("evil\r\nDestCount=999", "127.0.0.1\nNAME2=injected"));
+    controller->SaveSettings();
+    const std::string text = test::readFile(ini);
+    EXPECT_NE(text.find("NAME1=evil\r\nIP1=127.0.0.1\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("999"), std::string::npos);
+    EXPECT_EQ(text.find("injected"), std::string::npos);
+    open();
+    EXPECT_EQ(controller->list().count(), 1);
+}

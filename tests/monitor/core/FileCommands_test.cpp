@@ -132,3 +132,20 @@ TEST_F(ControllerFixture, HostLookUpNeedsNoIcmp)
     ASSERT_EQ(answers.size(), 3u);
     EXPECT_NE(answers[2].first, 0);
 }
+
+TEST_F(ControllerFixture, ANewLookUpReplacesAPendingOneAndAClosingOwnerHearsNothing)
+{
+    run();
+    std::vector<std::string> answers;
+    controller->DnsLookup("localhost", [&](uint16_t, const std::string&) { answers.push_back("first"); });
+    controller->DnsLookup("localhost", [&](uint16_t, const std::string& address) { answers.push_back(address); });
+    core::waitFor([&] { return !answers.empty(); }, std::chrono::seconds(20));
+    core::waitFor([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_EQ(answers, std::vector<std::string> { "127.0.0.1" });
+
+    controller->DnsLookup("localhost", [&](uint16_t, const std::string&) { answers.push_back("late"); });
+    controller->dropDnsLookup();
+    controller.reset();
+    core::waitFor([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_EQ(answers.size(), 1u);
+}

@@ -167,3 +167,13 @@ TEST_F(WindowFixture, SortChoicesOrderTheList)
     EXPECT_EQ(pane->model->index(0, 0).data().toString(), "alpha");
     EXPECT_EQ(pane->model->index(0, 1).data().toString(), "127.0.0.100");
 }
+
+TEST_F(WindowFixture, AWindowClosedDuringALookUpIsNotCalledBack)
+{
+    open();
+    pane->HostInput->setText("localhost");
+    pane->btnDNS->click();
+    window.reset(); // the answer has nobody to go to
+    core::waitFor([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
