@@ -1,0 +1,37 @@
+#include "monitor/core/CommandLine.h"
+
+#include <QByteArray>
+
+#include <algorithm>
+
+namespace monitor {
+
+namespace {
+
+bool isSwitch(const std::string& argument)
+{
+    return argument.size() > 1 && argument.front() == '/'
+        && std::all_of(argument.begin() + 1, argument.end(), [](char c) {
+               return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+           });
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments)
+{
+    CommandLine line;
+    for (const std::string& argument : arguments) {
+        if (argument.empty())
+            continue;
+        if (isSwitch(argument)) {
+            if (QByteArray::fromStdString(argument).toUpper() == "/TRAY")
+                line.tray = true;
+            continue;
+        }
+        line.dataFile = argument;
+    }
+    return line;
+}
+
+} // namespace monitor

@@ -1,0 +1,179 @@
+#include "monitor/core/DataFile.h"
+
+#include "common/desktop/IniFile.h"
+
+namespace monitor {
+
+namespace {
+
+const std::string Sen = "SEN";
+const std::string Actions = "Actions";
+const std::string DestList = "DestList";
+
+// No stored value can hold a line break, so this default tells a missing key from any value.
+const std::string Absent = "\n";
+
+constexpr std::array<const char*, 5> SubItemKeys = { "IP", "Service", "Port", "Stat", "Last" };
+
+} // namespace
+
+void readWindowAndTimer(const desktop::TIniFile& ini, MonitorSettings& s)
+{
+    WindowPlacement& w = s.window;
+    w.maximized = ini.ReadFlag(Sen, "WindowMaximized", false);
+    if (!w.maximized) {
+        w.left = ini.ReadNumber(Sen, "WindowLeft", w.left);
+        w.top = ini.ReadNumber(Sen, "WindowTop", w.top);
+        w.width = ini.ReadNumber(Sen, "WindowWidth", w.width);
+        w.height = ini.ReadNumber(Sen, "WindowHeight", w.height);
+    }
+    s.enableTimer = ini.ReadFlag(Sen, "EnableTimer", false);
+    s.AllowFractionOfMinute = ini.ReadFlag(Sen, "AllowFractionOfMinute", false);
+    s.timerInterval = ini.ReadText(Sen, "TimerInterval", "15");
+}
+
+void readOptions(const desktop::TIniFile& ini, MonitorSettings& s)
+{
+    s.echo.size = ini.ReadNumber(Sen, "PingSize", 56);
+    s.echo.timeOut = ini.ReadNumber(Sen, "PingTimeOut", 2000);
+    s.echo.ttl = ini.ReadNumber(Sen, "PingTTL", 64);
+    s.PingRetryOnFirstFail = ini.ReadFlag(Sen, "PingRetryOnFirstFail", false);
+    s.HTTPRetryOnFirstFail = ini.ReadFlag(Sen, "HTTPRetryOnFirstFail", false);
+    s.FTPRetryOnFirstFail = ini.ReadFlag(Sen, "FTPRetryOnFirstFail", false);
+    s.ftpTimeOutSeconds = ini.ReadNumber(Sen, "FtpTimeOutSeconds", 10);
+    s.SMTPRetryOnFirstFail = ini.ReadFlag(Sen, "SMTPRetryOnFirstFail", false);
+    s.smtpTimeOutSeconds = ini.ReadNumber(Sen, "SmtpTimeOutSeconds", 10);
+    s.POP3RetryOnFirstFail = ini.ReadFlag(Sen, "POP3RetryOnFirstFail", false);
+    s.pop3TimeOutSeconds = ini.ReadNumber(Sen, "POP3TimeOutSeconds", 10);
+    s.TCPRetryOnFirstFail = ini.ReadFlag(Sen, "TCPRetryOnFirstFail", false);
+    s.TcpTimeOutMiliSec = ini.ReadNumber(Sen, "TcpTimeOutMiliSec", s.TcpTimeOutMiliSec);
+    s.EmptyMessageText = ini.ReadFlag(Sen, "EmptyMessageText", false);
+    s.Verbose = ini.ReadFlag(Sen, "Verbose", false);
+    s.saveOnExit = ini.ReadFlag(Sen, "SaveOnExit", true);
+}
+
+void readActions(const desktop::TIniFile& ini, AlertActions& a)
+{
+    a.smtpServer = ini.ReadText(Actions, "SMTPServer", "");
+    a.emailAddress = ini.ReadText(Actions, "EmailAddress", "");
+    a.fromAddress = ini.ReadText(Actions, "FromAddress", "");
+    a.sendCurrentStatus = ini.ReadNumber(Actions, "SendCurrentStatus", 0);
+    a.smtpTimeOut = ini.ReadNumber(Actions, "SMTPTimeOut", 10);
+    a.failEmail = ini.ReadFlag(Actions, "FailEmail", false);
+    a.failRun = ini.ReadFlag(Actions, "FailRun", false);
+    a.failCommand = ini.ReadText(Actions, "FailCommand", "");
+    a.okEmail = ini.ReadFlag(Actions, "OKEmail", false);
+    a.okRun = ini.ReadFlag(Actions, "OKRun", false);
+    a.okCommand = ini.ReadText(Actions, "OKCommand", "");
+    a.startEmail = ini.ReadFlag(Actions, "StartEmail", false);
+    a.startRun = ini.ReadFlag(Actions, "StartRun", false);
+    a.startCommand = ini.ReadText(Actions, "StartCommand", "");
+    a.closeEmail = ini.ReadFlag(Actions, "CloseEmail", false);
+    a.closeRun = ini.ReadFlag(Actions, "CloseRun", false);
+    a.closeCommand = ini.ReadText(Actions, "CloseCommand", "");
+    a.sendKeepAlive = ini.ReadFlag(Actions, "SendKeepAlive", false);
+    a.keepAliveInterval = ini.ReadText(Actions, "KeepAliveInterval", "12");
+}
+
+SortMode readSortMode(const desktop::TIniFile& ini)
+{
+    return sortModeOf(ini.ReadNumber(DestList, "SortList", 0));
+}
+
+std::vector<Destination> readDestinations(const desktop::TIniFile& ini)
+{
+    std::vector<Destination> rows;
+    const int32_t count = ini.ReadNumber(DestList, "DestCount", 0);
+    for (int32_t n = 1; n > 0 && n <= count; ++n) {
+        const std::string number = std::to_string(n);
+        Destination row;
+        row.HostName = ini.ReadText(DestList, "NAME" + number, Absent);
+        bool held = row.HostName != Absent;
+        if (!held)
+            row.HostName.clear();
+        for (size_t i = 0; i < SubItemKeys.size(); ++i) {
+            std::string value = ini.ReadText(DestList, SubItemKeys[i] + number, Absent);
+            if (value == Absent)
+                value = i == 1 ? "PING" : ""; // Service
+            else
+                held = true;
+            row.SubItems.push_back(std::move(value));
+        }
+        // A row without a single key is where the stored list ends, whatever DestCount says.
+        if (!held)
+            break;
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void writeSettings(desktop::TIniFile& ini, const MonitorSettings& s, const SavedLog& log)
+{
+    ini.WriteText(Sen, "VersionInfo", VersionInfo);
+    const WindowPlacement& w = s.window;
+    ini.WriteFlag(Sen, "WindowMaximized", w.maximized);
+    if (!w.maximized) {
+        ini.WriteNumber(Sen, "WindowLeft", w.left);
+        ini.WriteNumber(Sen, "WindowTop", w.top);
+        ini.WriteNumber(Sen, "WindowWidth", w.width);
+        ini.WriteNumber(Sen, "WindowHeight", w.height);
+    }
+    ini.WriteFlag(Sen, "EnableTimer", s.enableTimer);
+    ini.WriteFlag(Sen, "AllowFractionOfMinute", s.AllowFractionOfMinute);
+    ini.WriteText(Sen, "TimerInterval", s.timerInterval);
+    ini.WriteText(Sen, "LogFileName", log.fileName);
+    ini.WriteFlag(Sen, "LogFile", log.enabled);
+    ini.WriteNumber(Sen, "PingSize", s.echo.size);
+    ini.WriteNumber(Sen, "PingTimeOut", s.echo.timeOut);
+    ini.WriteNumber(Sen, "PingTTL", s.echo.ttl);
+    ini.WriteFlag(Sen, "PingRetryOnFirstFail", s.PingRetryOnFirstFail);
+    ini.WriteFlag(Sen, "HTTPRetryOnFirstFail", s.HTTPRetryOnFirstFail);
+    ini.WriteFlag(Sen, "FTPRetryOnFirstFail", s.FTPRetryOnFirstFail);
+    ini.WriteNumber(Sen, "FtpTimeOutSeconds", s.ftpTimeOutSeconds);
+    ini.WriteFlag(Sen, "SMTPRetryOnFirstFail", s.SMTPRetryOnFirstFail);
+    ini.WriteNumber(Sen, "SmtpTimeOutSeconds", s.smtpTimeOutSeconds);
+    ini.WriteFlag(Sen, "POP3RetryOnFirstFail", s.POP3RetryOnFirstFail);
+    ini.WriteNumber(Sen, "POP3TimeOutSeconds", s.pop3TimeOutSeconds);
+    ini.WriteFlag(Sen, "TCPRetryOnFirstFail", s.TCPRetryOnFirstFail);
+    ini.WriteNumber(Sen, "TcpTimeOutMiliSec", s.TcpTimeOutMiliSec);
+    ini.WriteFlag(Sen, "EmptyMessageText", s.EmptyMessageText);
+    ini.WriteFlag(Sen, "Verbose", s.Verbose);
+    ini.WriteFlag(Sen, "SaveOnExit", s.saveOnExit);
+}
+
+void writeActions(desktop::TIniFile& ini, const AlertActions& a)
+{
+    ini.WriteText(Actions, "SMTPServer", a.smtpServer);
+    ini.WriteText(Actions, "EmailAddress", a.emailAddress);
+    ini.WriteText(Actions, "FromAddress", a.fromAddress);
+    ini.WriteNumber(Actions, "SendCurrentStatus", a.sendCurrentStatus);
+    ini.WriteFlag(Actions, "FailEmail", a.failEmail);
+    ini.WriteFlag(Actions, "FailRun", a.failRun);
+    ini.WriteText(Actions, "FailCommand", a.failCommand);
+    ini.WriteFlag(Actions, "OKEmail", a.okEmail);
+    ini.WriteFlag(Actions, "OKRun", a.okRun);
+    ini.WriteText(Actions, "OKCommand", a.okCommand);
+    ini.WriteFlag(Actions, "StartEmail", a.startEmail);
+    ini.WriteFlag(Actions, "StartRun", a.startRun);
+    ini.WriteText(Actions, "StartCommand", a.startCommand);
+    ini.WriteFlag(Actions, "CloseEmail", a.closeEmail);
+    ini.WriteFlag(Actions, "CloseRun", a.closeRun);
+    ini.WriteText(Actions, "CloseCommand", a.closeCommand);
+    ini.WriteFlag(Actions, "SendKeepAlive", a.sendKeepAlive);
+    ini.WriteText(Actions, "KeepAliveInterval", a.keepAliveInterval);
+}
+
+void writeDestinations(desktop::TIniFile& ini, const DestinationList& list)
+{
+    ini.WriteNumber(DestList, "SortList", static_cast<int32_t>(list.sortMode()));
+    ini.WriteNumber(DestList, "DestCount", list.count());
+    for (int row = 0; row < list.count(); ++row) {
+        const Destination& d = list.at(row);
+        const std::string number = std::to_string(row + 1);
+        ini.WriteText(DestList, "NAME" + number, d.HostName);
+        for (size_t i = 0; i < d.SubItems.size() && i < SubItemKeys.size(); ++i)
+            ini.WriteText(DestList, SubItemKeys[i] + number, d.SubItems[i]);
+    }
+}
+
+} // namespace monitor

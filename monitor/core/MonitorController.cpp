@@ -1,0 +1,258 @@
+#include "monitor/core/MonitorController.h"
+
+#include "common/core/ProgramLauncher.h"
+#include "common/core/ProgramPaths.h"
+#include "common/desktop/IniFile.h"
+#include "monitor/core/DataFile.h"
+#include "monitor/core/ExportText.h"
+
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace monitor {
+
+namespace {
+
+bool isRegularFile(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string advancedEditingText(const std::string& path)
+{
+    return "SEN uses INI files conventions for data and configuration.\r"
+           "Some advanced settings like TTL and TimeOut are configurable only with manual editing.\r"
+           "SEN normaly loads configuration at startup or file-open, and saves on exit or file-save.\r"
+        + path + " should now be open in NotePad.\r"
+        + "If you have made maunual changes, you must tell SEN to reload them.\r\r"
+        + "Do you want SEN to reload the configuration file\r" + path + "?";
+}
+
+} // namespace
+
+MonitorController::MonitorController(std::string programPath, const MonitorFrontEnd& frontEnd)
+    : m_programPath(std::move(programPath))
+    , m_frontEnd(frontEnd)
+    , m_log(m_settings, frontEnd.activity, m_programPath)
+    , m_dataFile(core::settingsPathFor(m_programPath))
+    , m_starter(core::startProgram)
+    , m_environment(core::processEnvironment())
+    , m_ownFileManager(std::make_unique<DesktopFileManager>(
+          [this](const std::vector<std::string>& command) { return m_starter(command); }))
+    , m_fileManager(m_ownFileManager.get())
+{
+}
+
+void MonitorController::setFileManager(FileManager* fileManager)
+{
+    m_fileManager = fileManager ? fileManager : m_ownFileManager.get();
+}
+
+std::string MonitorController::dataFileName() const
+{
+    const size_t slash = m_dataFile.rfind('/');
+    return slash == std::string::npos ? m_dataFile : m_dataFile.substr(slash + 1);
+}
+
+bool MonitorController::dataFileExists() const
+{
+    // Only a regular file is read: a FIFO or a device named as data file would block or never end.
+    return isRegularFile(m_dataFile);
+}
+
+int MonitorController::launch(const std::vector<std::string>& command)
+{
+    return m_starter(command);
+}
+
+// Start and close
+
+void MonitorController::start(const CommandLine& commandLine)
+{
+    SetDataFile(core::settingsPathFor(m_programPath));
+    if (commandLine.dataFile)
+        SetDataFile(*commandLine.dataFile);
+    m_log.SetLogFileName(m_log.defaultLogFileName());
+    LoadSettings();
+    LoadActions();
+    m_frontEnd.indicator.setTrayState(core::TrayState::Normal, TrayTip);
+}
+
+void MonitorController::StartupActions()
+{
+    if (!m_settings.StartingUp)
+        return;
+    m_settings.StartingUp = false;
+    const std::string message = "SEN StartUp " + dataFileName();
+    m_log.WriteLogLine("");
+    m_log.WriteLogLine(message + " " + m_log.stamp());
+}
+
+void MonitorController::prepareClose()
+{
+    m_settings.StopRequested = true;
+    if (m_settings.saveOnExit)
+        SaveSettings();
+    m_log.WriteLogLine("SEN ShutDown " + dataFileName() + " " + m_log.stamp());
+}
+
+// The data file
+
+void MonitorController::SetDataFile(const std::string& path)
+{
+    m_dataFile = path;
+    m_frontEnd.view.showDataFile(path);
+}
+
+void MonitorController::LoadSettings()
+{
+    if (!dataFileExists())
+        return;
+    m_frontEnd.activity.appendActivityLine("Loading - " + m_dataFile);
+    const desktop::TIniFile ini(m_dataFile);
+    readWindowAndTimer(ini, m_settings);
+    m_log.SetLogFileName(ini.ReadText("SEN", "LogFileName", m_log.logFileName()));
+    m_log.setEnabled(ini.ReadFlag("SEN", "LogFile", false));
+    readOptions(ini, m_settings);
+    m_list.ApplySort(readSortMode(ini));
+    for (Destination& row : readDestinations(ini))
+        m_list.append(std::move(row));
+    m_frontEnd.view.showSettings();
+}
+
+void MonitorController::LoadActions()
+{
+    if (!dataFileExists())
+        return;
+    readActions(desktop::TIniFile(m_dataFile), m_settings.actions);
+}
+
+void MonitorController::SaveSettings()
+{
+    m_frontEnd.activity.appendActivityLine("Saving - " + m_dataFile);
+    desktop::TIniFile ini(m_dataFile);
+    writeSettings(ini, m_settings, SavedLog { m_log.logFileName(), m_log.enabled() });
+    writeActions(ini, m_settings.actions);
+    writeDestinations(ini, m_list);
+}
+
+// What every reload is followed by, so that the loaded values take effect. The test timer and
+// the keep-alive schedule come here as they are built.
+void MonitorController::afterLoad() { }
+
+// The File menu
+
+void MonitorController::openDataFile(const std::string& path)
+{
+    m_list.clear();
+    SetDataFile(path);
+    LoadSettings();
+    LoadActions();
+    afterLoad();
+}
+
+void MonitorController::saveDataFileAs(const std::string& path)
+{
+    SetDataFile(path);
+    SaveSettings();
+}
+
+void MonitorController::newDataFile(const std::string& path)
+{
+    m_list.clear();
+    SetDataFile(path);
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    SaveSettings();
+}
+
+void MonitorController::toggleSaveOnExit()
+{
+    m_settings.saveOnExit = !m_settings.saveOnExit;
+    try {
+        desktop::TIniFile(m_dataFile).WriteFlag("SEN", "SaveOnExit", m_settings.saveOnExit);
+    } catch (const desktop::EIniFileException& e) {
+        m_frontEnd.asker.showMessage("Cannot set SaveOnExit value in file:\r" + m_dataFile + "\r" + e.what());
+    }
+}
+
+void MonitorController::advancedEditing()
+{
+    if (!dataFileExists()) {
+        m_frontEnd.asker.showMessage("File Not Found: " + m_dataFile);
+        return;
+    }
+    SaveSettings();
+    // An editor variable naming a program that is not there should not leave the user without one.
+    if (launch(core::editorCommand(m_dataFile, m_environment)) != 0)
+        launch(core::openerCommand(m_dataFile));
+    if (!m_frontEnd.asker.askYesNo("Advanced Configuration - " + m_dataFile, advancedEditingText(m_dataFile)))
+        return;
+    m_list.clear();
+    LoadSettings();
+    LoadActions();
+    afterLoad();
+}
+
+// The list
+
+void MonitorController::exportToText(const std::string& path)
+{
+    if (writeTextFile(path, exportText(m_list)) != 0) {
+        m_frontEnd.activity.appendActivityLine("*** ERROR: Cannot Export to text file: " + path);
+        return;
+    }
+    m_fileManager->showItem(path);
+}
+
+void MonitorController::DnsLookup(
+    const std::string& host, std::function<void(uint16_t error, const std::string& address)> done)
+{
+    if (host.empty())
+        return;
+    m_ping.OnDnsLookupDone
+        = [done = std::move(done)](net::TPing& sender, uint16_t error) { done(error, sender.DnsResult()); };
+    m_ping.DnsLookup(host);
+}
+
+void MonitorController::dropDnsLookup()
+{
+    m_ping.OnDnsLookupDone = nullptr;
+    m_ping.CancelDnsLookup();
+}
+
+// The log
+
+bool MonitorController::prepareOpenLog()
+{
+    m_log.SetLogFileName(m_log.pathText());
+    if (!isRegularFile(m_log.logFileName())) {
+        m_frontEnd.asker.showMessage("File Not Found: " + m_log.logFileName());
+        return false;
+    }
+    return true;
+}
+
+void MonitorController::openLog(LogViewer viewer)
+{
+    const std::string& path = m_log.logFileName();
+    switch (viewer) {
+    case LogViewer::DefaultProgram:
+        launch(core::openerCommand(path));
+        break;
+    case LogViewer::Editor:
+        launch(core::editorCommand(path, m_environment));
+        break;
+    case LogViewer::TerminalEditor:
+        launch(core::terminalEditorCommand(path, m_environment));
+        break;
+    case LogViewer::FileManager:
+        m_fileManager->showItem(path);
+        break;
+    }
+}
+
+} // namespace monitor

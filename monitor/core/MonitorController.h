@@ -1,0 +1,128 @@
+#pragma once
+
+// The monitor program's one owner object, driven by the window (and later a console front end)
+// alike. It owns MonitorSettings, the destination list, the event log, the current data file
+// and the host look-up, hands references to whoever needs them, and carries out the data-file
+// operations of the File menu, the list commands and the log commands. It reports through the
+// core roles (activity pane, asker, tray indicator) and SettingsView.
+
+#include "common/core/ActivityOutlet.h"
+#include "common/core/Asker.h"
+#include "common/core/DesktopCommands.h"
+#include "common/core/RunIndicator.h"
+#include "common/net/Ping.h"
+#include "monitor/core/CommandLine.h"
+#include "monitor/core/DestinationList.h"
+#include "monitor/core/EventLog.h"
+#include "monitor/core/FileManager.h"
+#include "monitor/core/MonitorSettings.h"
+#include "monitor/core/SettingsView.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace monitor {
+
+// Who shows the monitor, one role each.
+struct MonitorFrontEnd
+{
+    core::ActivityOutlet& activity;
+    core::Asker& asker;
+    core::RunIndicator& indicator;
+    SettingsView& view;
+
+    template <class AllRoles> static MonitorFrontEnd of(AllRoles& all) { return { all, all, all, all }; }
+};
+
+// The four ways "Open LOG" offers to show the log file.
+enum class LogViewer
+{
+    DefaultProgram, // the desktop's opener
+    Editor, // the user's editor
+    TerminalEditor, // a text-mode editor in a terminal window
+    FileManager, // the file manager with the file selected
+};
+
+class MonitorController
+{
+public:
+    static constexpr const char* TrayTip = "SEN";
+    static constexpr const char* DataFileFilter = "SEN data file (*.SEN *.INI)";
+
+    MonitorController(std::string programPath, const MonitorFrontEnd& frontEnd);
+
+    MonitorSettings& settings() { return m_settings; }
+    DestinationList& list() { return m_list; }
+    EventLog& log() { return m_log; }
+    const std::string& programPath() const { return m_programPath; }
+    const std::string& dataFile() const { return m_dataFile; }
+    // The data file's name without its folder.
+    std::string dataFileName() const;
+    bool dataFileExists() const;
+
+    // Seams for tests: how programs start, where the environment comes from, which file manager
+    // shows a file. The desktop's own by default.
+    void setProgramStarter(ProgramStarter starter) { m_starter = std::move(starter); }
+    void setEnvironment(core::Environment environment) { m_environment = std::move(environment); }
+    void setFileManager(FileManager* fileManager);
+
+    // The program's start up to its first activation: default data file, the command line's,
+    // default log file, the data file's settings and alert actions, the tray icon.
+    void start(const CommandLine& commandLine);
+    // Once, after every window exists: the start-up line in the log; logging controls speak
+    // from now on.
+    void StartupActions();
+    // The close of the main window: stops a test pass, saves when "Save Settings on Exit" is
+    // set (a refused write throws, and the close must not go on), writes the shut-down line.
+    void prepareClose();
+
+    // The data file.
+    void SetDataFile(const std::string& path);
+    void LoadSettings();
+    void LoadActions();
+    // Throws desktop::EIniFileException at the first key the file system refuses.
+    void SaveSettings();
+
+    // The File menu, after the user confirmed a file where one is asked for.
+    void openDataFile(const std::string& path);
+    void saveDataFileAs(const std::string& path);
+    void newDataFile(const std::string& path);
+    void toggleSaveOnExit();
+    void advancedEditing();
+
+    // The list.
+    void exportToText(const std::string& path);
+    // Starts a look-up of `host` and reports through `done` (look-up error, dotted address),
+    // later or at once; a pending look-up is replaced and never reports. Throws when it
+    // cannot start. Works without ICMP permission: it opens no ICMP socket.
+    void DnsLookup(const std::string& host, std::function<void(uint16_t error, const std::string& address)> done);
+    // Forgets a pending look-up without reporting it: whoever waited for it is going away.
+    void dropDnsLookup();
+
+    // The log: "Open LOG" first takes the path box's text and checks that the file exists
+    // ("File Not Found: " otherwise); then one of the viewers shows it.
+    bool prepareOpenLog();
+    void openLog(LogViewer viewer);
+
+private:
+    void afterLoad();
+    int launch(const std::vector<std::string>& command);
+
+    std::string m_programPath;
+    MonitorFrontEnd m_frontEnd;
+    MonitorSettings m_settings;
+    DestinationList m_list;
+    EventLog m_log;
+    net::TPing m_ping;
+    std::string m_dataFile;
+    ProgramStarter m_starter;
+    core::Environment m_environment;
+    std::unique_ptr<FileManager> m_ownFileManager;
+    FileManager* m_fileManager;
+};
+
+} // namespace monitor

@@ -1,0 +1,91 @@
+#pragma once
+
+// Every value the monitor's data file holds outside its destination list, with the values in
+// force before any data file is read, and the two run-time flags. One MonitorController owns
+// the one instance and hands references to whoever reads it (engine, probes, alert actions).
+// The log file's path and switch belong to EventLog, the sort choice to DestinationList.
+
+#include <cstdint>
+#include <string>
+
+namespace monitor {
+
+// Main window position and size; the geometry is kept while the window is maximised.
+struct WindowPlacement
+{
+    bool maximized = false;
+    int32_t left = 339;
+    int32_t top = 210;
+    int32_t width = 606;
+    int32_t height = 425;
+};
+
+// The echo component of the tests.
+struct EchoSettings
+{
+    int32_t size = 56;
+    int32_t timeOut = 4000; // ms; a data file without the key gives 2000
+    int32_t ttl = 64;
+};
+
+// The alert-actions values (section "Actions"), held here until their dialog shows them.
+struct AlertActions
+{
+    // Sender shown before any data file names one.
+    static constexpr const char* PlaceholderSender = "SEN@mailhost.invalid";
+
+    std::string smtpServer = "127.0.0.1";
+    std::string emailAddress; // several addresses separated by ";"
+    std::string fromAddress = PlaceholderSender;
+    int32_t sendCurrentStatus = -1; // 0 "Never", 1 "KeepAlive Only", 2 "Always"; -1 nothing chosen
+    int32_t smtpTimeOut = 15; // seconds; read from the file (default 10) but never written
+    bool failEmail = false;
+    bool failRun = false;
+    std::string failCommand;
+    bool okEmail = false;
+    bool okRun = false;
+    std::string okCommand;
+    bool startEmail = false;
+    bool startRun = false;
+    std::string startCommand;
+    bool closeEmail = false;
+    bool closeRun = false;
+    std::string closeCommand;
+    bool sendKeepAlive = false;
+    std::string keepAliveInterval = "12"; // hours, as typed
+};
+
+struct MonitorSettings
+{
+    // Read by the engine and the probes; set only from the data file.
+    bool AllowFractionOfMinute = false;
+    bool EmptyMessageText = false;
+    bool PingRetryOnFirstFail = false;
+    bool HTTPRetryOnFirstFail = false;
+    bool FTPRetryOnFirstFail = false;
+    bool SMTPRetryOnFirstFail = false;
+    bool POP3RetryOnFirstFail = false;
+    bool TCPRetryOnFirstFail = false; // stored like the others; the TCP probe does not consult it
+    int32_t TcpTimeOutMiliSec = 2000;
+    bool Verbose = false;
+    // True until the startup actions have run: the log controls stay silent meanwhile.
+    bool StartingUp = true;
+    // Stops a running test pass; set by closing and by Abort, cleared when a pass starts.
+    bool StopRequested = false;
+
+    // Values the main window shows in its controls.
+    WindowPlacement window;
+    bool enableTimer = false;
+    std::string timerInterval = "15"; // minutes, as typed
+    bool saveOnExit = true;
+
+    // Component values kept only in the data file.
+    EchoSettings echo;
+    int32_t ftpTimeOutSeconds = 15; // a data file without the keys gives 10
+    int32_t smtpTimeOutSeconds = 15;
+    int32_t pop3TimeOutSeconds = 15;
+
+    AlertActions actions;
+};
+
+} // namespace monitor

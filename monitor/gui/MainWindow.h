@@ -1,0 +1,130 @@
+#pragma once
+
+// The monitor's main window: the destination list on top, the options and the activity pane
+// below, the main menu, the minimise-to-tray button and the tray icon. It shows what the
+// controller reports and forwards the user's commands; the rules live in monitor_core.
+
+#include "common/core/ActivityOutlet.h"
+#include "common/core/Asker.h"
+#include "common/core/RunIndicator.h"
+#include "monitor/core/CommandLine.h"
+#include "monitor/core/MonitorController.h"
+#include "monitor/core/SettingsView.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QMenu;
+class QPlainTextEdit;
+class QToolButton;
+
+namespace desktop {
+class Dialogs;
+class TTrayIcon;
+class TrayPictureSwitcher;
+} // namespace desktop
+
+namespace monitor {
+
+class DestinationPane;
+class OptionsPane;
+
+class TForm1 final : public QMainWindow,
+                     public core::ActivityOutlet,
+                     public core::Asker,
+                     public core::RunIndicator,
+                     public SettingsView
+{
+    Q_OBJECT
+public:
+    static constexpr const char* DesignCaption = "Senvigil";
+
+    // Creates the window as the program's start does, up to and without the startup actions.
+    // `dialogs` answers message boxes and file choices; the desktop's own when null.
+    TForm1(const std::string& programPath, const CommandLine& commandLine, desktop::Dialogs* dialogs = nullptr);
+    ~TForm1() override;
+
+    MonitorController& controller() { return m_controller; }
+
+    // File menu
+    void OpenClick();
+    void SaveAsClick();
+    void NewClick();
+    void SaveNowClick();
+    void SaveOnExitClick();
+    void AdvancedClick();
+    // List menu
+    void ExportClick();
+
+    void MinimizeToTray();
+    void RestoreFromTray();
+
+    // core::ActivityOutlet
+    void appendActivityLine(const std::string& line) override;
+    void setActivityText(const std::string& text) override;
+    // core::Asker
+    void showMessage(const std::string& text) override;
+    bool askOkCancel(const std::string& title, const std::string& text) override;
+    bool askYesNo(const std::string& title, const std::string& text) override;
+    // core::RunIndicator
+    void setBusy(bool busy) override;
+    void setTrayState(core::TrayState state, const std::string& tip) override;
+    // SettingsView
+    void showDataFile(const std::string& path) override;
+    void showSettings() override;
+
+    DestinationPane* destinationPane;
+    OptionsPane* optionsPane;
+    QPlainTextEdit* Activity;
+    QToolButton* btnMinimizeToTray;
+    desktop::TTrayIcon* TrayIcon;
+
+    QMenu* FileMenu;
+    QMenu* OptionsMenu;
+    QMenu* ListMenu;
+    QMenu* TestMenu;
+    QMenu* HelpMenu;
+    QAction* actOpen;
+    QAction* actSaveAs;
+    QAction* actNew;
+    QAction* actSaveOnExit;
+    QAction* actSaveNow;
+    QAction* actQuit;
+    QAction* actConfigure;
+    QAction* actAdvanced;
+    QAction* actAddToList;
+    QAction* actRemoveFromList;
+    QAction* actExport;
+    QAction* actTestSelected;
+    QAction* actTestAll;
+    QAction* actReadMe;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void buildMenus();
+    QWidget* buildActivityPane();
+    void storePlacement();
+    // Runs a command whose errors no handler takes (a data file that cannot be written) and
+    // shows them, as the program's top-level error display does.
+    void guarded(const std::function<void()>& command);
+    QString dataFileFolder() const;
+
+    std::unique_ptr<desktop::Dialogs> m_ownDialogs;
+    desktop::Dialogs& m_dialogs;
+    CommandLine m_commandLine;
+    MonitorController m_controller;
+    std::unique_ptr<desktop::TrayPictureSwitcher> m_tray;
+    std::string m_trayTip;
+    bool m_firstActivation = true;
+    bool m_placing = false;
+};
+
+} // namespace monitor

@@ -1,0 +1,81 @@
+#pragma once
+
+// A front end for the monitor's controller that records what it is shown and answers its
+// questions as a test scripts them.
+
+#include "common/core/ActivityOutlet.h"
+#include "common/core/Asker.h"
+#include "common/core/RunIndicator.h"
+#include "monitor/core/EventLog.h"
+#include "monitor/core/MonitorController.h"
+#include "monitor/core/SettingsView.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+class RecordingFrontEnd : public core::ActivityOutlet,
+                          public core::Asker,
+                          public core::RunIndicator,
+                          public monitor::SettingsView,
+                          public monitor::LogView
+{
+public:
+    monitor::MonitorFrontEnd roles() { return monitor::MonitorFrontEnd::of(*this); }
+
+    void appendActivityLine(const std::string& line) override { activity.push_back(line); }
+    void setActivityText(const std::string&) override { activity.clear(); }
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    bool askOkCancel(const std::string& title, const std::string& text) override
+    {
+        questions.emplace_back(title, text);
+        return answer;
+    }
+    bool askYesNo(const std::string& title, const std::string& text) override
+    {
+        questions.emplace_back(title, text);
+        if (onQuestion)
+            onQuestion();
+        return answer;
+    }
+    void setBusy(bool) override { }
+    void setTrayState(core::TrayState state, const std::string& tip) override
+    {
+        tray.emplace_back(state == core::TrayState::Normal ? 0 : 1, tip);
+    }
+    void showDataFile(const std::string& path) override { dataFiles.push_back(path); }
+    void showSettings() override { ++settingsShown; }
+    void showLogPathText(const std::string& text) override { logPathText = text; }
+    void showLogEnabled(bool enabled) override { logEnabled = enabled; }
+
+    std::vector<std::string> activity;
+    std::vector<std::string> messages;
+    std::vector<std::pair<std::string, std::string>> questions;
+    std::vector<std::pair<int, std::string>> tray;
+    std::vector<std::string> dataFiles;
+    int settingsShown = 0;
+    std::string logPathText;
+    bool logEnabled = false;
+    bool answer = true;
+    std::function<void()> onQuestion;
+};
+
+// Records the programs a controller starts instead of starting them.
+struct RecordedStarts
+{
+    std::vector<std::vector<std::string>> commands;
+    int result = 0;
+    monitor::ProgramStarter starter()
+    {
+        return [this](const std::vector<std::string>& command) {
+            commands.push_back(command);
+            return result;
+        };
+    }
+};
+
+struct RecordingFileManager : monitor::FileManager
+{
+    void showItem(const std::string& path) override { shown.push_back(path); }
+    std::vector<std::string> shown;
+};
