@@ -71,9 +71,10 @@ void HostResolver::lookup(const std::string& host, Callback done)
     const unsigned generation = ++m_state->generation;
     m_state->pending = true;
     std::weak_ptr<State> weak = m_state;
-    QThreadPool::globalInstance()->start([host, done = std::move(done), weak, generation]() mutable {
+    BlockingLookup blocking = m_lookup ? m_lookup : BlockingLookup(&HostResolver::resolveNow);
+    QThreadPool::globalInstance()->start([host, blocking, done = std::move(done), weak, generation]() mutable {
         std::vector<std::string> addresses;
-        const int error = resolveNow(host, addresses);
+        const int error = blocking(host, addresses);
         // Posted to the application object, which lives on the GUI thread.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
@@ -95,6 +96,8 @@ bool HostResolver::cancel()
     ++m_state->generation;
     return was;
 }
+
+void HostResolver::setBlockingLookup(BlockingLookup lookup) { m_lookup = std::move(lookup); }
 
 bool HostResolver::pending() const { return m_state->pending; }
 

@@ -36,9 +36,14 @@ public:
     // The blocking look-up itself, for callers that must wait (numeric text resolves at once).
     static int resolveNow(const std::string& host, std::vector<std::string>& addresses);
 
+    // Replaces the blocking look-up run in the background (tests: a slow or failing resolver).
+    using BlockingLookup = std::function<int(const std::string& host, std::vector<std::string>& addresses)>;
+    void setBlockingLookup(BlockingLookup lookup);
+
 private:
     struct State;
     std::shared_ptr<State> m_state;
+    BlockingLookup m_lookup;
 };
 
 } // namespace net

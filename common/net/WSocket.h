@@ -120,6 +120,9 @@ public:
     // Dispatches pending events once.
     void ProcessMessages();
 
+    // The resolver behind DnsLookup (tests replace its blocking look-up).
+    HostResolver& Resolver() { return m_resolver; }
+
     // The local host name; raises "Winsock.GetHostName failed".
     static std::string LocalHostName();
 
