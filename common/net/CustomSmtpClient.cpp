@@ -12,8 +12,6 @@ namespace net {
 
 namespace {
 
-constexpr int kInterrupted = 10004;
-
 std::string winsockReply(int error)
 {
     return "500 " + winsockErrorText(error) + " (Winsock error #" + std::to_string(error) + ")";
@@ -333,7 +331,7 @@ void TCustomSmtpClient::onSocketClosed(int error)
     m_dataTransfer = false;
     if (OnSessionClosed)
         OnSessionClosed(*this, error);
-    completeRequest(m_requestType == TSmtpRequest::smtpRqQuit ? 0 : kInterrupted);
+    completeRequest(m_requestType == TSmtpRequest::smtpRqQuit ? 0 : int(WSAEINTR));
 }
 
 void TCustomSmtpClient::Abort()

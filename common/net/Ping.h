@@ -6,6 +6,7 @@
 
 #include "HostResolver.h"
 #include "Icmp.h"
+#include "WinsockErrors.h"
 
 #include <cstdint>
 #include <functional>
@@ -23,7 +24,7 @@ public:
     using TDnsLookupDone = std::function<void(TPing& Sender, uint16_t Error)>;
 
     // Error of OnDnsLookupDone for a cancelled look-up (an interrupted call).
-    static constexpr uint16_t LookupCancelled = 10004;
+    static constexpr uint16_t LookupCancelled = WSAEINTR;
 
     // Throws TICMPException when no ICMP socket can be opened.
     TPing();

@@ -2,6 +2,7 @@
 
 #include "ESocketException.h"
 #include "HostResolver.h"
+#include "WinsockErrors.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -13,9 +14,6 @@
 namespace net {
 
 namespace {
-
-// getservbyname and getprotobyname failures: Winsock's "No Data".
-constexpr int kNoData = 11004;
 
 bool isBlank(char c)
 {
@@ -134,7 +132,7 @@ std::uint16_t WSocketResolvePort(const std::string& port, const std::string& pro
         name.c_str(), protoName.empty() ? nullptr : protoName.c_str(), &entry, scratch.data(), scratch.size(), &found);
     if (!found)
         throw ESocketException(
-            "WSocketResolvePort: Cannot convert port '" + port + "', Error #" + std::to_string(kNoData));
+            "WSocketResolvePort: Cannot convert port '" + port + "', Error #" + std::to_string(WSANO_DATA));
     return ntohs(static_cast<std::uint16_t>(found->s_port));
 }
 
@@ -151,7 +149,7 @@ int WSocketResolveProto(const std::string& proto)
     getprotobyname_r(name.c_str(), &entry, scratch.data(), scratch.size(), &found);
     if (!found)
         throw ESocketException(
-            "WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #" + std::to_string(kNoData));
+            "WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #" + std::to_string(WSANO_DATA));
     return found->p_proto;
 }
 

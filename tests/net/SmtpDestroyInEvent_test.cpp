@@ -114,9 +114,10 @@ struct Run
     void runAsync()
     {
         client->OnRequestDone = [this](TCustomSmtpClient& sender, TSmtpRequest request, int) {
-            hit(Event::RequestDone);
-            if (!client) {
-                finished = true;
+            Run* self = this; // the handler goes with the client: read its captures first
+            self->hit(Event::RequestDone);
+            if (!self->client) {
+                self->finished = true;
                 return;
             }
             if (request == TSmtpRequest::smtpRqOpen)
@@ -124,7 +125,7 @@ struct Run
             else if (request == TSmtpRequest::smtpRqMail)
                 sender.Quit();
             else
-                finished = true;
+                self->finished = true;
         };
         client->Open();
         core::waitFor([this] { return finished || !client; }, std::chrono::seconds(20));
