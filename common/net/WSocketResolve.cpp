@@ -36,6 +36,26 @@ long leadingNumber(const std::string& text)
     return value;
 }
 
+// The names the programs use, for a system without /etc/services or /etc/protocols (a minimal
+// container without netbase). The system's tables are asked first.
+struct KnownName
+{
+    const char* name;
+    int number;
+};
+constexpr KnownName kKnownServices[] = { { "ftp", 21 }, { "smtp", 25 }, { "http", 80 }, { "pop3", 110 } };
+constexpr KnownName kKnownProtocols[] = { { "icmp", 1 }, { "tcp", 6 }, { "udp", 17 } };
+
+template <std::size_t N>
+int knownNumber(const KnownName (&table)[N], const std::string& name)
+{
+    for (const auto& entry : table) {
+        if (name == entry.name)
+            return entry.number;
+    }
+    return -1;
+}
+
 } // namespace
 
 std::string WSocketTrim(const std::string& text)
@@ -130,10 +150,13 @@ std::uint16_t WSocketResolvePort(const std::string& port, const std::string& pro
     std::array<char, 1024> scratch {};
     getservbyname_r(
         name.c_str(), protoName.empty() ? nullptr : protoName.c_str(), &entry, scratch.data(), scratch.size(), &found);
-    if (!found)
+    if (found)
+        return ntohs(static_cast<std::uint16_t>(found->s_port));
+    const int known = protoName == "tcp" ? knownNumber(kKnownServices, name) : -1;
+    if (known < 0)
         throw ESocketException(
             "WSocketResolvePort: Cannot convert port '" + port + "', Error #" + std::to_string(WSANO_DATA));
-    return ntohs(static_cast<std::uint16_t>(found->s_port));
+    return static_cast<std::uint16_t>(known);
 }
 
 int WSocketResolveProto(const std::string& proto)
@@ -147,10 +170,13 @@ int WSocketResolveProto(const std::string& proto)
     protoent* found = nullptr;
     std::array<char, 1024> scratch {};
     getprotobyname_r(name.c_str(), &entry, scratch.data(), scratch.size(), &found);
-    if (!found)
+    if (found)
+        return found->p_proto;
+    const int known = knownNumber(kKnownProtocols, name);
+    if (known < 0)
         throw ESocketException(
             "WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #" + std::to_string(WSANO_DATA));
-    return found->p_proto;
+    return known;
 }
 
 } // namespace net
