@@ -158,7 +158,8 @@ std::vector<std::string> splitAtLineBreaks(std::string_view text)
 std::string withoutLineBreaks(std::string_view value)
 {
     std::string out(value);
-    std::replace_if(out.begin(), out.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        out.begin(), out.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return out;
 }
 

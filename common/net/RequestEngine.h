@@ -93,8 +93,7 @@ public:
     // ---- events ---------------------------------------------------------------------------
     // Calls an event handler if there is one; throws ClientDestroyed when the handler destroyed
     // the client that owns this engine.
-    template <class Handler, class... Args>
-    void fire(const Handler& handler, Args&&... args) const
+    template <class Handler, class... Args> void fire(const Handler& handler, Args&&... args) const
     {
         if (!handler)
             return;

@@ -73,11 +73,10 @@ void TSmtpCli::prepareBody()
     m_bodyLines.clear();
     m_boundary.clear();
 
-    const bool eightBit = std::any_of(MailMessage.begin(), MailMessage.end(), [](const std::string& line) {
-        return hasEightBit(line);
-    });
-    const bool utf8 = std::all_of(
-        MailMessage.begin(), MailMessage.end(), [](const std::string& line) { return isUtf8(line); });
+    const bool eightBit = std::any_of(
+        MailMessage.begin(), MailMessage.end(), [](const std::string& line) { return hasEightBit(line); });
+    const bool utf8
+        = std::all_of(MailMessage.begin(), MailMessage.end(), [](const std::string& line) { return isUtf8(line); });
     m_quotedPrintable = eightBit && !OwnHeaders;
     m_textCharset = m_quotedPrintable && utf8 ? "utf-8" : CharSet;
     m_headerCharset = m_textCharset;
@@ -112,8 +111,8 @@ void TSmtpCli::queueText(std::string text)
     std::vector<std::string> encoded;
     for (const auto& piece : splitAtLineBreaks(text)) {
         const std::string_view part(piece);
-        const std::size_t keep = m_textCharset == "utf-8" ? utf8Cut(part, kMaxBodyLine)
-                                                          : std::min<std::size_t>(part.size(), kMaxBodyLine);
+        const std::size_t keep
+            = m_textCharset == "utf-8" ? utf8Cut(part, kMaxBodyLine) : std::min<std::size_t>(part.size(), kMaxBodyLine);
         for (auto& line : quotedPrintableLines(part.substr(0, keep)))
             encoded.push_back(std::move(line));
     }

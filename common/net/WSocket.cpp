@@ -230,23 +230,19 @@ void TWSocket::CancelDnsLookup()
 
 void TWSocket::Connect()
 {
-    if (m_fd >= 0 && m_state != TSocketState::wsClosed)
-        {
+    if (m_fd >= 0 && m_state != TSocketState::wsClosed) {
         reportError("Connect: Socket already in use");
         return;
     }
-    if (!m_port.assigned)
-        {
+    if (!m_port.assigned) {
         reportError("Connect: No Port Specified");
         return;
     }
-    if (!m_addr.assigned)
-        {
+    if (!m_addr.assigned) {
         reportError("Connect: No IP Address Specified");
         return;
     }
-    if (!m_proto.assigned)
-        {
+    if (!m_proto.assigned) {
         reportError("Connect: No Protocol Specified");
         return;
     }

@@ -46,8 +46,7 @@ struct KnownName
 constexpr KnownName kKnownServices[] = { { "ftp", 21 }, { "smtp", 25 }, { "http", 80 }, { "pop3", 110 } };
 constexpr KnownName kKnownProtocols[] = { { "icmp", 1 }, { "tcp", 6 }, { "udp", 17 } };
 
-template <std::size_t N>
-int knownNumber(const KnownName (&table)[N], const std::string& name)
+template <std::size_t N> int knownNumber(const KnownName (&table)[N], const std::string& name)
 {
     for (const auto& entry : table) {
         if (name == entry.name)

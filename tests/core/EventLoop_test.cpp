@@ -148,8 +148,8 @@ TEST(EventLoop, BackgroundWorkRunsOnAWorkerAndDeliversOnTheGuiThread)
     const auto gui = std::this_thread::get_id();
     std::thread::id worker;
     std::thread::id deliveredOn;
-    auto job = core::runInBackground([&] { worker = std::this_thread::get_id(); },
-        [&] { deliveredOn = std::this_thread::get_id(); });
+    auto job = core::runInBackground(
+        [&] { worker = std::this_thread::get_id(); }, [&] { deliveredOn = std::this_thread::get_id(); });
     EXPECT_TRUE(job.pending());
     ASSERT_TRUE(core::waitFor([&] { return deliveredOn != std::thread::id(); }, 5s));
     EXPECT_NE(worker, gui);

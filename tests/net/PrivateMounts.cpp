@@ -53,11 +53,13 @@ MountChildRun rerunInPrivateMounts()
         return result;
     }
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const QString filter = QString::fromStdString(
-        std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name());
+    const QString filter
+        = QString::fromStdString(std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name());
     const QString self = QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe").string());
-    const int code = run("unshare", { "--mount", "--propagation", "private", "--", self, filter, "--gtest_color=no" },
-        &result.output, true);
+    const int code = run("unshare",
+        { "--mount", "--propagation", "private", "--", self, filter, "--gtest_color=no" },
+        &result.output,
+        true);
     // Exit code 0 alone would also mean "no test matched the filter".
     result.passed = code == 0 && result.output.find("[  PASSED  ] 1 test.") != std::string::npos;
     return result;

@@ -57,15 +57,28 @@ TEST(SmtpCharset, TextAndHeadersArriveAsSent)
 {
     const std::string longLine = std::string(100, 'a') + " Grüße " + std::string(80, '=') + "  ";
     const std::vector<CharsetCase> cases = {
-        { "ASCII only stays as it was", { "plain text", ".dot" }, "Plain", "Admin <a@example.org>", false,
-            "iso-8859-1", "" },
+        { "ASCII only stays as it was",
+            { "plain text", ".dot" },
+            "Plain",
+            "Admin <a@example.org>",
+            false,
+            "iso-8859-1",
+            "" },
         { "UTF-8 body and headers",
             { "Copied Résumé.txt", "Grüße aus Köln", ".näive dot", "tab\tand trailing blank " },
-            "Report for Résumé.txt", "Zoë Admin <zoe@example.org>", false, "utf-8", "quoted-printable" },
-        { "UTF-8 text part of a multipart mail", { "Datei: Résumé.txt", longLine }, "Ärger im Büro",
-            "\"Zoë Admin\" <zoe@example.org>", true, "utf-8", "quoted-printable" },
-        { "ASCII text part of a multipart mail", { "plain" }, "Plain", "a@example.org", true, "iso-8859-1",
-            "7bit" },
+            "Report for Résumé.txt",
+            "Zoë Admin <zoe@example.org>",
+            false,
+            "utf-8",
+            "quoted-printable" },
+        { "UTF-8 text part of a multipart mail",
+            { "Datei: Résumé.txt", longLine },
+            "Ärger im Büro",
+            "\"Zoë Admin\" <zoe@example.org>",
+            true,
+            "utf-8",
+            "quoted-printable" },
+        { "ASCII text part of a multipart mail", { "plain" }, "Plain", "a@example.org", true, "iso-8859-1", "7bit" },
     };
     test::SmtpServerFixture server;
     ASSERT_TRUE(server.started());

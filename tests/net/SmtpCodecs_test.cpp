@@ -2,10 +2,10 @@
 // command texts, Date and boundary texts, line splitting, base64, AUTH answers and the
 // bounded reply buffer.
 
-#include "common/net/Md5.h"
-#include "common/net/SmtpCodecs.h"
 #include "common/net/CustomSmtpClient.h"
 #include "common/net/LineReader.h"
+#include "common/net/Md5.h"
+#include "common/net/SmtpCodecs.h"
 
 #include <gtest/gtest.h>
 

@@ -89,8 +89,7 @@ struct Run
         };
         c.OnHeaderLine = [this](TCustomSmtpClient&, std::string&) { hit(Event::HeaderLine); };
         c.OnProcessHeader = [this](TCustomSmtpClient&, std::vector<std::string>&) { hit(Event::ProcessHeader); };
-        c.OnAttachContentType
-            = [this](TSmtpCli&, int, std::string&, std::string&) { hit(Event::AttachContentType); };
+        c.OnAttachContentType = [this](TSmtpCli&, int, std::string&, std::string&) { hit(Event::AttachContentType); };
         c.OnAttachHeader
             = [this](TSmtpCli&, int, const std::string&, std::vector<std::string>&) { hit(Event::AttachHeader); };
     }

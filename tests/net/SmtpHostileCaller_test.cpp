@@ -68,7 +68,9 @@ TEST(SmtpHostileCaller, LineBreaksInValuesNeverReachTheWireRaw)
             },
             { "Reply-To: r@s  ", "Return-Path:  b@c" } },
         { "body entries split at every kind of line break",
-            [](TSyncSmtpCli& c) { c.MailMessage = { "one\ntwo", "three\rfour", ".five\r\n.six", "\r\n.\r\nRSET", "end" }; },
+            [](TSyncSmtpCli& c) {
+                c.MailMessage = { "one\ntwo", "three\rfour", ".five\r\n.six", "\r\n.\r\nRSET", "end" };
+            },
             { "", "one", "two", "three", "four", "..five", "..six", "", "..", "RSET", "end" } },
         { "a piece of a split entry is cut like any line",
             [](TSyncSmtpCli& c) { c.MailMessage = { std::string(1500, 'x') + "\n" + "tail" }; },

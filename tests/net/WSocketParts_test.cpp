@@ -9,8 +9,8 @@
 #include "common/net/WinsockErrors.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
 
 #include <cerrno>
 
