@@ -78,9 +78,34 @@ private:
 // Dispatches the events that are pending now and returns without waiting.
 void pumpOnce();
 
-// Sleeps in the event loop, dispatching events as they come, until `done()` holds or the
-// deadline passes. Returns the last value of `done()`. Safe to nest.
+// Sleeps in the event loop, dispatching events as they come, until `done()` holds, the deadline
+// passes or the application is quitting (QCoreApplication::exit or quit was called and its main
+// loop has not returned yet; then every wait ends at once). `done()` is checked each time the
+// loop has dispatched what was pending. Returns the last value of `done()`. Safe to nest.
 bool waitUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+
+// A job handed to runInBackground. Copies share the job.
+class BackgroundJob final
+{
+public:
+    // Makes sure `deliver` never runs; `work` is skipped when it has not started yet. GUI thread.
+    void cancel();
+    // Handed over, and neither delivered nor cancelled yet.
+    bool pending() const;
+
+    struct State; // shared with the pool, defined in EventLoop.cpp
+
+private:
+    friend BackgroundJob runInBackground(std::function<void()> work, std::function<void()> deliver);
+    std::shared_ptr<State> m_state;
+};
+
+// Runs `work` on a worker thread of the adapter's own small pool (a few threads, started on
+// demand; never Qt's global pool), then `deliver` on the GUI thread, the thread that calls
+// this. Blocking work such as a name look-up therefore delays neither the GUI nor other
+// background work, and a worker still blocked when the program ends does not hold up its exit.
+// `work` must not touch GUI objects, and must not throw (an escaping exception is dropped).
+BackgroundJob runInBackground(std::function<void()> work, std::function<void()> deliver);
 
 } // namespace core

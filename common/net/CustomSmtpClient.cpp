@@ -1,22 +1,27 @@
 // TCustomSmtpClient: request sequencing, the socket events and the reply reader. The
-// commands themselves are in SmtpCommands.cpp.
+// commands are in SmtpCommands.cpp, DATA with the header and the transfer in SmtpData.cpp.
+//
+// Every event goes through m_engine.fire, which throws ClientDestroyed when the handler
+// destroyed the client; nothing here catches that but the entry points (RequestEngine::entry
+// for the public operations, the socket's event guard for socket events).
 
 #include "CustomSmtpClient.h"
 
 #include "SmtpCodecs.h"
 #include "WinsockErrors.h"
 
-#include <algorithm>
-
 namespace net {
 
 namespace {
 
-constexpr int kInterrupted = 10004;
-
 std::string winsockReply(int error)
 {
     return "500 " + winsockErrorText(error) + " (Winsock error #" + std::to_string(error) + ")";
+}
+
+int asInt(TSmtpRequest request)
+{
+    return static_cast<int>(request);
 }
 
 } // namespace
@@ -28,6 +33,10 @@ TCustomSmtpClient::TCustomSmtpClient()
     m_socket.OnSessionClosed = [this](TWSocket&, int error) { onSocketClosed(error); };
     m_socket.OnDataAvailable = [this](TWSocket&, int) { onDataAvailable(); };
     m_socket.OnDataSent = [this](TWSocket&, int) { onDataSent(); };
+    m_engine.setDoneHandler([this](int request, int error) {
+        if (OnRequestDone)
+            OnRequestDone(*this, static_cast<TSmtpRequest>(request), error);
+    });
 }
 
 TCustomSmtpClient::~TCustomSmtpClient()
@@ -51,20 +60,12 @@ void TCustomSmtpClient::setState(TSmtpState state)
     if (m_state == state)
         return;
     m_state = state;
-    if (OnStateChange)
-        OnStateChange(*this);
+    m_engine.fire(OnStateChange, *this);
 }
 
 void TCustomSmtpClient::display(const std::string& text)
 {
-    if (OnDisplay)
-        OnDisplay(*this, text);
-}
-
-void TCustomSmtpClient::setErrorMessage(const std::string& text)
-{
-    if (m_errorMessage.empty())
-        m_errorMessage = text;
+    m_engine.fire(OnDisplay, *this, text);
 }
 
 // Ready means idle. Between the steps of Open or Mail and during the DATA transfer the state
@@ -81,10 +82,12 @@ void TCustomSmtpClient::checkReady()
 
 void TCustomSmtpClient::startRequest(TSmtpRequest request)
 {
-    if (m_multiStep)
+    if (m_multiStep) {
+        m_engine.reopen();
         return;
-    m_requestType = request;
-    m_errorMessage.clear();
+    }
+    m_engine.start(asInt(request));
+    m_engine.clearError();
 }
 
 void TCustomSmtpClient::execCommand(
@@ -94,38 +97,39 @@ void TCustomSmtpClient::execCommand(
     if (!m_connected)
         throw SmtpException("SMTP component not connected");
     startRequest(request);
-    m_accepted = std::move(accepted);
-    m_doneAction = std::move(done);
-    m_requestDone = false;
+    m_engine.expect(std::move(accepted), std::move(done));
     setState(TSmtpState::smtpWaitingResponse);
-    if (OnCommand)
-        OnCommand(*this, command);
+    m_engine.fire(OnCommand, *this, command);
     display("> " + command);
     sendCommandLine(command);
 }
 
 // Sends a command line without changing the request (also used for the AUTH continuations).
+// A line break inside a value would start a command of its own: it becomes a blank.
 void TCustomSmtpClient::sendCommandLine(const std::string& command)
 {
-    if (m_socket.State() == TSocketState::wsConnected)
-        m_socket.SendStr(command + "\r\n");
+    if (m_socket.State() != TSocketState::wsConnected)
+        return;
+    std::string line = command;
+    for (char& c : line) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    line += "\r\n";
+    m_socket.SendStr(line);
 }
 
 // A reply made up here (look-up or connect failure, unsupported AUTH) ends the request.
 void TCustomSmtpClient::localFailure(const std::string& response, int result)
 {
-    m_lastResponse = response;
-    m_statusCode = 500;
-    setErrorMessage(response);
-    m_requestResult = result;
+    m_engine.localReply(response, result);
     completeRequest(result);
 }
 
 void TCustomSmtpClient::completeRequest(int error)
 {
-    if (m_requestDone)
+    if (!m_engine.end())
         return;
-    m_requestDone = true;
     if (m_multiStep) {
         m_lastStepResult = error;
         if (m_state != TSmtpState::smtpAbort)
@@ -133,14 +137,10 @@ void TCustomSmtpClient::completeRequest(int error)
         nextStep();
         return;
     }
-    m_requestResult = error;
+    m_engine.setResult(error);
     m_dataTransfer = false;
+    m_engine.postDone(error);
     setState(TSmtpState::smtpReady);
-    const TSmtpRequest request = m_requestType;
-    m_poster.post([this, request, error] {
-        if (OnRequestDone)
-            OnRequestDone(*this, request, error & 0xFFFF);
-    });
 }
 
 // ---- multi-step requests ------------------------------------------------------------------
@@ -150,23 +150,23 @@ void TCustomSmtpClient::startMultiStep(TSmtpRequest request, unsigned steps)
     if (m_connected && (steps & stepConnect))
         throw SmtpException("SMTP component already connected");
     checkReady();
-    m_requestType = request;
+    m_engine.start(asInt(request));
     m_multiRequest = request;
-    m_requestResult = 0;
     m_overallResult = 0;
     m_lastStepResult = 0;
     m_lastStep = 0;
     m_steps = steps;
-    m_lastResponse.clear();
-    m_errorMessage.clear();
+    m_engine.clearTexts();
     m_multiStep = true;
     try {
         nextStep();
+    } catch (const ClientDestroyed&) {
+        throw;
     } catch (...) {
         // The first step failed before anything was sent: the caller gets the exception.
         m_multiStep = false;
-        m_requestDone = true;
-        setState(TSmtpState::smtpReady);
+        m_engine.end();
+        m_state = TSmtpState::smtpReady;
         throw;
     }
 }
@@ -175,9 +175,9 @@ void TCustomSmtpClient::nextStep()
 {
     if (m_state == TSmtpState::smtpAbort) {
         m_steps = 0;
-        m_overallResult = 426;
-        m_lastStepResult = 426;
-        m_errorMessage = "426 Operation aborted.";
+        m_overallResult = RequestEngine::kTimeoutCode;
+        m_lastStepResult = RequestEngine::kTimeoutCode;
+        m_engine.overwriteError(RequestEngine::kAbortedText);
     } else if (m_lastStepResult != 0) {
         if (m_lastStep == stepEhlo) {
             m_steps = stepHelo; // a server without ESMTP still speaks HELO
@@ -198,8 +198,8 @@ void TCustomSmtpClient::nextStep()
         }
     }
     m_multiStep = false;
-    m_requestType = m_multiRequest;
-    m_requestDone = false;
+    m_engine.setRequest(asInt(m_multiRequest));
+    m_engine.reopen();
     completeRequest(m_overallResult);
 }
 
@@ -207,35 +207,35 @@ void TCustomSmtpClient::nextStep()
 // connection; the request stays open so that the close can still end it.
 void TCustomSmtpClient::runStep(unsigned step)
 {
-    m_requestDone = false;
+    m_engine.reopen();
     runInternal([this, step] {
         switch (step) {
         case stepConnect:
-            Connect();
+            doConnect();
             break;
         case stepHelo:
-            Helo();
+            doHelo();
             break;
         case stepEhlo:
-            Ehlo();
+            doEhlo();
             break;
         case stepAuth:
-            Auth();
+            doAuth();
             break;
         case stepVrfy:
-            Vrfy();
+            doVrfy();
             break;
         case stepMailFrom:
-            MailFrom();
+            doMailFrom();
             break;
         case stepRcptTo:
-            RcptTo();
+            doRcptTo();
             break;
         case stepData:
-            Data();
+            doData();
             break;
         default:
-            Quit();
+            doQuit();
             break;
         }
     });
@@ -247,6 +247,8 @@ void TCustomSmtpClient::runInternal(const Action& action)
     m_inStep = true;
     try {
         action();
+    } catch (const ClientDestroyed&) {
+        throw; // nothing of the client may be touched
     } catch (...) {
         m_inStep = outer;
         throw;
@@ -254,29 +256,77 @@ void TCustomSmtpClient::runInternal(const Action& action)
     m_inStep = outer;
 }
 
+// ---- public operations --------------------------------------------------------------------
+
+void TCustomSmtpClient::Connect()
+{
+    RequestEngine::entry([this] { doConnect(); });
+}
+void TCustomSmtpClient::Helo()
+{
+    RequestEngine::entry([this] { doHelo(); });
+}
+void TCustomSmtpClient::Ehlo()
+{
+    RequestEngine::entry([this] { doEhlo(); });
+}
+void TCustomSmtpClient::Auth()
+{
+    RequestEngine::entry([this] { doAuth(); });
+}
+void TCustomSmtpClient::Vrfy()
+{
+    RequestEngine::entry([this] { doVrfy(); });
+}
+void TCustomSmtpClient::MailFrom()
+{
+    RequestEngine::entry([this] { doMailFrom(); });
+}
+void TCustomSmtpClient::RcptTo()
+{
+    RequestEngine::entry([this] { doRcptTo(); });
+}
+void TCustomSmtpClient::Data()
+{
+    RequestEngine::entry([this] { doData(); });
+}
+void TCustomSmtpClient::Quit()
+{
+    RequestEngine::entry([this] { doQuit(); });
+}
+void TCustomSmtpClient::Rset()
+{
+    RequestEngine::entry([this] { doRset(); });
+}
+void TCustomSmtpClient::Abort()
+{
+    RequestEngine::entry([this] { doAbort(); });
+}
+
 void TCustomSmtpClient::Open()
 {
-    const unsigned steps
-        = AuthType == TSmtpAuthType::smtpAuthNone ? stepConnect | stepHelo : stepConnect | stepEhlo | stepAuth;
-    startMultiStep(TSmtpRequest::smtpRqOpen, steps);
+    RequestEngine::entry([this] {
+        const unsigned steps
+            = AuthType == TSmtpAuthType::smtpAuthNone ? stepConnect | stepHelo : stepConnect | stepEhlo | stepAuth;
+        startMultiStep(TSmtpRequest::smtpRqOpen, steps);
+    });
 }
 
 void TCustomSmtpClient::Mail()
 {
-    startMultiStep(TSmtpRequest::smtpRqMail, stepMailFrom | stepRcptTo | stepData);
+    RequestEngine::entry([this] { startMultiStep(TSmtpRequest::smtpRqMail, stepMailFrom | stepRcptTo | stepData); });
 }
 
 // ---- connection ---------------------------------------------------------------------------
 
-void TCustomSmtpClient::Connect()
+void TCustomSmtpClient::doConnect()
 {
     checkReady();
     if (m_connected)
         throw SmtpException("SMTP component already connected");
     startRequest(TSmtpRequest::smtpRqConnect);
-    m_requestDone = false;
     m_reply.clear();
-    m_requestResult = 0;
+    m_engine.setResult(0);
     m_ehloSupported = false;
     setState(TSmtpState::smtpDnsLookup);
     try {
@@ -303,10 +353,7 @@ void TCustomSmtpClient::onDnsLookupDone(int error)
         m_socket.Connect();
     } catch (const std::exception& e) {
         const char* kind = dynamic_cast<const ESocketException*>(&e) ? "ESocketException" : "Exception";
-        m_lastResponse = std::string("500 ") + kind + ": " + e.what();
-        m_statusCode = 500;
-        m_requestResult = 500;
-        setErrorMessage(m_lastResponse);
+        m_engine.localReply(std::string("500 ") + kind + ": " + e.what(), 500);
         // A failure before any socket call leaves no socket error: still report a failure.
         completeRequest(m_socket.LastError() != 0 ? m_socket.LastError() : 500);
     }
@@ -315,10 +362,7 @@ void TCustomSmtpClient::onDnsLookupDone(int error)
 void TCustomSmtpClient::onSocketConnected(int error)
 {
     if (error != 0) {
-        m_lastResponse = winsockReply(error);
-        m_statusCode = 500;
-        m_requestResult = 500;
-        setErrorMessage(m_lastResponse);
+        m_engine.localReply(winsockReply(error), 500);
         completeRequest(error);
         m_socket.Close();
         return;
@@ -331,17 +375,36 @@ void TCustomSmtpClient::onSocketClosed(int error)
 {
     m_connected = false;
     m_dataTransfer = false;
-    if (OnSessionClosed)
-        OnSessionClosed(*this, error);
-    completeRequest(m_requestType == TSmtpRequest::smtpRqQuit ? 0 : kInterrupted);
+    m_engine.fire(OnSessionClosed, *this, error);
+    completeRequest(RequestType() == TSmtpRequest::smtpRqQuit ? 0 : int(WSAEINTR));
 }
 
-void TCustomSmtpClient::Abort()
+// Ends everything that runs: the look-up, the connection, the request (with 426), also the
+// steps of Open or Mail still to come. A close event of the connection ends the request on its
+// way; without a connection (a look-up or nothing yet) it is ended here.
+void TCustomSmtpClient::doAbort()
 {
     setState(TSmtpState::smtpAbort);
     m_dataTransfer = false;
+    m_batchInFlight = false;
+    m_pieces.clear();
     m_socket.CancelDnsLookup();
     m_socket.Abort();
+    m_connected = false;
+    if (!m_engine.ended() || m_multiStep) {
+        if (m_multiStep) {
+            m_multiStep = false;
+            m_steps = 0;
+            m_engine.setRequest(asInt(m_multiRequest));
+            m_engine.overwriteError(RequestEngine::kAbortedText);
+        } else {
+            m_engine.noteError(RequestEngine::kAbortedText);
+        }
+        m_engine.reopen();
+        m_engine.end();
+        m_engine.setResult(RequestEngine::kTimeoutCode);
+        m_engine.postDone(RequestEngine::kTimeoutCode);
+    }
     setState(TSmtpState::smtpReady);
 }
 
@@ -361,9 +424,8 @@ void TCustomSmtpClient::onDataAvailable()
 
 void TCustomSmtpClient::processLine(const std::string& line)
 {
-    m_lastResponse = line;
-    if (OnResponse)
-        OnResponse(*this, line);
+    m_engine.setLastResponse(line);
+    m_engine.fire(OnResponse, *this, line);
     switch (m_state) {
     case TSmtpState::smtpWaitingBanner:
         onBannerLine(line);
@@ -383,7 +445,7 @@ bool TCustomSmtpClient::takeReplyLine(const std::string& line, int& code)
     display("< " + line);
     bool continuation = false;
     code = smtpReplyCode(line, continuation);
-    m_statusCode = code;
+    m_engine.setStatusCode(code);
     return !continuation;
 }
 
@@ -393,14 +455,13 @@ void TCustomSmtpClient::onBannerLine(const std::string& line)
     if (!takeReplyLine(line, code))
         return;
     if (code != 220) {
-        setErrorMessage(m_lastResponse);
-        m_requestResult = code;
+        m_engine.noteError(m_engine.lastResponse());
+        m_engine.setResult(code);
         m_socket.Close(); // the request ends through the session-closed step
         return;
     }
     setState(TSmtpState::smtpConnected);
-    if (OnSessionConnected)
-        OnSessionConnected(*this, 0);
+    m_engine.fire(OnSessionConnected, *this, 0);
     completeRequest(0);
 }
 
@@ -409,24 +470,14 @@ void TCustomSmtpClient::onResponseLine(const std::string& line)
     int code = 0;
     if (!takeReplyLine(line, code))
         return;
-    int result = 0;
-    if (m_accepted.empty()) {
-        result = code < 500 ? 0 : code;
-    } else if (std::find(m_accepted.begin(), m_accepted.end(), code) == m_accepted.end()) {
-        // A line without a code is no success either.
-        result = code != 0 ? code : 500;
-        setErrorMessage(m_lastResponse);
-    }
-    m_requestResult = result;
-    if (m_doneAction) {
-        Action done = std::move(m_doneAction);
-        m_doneAction = nullptr;
+    const int result = m_engine.judge(code);
+    if (Action then = m_engine.takeContinuation()) {
         // The continuation belongs to the running request: it may send the next command.
         setState(TSmtpState::smtpInternalReady);
-        runInternal(done);
+        runInternal(then);
         return;
     }
-    if (m_requestType == TSmtpRequest::smtpRqQuit && m_connected)
+    if (RequestType() == TSmtpRequest::smtpRqQuit && m_connected)
         return; // QUIT completes when the server closes the connection
     completeRequest(result);
 }

@@ -6,13 +6,21 @@
 // several commands in a row and report once. Failures of the exchange never raise: they give
 // a non-zero result, LastResponse (the last reply or a made-up "500 ..." line) and
 // ErrorMessage (the first error of the request). Misuse raises SmtpException.
+//
+// Promises beyond the protocol:
+//  - nothing a caller puts into a value reaches the wire as a line break of its own: header
+//    values get blanks for CR and LF, every CR, LF or CR LF inside a body line starts a new
+//    (dot-stuffed, cut) line, and a command stays one line;
+//  - Abort, or a time-out of the blocking wrapper, at any step (look-up, connect, any command)
+//    ends the whole request: the client is ready again and not connected;
+//  - any event handler may destroy the client; the client then stops where it was.
 
-#include "SmtpReplyBuffer.h"
+#include "LineReader.h"
+#include "RequestEngine.h"
 #include "SmtpTypes.h"
 #include "WSocket.h"
 
-#include "common/core/EventLoop.h"
-
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -35,6 +43,7 @@ public:
     static constexpr int kVersionMinor = 32;
     // Longest body line sent; longer lines are cut.
     static constexpr int kMaxBodyLine = 1023;
+    static constexpr std::size_t kReplyBufferSize = 4096;
 
     TCustomSmtpClient();
     virtual ~TCustomSmtpClient();
@@ -58,20 +67,21 @@ public:
     std::string HdrReturnPath;
     std::string HdrSubject;
     std::string HdrSender;
+    // Charset named for text of plain ASCII (and for 8-bit text that is not UTF-8).
     std::string CharSet = "iso-8859-1";
     TSmtpContentType ContentType = TSmtpContentType::smtpPlainText;
-    // When set no header lines are generated: the body brings its own.
+    // When set no header lines are generated: the body brings its own, and is sent unchanged.
     bool OwnHeaders = false;
 
     // Fills RcptName from a text, one entry per line (CR LF, CR or LF).
     void SetRcptNameText(const std::string& text);
 
     TSmtpState State() const { return m_state; }
-    const std::string& LastResponse() const { return m_lastResponse; }
-    const std::string& ErrorMessage() const { return m_errorMessage; }
-    int StatusCode() const { return m_statusCode; }
-    int RequestResult() const { return m_requestResult; }
-    TSmtpRequest RequestType() const { return m_requestType; }
+    const std::string& LastResponse() const { return m_engine.lastResponse(); }
+    const std::string& ErrorMessage() const { return m_engine.errorMessage(); }
+    int StatusCode() const { return m_engine.statusCode(); }
+    int RequestResult() const { return m_engine.result(); }
+    TSmtpRequest RequestType() const { return static_cast<TSmtpRequest>(m_engine.request()); }
     bool Connected() const { return m_connected; }
     TWSocket& Socket() { return m_socket; }
 
@@ -85,6 +95,7 @@ public:
     void Data();
     void Quit();
     void Rset();
+    // Drops the connection (or the look-up) at once and ends the running request with 426.
     void Abort();
     // Connect and HELO, or Connect, EHLO and AUTH when an AuthType is chosen.
     void Open();
@@ -103,17 +114,23 @@ public:
     TSmtpNotifyEvent OnStateChange;
 
 protected:
-    // Called before the header is generated for DATA.
-    virtual void prepareBody() { }
+    // Called before the header is generated for DATA. Sets m_headerCharset and
+    // m_headerTransferEncoding for the header's text type.
+    virtual void prepareBody();
     // Last look at each header line before it is sent.
     virtual void headerLineHook(std::string& line) { (void)line; }
-    // The next body line (at most maxLength bytes) into `line`; false when there is none.
+    // The next body line into `line`; false when there is none. A line may hold line breaks:
+    // each starts a new line of the message.
     virtual bool fetchBodyLine(int lineNumber, std::string& line, int maxLength);
+    // A line of the message is about to go out (the blocking wrapper restarts its time-out).
+    virtual void onLineTraffic() { }
     // The media type of the text part: "text/plain" or "text/html".
     std::string mediaType() const;
-    void setErrorMessage(const std::string& text);
-    void setStatusCode(int code) { m_statusCode = code; }
-    void setErrorMessageOver(const std::string& text) { m_errorMessage = text; }
+    RequestEngine& engine() { return m_engine; }
+
+    // The text type of the message header, chosen by prepareBody.
+    std::string m_headerCharset;
+    std::string m_headerTransferEncoding; // empty: no Content-Transfer-Encoding line
 
 private:
     enum Step : unsigned
@@ -128,7 +145,20 @@ private:
         stepData = 1u << 7,
         stepQuit = 1u << 8,
     };
-    using Action = std::function<void()>;
+    using Action = RequestEngine::Action;
+
+    // The operations; the public ones above run these as entry points.
+    void doConnect();
+    void doHelo();
+    void doEhlo();
+    void doAuth();
+    void doVrfy();
+    void doMailFrom();
+    void doRcptTo();
+    void doData();
+    void doQuit();
+    void doRset();
+    void doAbort();
 
     void setState(TSmtpState state);
     void display(const std::string& text);
@@ -161,24 +191,15 @@ private:
     void rcptToNext(std::size_t index);
     void buildHeaderLines();
     void dataStart();
-    void sendNextDataLine();
-    void sendDataLine(const std::string& line);
+    void sendDataBatch();
+    bool nextDataLine(std::string& line);
 
     TWSocket m_socket;
-    core::Poster m_poster;
-    SmtpReplyBuffer m_reply;
+    RequestEngine m_engine;
+    LineReader m_reply { kReplyBufferSize, LineEnd::CrLf, LineOverflow::Cut };
     TSmtpState m_state = TSmtpState::smtpReady;
-    std::string m_lastResponse;
-    std::string m_errorMessage;
-    int m_statusCode = 0;
     bool m_connected = false;
     bool m_ehloSupported = false;
-
-    TSmtpRequest m_requestType = TSmtpRequest::smtpRqConnect;
-    bool m_requestDone = true;
-    int m_requestResult = 0;
-    std::vector<int> m_accepted;
-    Action m_doneAction;
 
     bool m_multiStep = false;
     bool m_inStep = false;
@@ -190,10 +211,12 @@ private:
 
     std::vector<std::string> m_headerLines;
     std::size_t m_headerIndex = 0;
+    // Lines of a body line that held line breaks, still to be sent.
+    std::deque<std::string> m_pieces;
     int m_bodyLineCount = 0;
     bool m_moreData = false;
     bool m_dataTransfer = false;
-    bool m_lineInFlight = false;
+    bool m_batchInFlight = false;
 };
 
 } // namespace net

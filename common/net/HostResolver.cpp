@@ -1,20 +1,16 @@
 #include "HostResolver.h"
 
-#include <QCoreApplication>
-#include <QThreadPool>
+#include "WinsockErrors.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-namespace net {
+#include <algorithm>
+#include <memory>
 
-struct HostResolver::State
-{
-    unsigned generation = 0;
-    bool pending = false;
-};
+namespace net {
 
 int resolverError(int code)
 {
@@ -23,27 +19,25 @@ int resolverError(int code)
 #ifdef EAI_NODATA
     case EAI_NODATA:
 #endif
-        return 11001;
+        return WSAHOST_NOT_FOUND;
     case EAI_AGAIN:
-        return 11002;
+        return WSATRY_AGAIN;
     case EAI_FAIL:
-        return 11003;
+        return WSANO_RECOVERY;
     default:
-        return 11004;
+        return WSANO_DATA;
     }
 }
 
-HostResolver::HostResolver()
-    : m_state(std::make_shared<State>())
+HostResolver::~HostResolver()
 {
+    m_job.cancel();
 }
-
-HostResolver::~HostResolver() = default;
 
 int HostResolver::resolveNow(const std::string& host, std::vector<std::string>& addresses)
 {
     addresses.clear();
-    addrinfo hints{};
+    addrinfo hints {};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* result = nullptr;
@@ -55,47 +49,34 @@ int HostResolver::resolveNow(const std::string& host, std::vector<std::string>& 
         const auto* sin = reinterpret_cast<const sockaddr_in*>(ai->ai_addr);
         if (inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text)) {
             std::string address(text);
-            bool seen = false;
-            for (const auto& known : addresses)
-                seen = seen || known == address;
-            if (!seen)
+            if (std::find(addresses.begin(), addresses.end(), address) == addresses.end())
                 addresses.push_back(address);
         }
     }
     freeaddrinfo(result);
-    return addresses.empty() ? 11004 : 0;
+    return addresses.empty() ? int(WSANO_DATA) : 0;
 }
 
 void HostResolver::lookup(const std::string& host, Callback done)
 {
-    const unsigned generation = ++m_state->generation;
-    m_state->pending = true;
-    std::weak_ptr<State> weak = m_state;
-    QThreadPool::globalInstance()->start([host, done = std::move(done), weak, generation]() mutable {
+    m_job.cancel();
+    struct Answer
+    {
+        int error = 0;
         std::vector<std::string> addresses;
-        const int error = resolveNow(host, addresses);
-        // Posted to the application object, which lives on the GUI thread.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [weak, generation, error, addresses = std::move(addresses), done = std::move(done)] {
-                auto state = weak.lock();
-                if (!state || state->generation != generation || !state->pending)
-                    return;
-                state->pending = false;
-                done(error, addresses);
-            },
-            Qt::QueuedConnection);
-    });
+    };
+    auto answer = std::make_shared<Answer>();
+    BlockingLookup blocking = m_lookup ? m_lookup : BlockingLookup(&HostResolver::resolveNow);
+    // The delivery never runs after cancel(), which the destructor calls: `this` is alive then.
+    m_job = core::runInBackground([host, blocking, answer] { answer->error = blocking(host, answer->addresses); },
+        [answer, done = std::move(done)] { done(answer->error, answer->addresses); });
 }
 
 bool HostResolver::cancel()
 {
-    const bool was = m_state->pending;
-    m_state->pending = false;
-    ++m_state->generation;
+    const bool was = m_job.pending();
+    m_job.cancel();
     return was;
 }
-
-bool HostResolver::pending() const { return m_state->pending; }
 
 } // namespace net

@@ -1,13 +1,16 @@
 #pragma once
 
 // Asynchronous IPv4 name look-up whose completion runs on the GUI thread. The blocking
-// getaddrinfo runs on a pool thread; its answer is posted back and delivered only if this
-// resolver still exists and no newer look-up or cancel has replaced it.
-// Errors are given as the socket layer's numbers: 11001 host not found, 11002 try again,
-// 11003 non-recoverable, 11004 no data.
+// getaddrinfo runs through the event-loop adapter's runInBackground, on its own small pool;
+// the answer is delivered only if this resolver still exists and no newer look-up or cancel
+// has replaced it. A look-up stuck on a dead DNS server holds one pool thread until the system
+// gives up, and nothing else: not the GUI, not Qt's global pool, not the program's exit.
+// Errors are the socket layer's numbers: WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY,
+// WSANO_DATA.
+
+#include "common/core/EventLoop.h"
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,24 +24,31 @@ class HostResolver final
 public:
     // error 0 and at least one dotted address, or an error number and no address.
     using Callback = std::function<void(int error, const std::vector<std::string>& addresses)>;
+    // The blocking look-up: fills `addresses` and returns 0, or returns an error number.
+    using BlockingLookup = std::function<int(const std::string& host, std::vector<std::string>& addresses)>;
 
-    HostResolver();
+    HostResolver() = default;
     ~HostResolver();
     HostResolver(const HostResolver&) = delete;
     HostResolver& operator=(const HostResolver&) = delete;
 
-    // Starts a look-up; a pending one is dropped without its callback running.
+    // Starts a look-up; a pending one is dropped without its callback running. The callback
+    // may destroy the resolver.
     void lookup(const std::string& host, Callback done);
     // Drops a pending look-up; its callback never runs. Returns whether one was pending.
     bool cancel();
-    bool pending() const;
+    bool pending() const { return m_job.pending(); }
 
     // The blocking look-up itself, for callers that must wait (numeric text resolves at once).
     static int resolveNow(const std::string& host, std::vector<std::string>& addresses);
 
+    // Replaces the blocking look-up run in the background (tests: a slow or failing resolver);
+    // empty restores resolveNow.
+    void setBlockingLookup(BlockingLookup lookup) { m_lookup = std::move(lookup); }
+
 private:
-    struct State;
-    std::shared_ptr<State> m_state;
+    core::BackgroundJob m_job;
+    BlockingLookup m_lookup;
 };
 
 } // namespace net

@@ -1,5 +1,7 @@
 #include "Ping.h"
 
+#include "WinsockErrors.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
@@ -11,7 +13,6 @@ namespace {
 
 // What the resolver cannot take: a name that is no C string, or longer than any DNS name.
 constexpr size_t MaxHostNameLength = 255;
-constexpr int InvalidArgument = 10022;
 
 std::string cannotStartText(const std::string& host, int error)
 {
@@ -123,7 +124,7 @@ void TPing::DnsLookup(const std::string& HostName)
         return;
     }
     if (!cString || HostName.size() > MaxHostNameLength)
-        throw std::runtime_error(cannotStartText(HostName, InvalidArgument));
+        throw std::runtime_error(cannotStartText(HostName, WSAEINVAL));
     m_resolver.lookup(HostName, [this](int error, const std::vector<std::string>& addresses) {
         if (error == 0)
             m_dnsResult = addresses.front();

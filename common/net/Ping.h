@@ -10,6 +10,7 @@
 
 #include "HostResolver.h"
 #include "Icmp.h"
+#include "WinsockErrors.h"
 
 #include <cstdint>
 #include <functional>
@@ -27,7 +28,7 @@ public:
     using TDnsLookupDone = std::function<void(TPing& Sender, uint16_t Error)>;
 
     // Error of OnDnsLookupDone for a cancelled look-up (an interrupted call).
-    static constexpr uint16_t LookupCancelled = 10004;
+    static constexpr uint16_t LookupCancelled = WSAEINTR;
 
     TPing();
     // Drops a pending look-up without an event: the owner is going away.

@@ -1,10 +1,12 @@
 #include "SmtpCli.h"
 
+#include "MimeCodecs.h"
 #include "SmtpCodecs.h"
 #include "WSocketResolve.h"
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace net {
@@ -70,16 +72,30 @@ void TSmtpCli::prepareBody()
         m_file.close();
     m_bodyLines.clear();
     m_boundary.clear();
+
+    const bool eightBit = std::any_of(
+        MailMessage.begin(), MailMessage.end(), [](const std::string& line) { return hasEightBit(line); });
+    const bool utf8
+        = std::all_of(MailMessage.begin(), MailMessage.end(), [](const std::string& line) { return isUtf8(line); });
+    m_quotedPrintable = eightBit && !OwnHeaders;
+    m_textCharset = m_quotedPrintable && utf8 ? "utf-8" : CharSet;
+    m_headerCharset = m_textCharset;
+    m_headerTransferEncoding.clear();
+
     if (!EmailFiles.empty()) {
         m_boundary = smtpMultipartBoundary(QDateTime::currentDateTime());
-        m_bodyLines = { "This is a multipart MIME message.",
-            "",
-            "--" + m_boundary,
-            "Content-Type: " + mediaType() + "; charset=\"" + CharSet + "\"",
-            "Content-Transfer-Encoding: 7bit",
-            "" };
+        for (const char* structure : { "This is a multipart MIME message.", "" })
+            m_bodyLines.push_back({ structure, false });
+        m_bodyLines.push_back({ "--" + m_boundary, false });
+        m_bodyLines.push_back({ "Content-Type: " + mediaType() + "; charset=\"" + m_textCharset + "\"", false });
+        m_bodyLines.push_back(
+            { std::string("Content-Transfer-Encoding: ") + (m_quotedPrintable ? "quoted-printable" : "7bit"), false });
+        m_bodyLines.push_back({ "", false });
+    } else if (m_quotedPrintable) {
+        m_headerTransferEncoding = "quoted-printable";
     }
-    m_bodyLines.insert(m_bodyLines.end(), MailMessage.begin(), MailMessage.end());
+    for (const auto& line : MailMessage)
+        m_bodyLines.push_back({ line, true });
 }
 
 void TSmtpCli::headerLineHook(std::string& line)
@@ -88,22 +104,47 @@ void TSmtpCli::headerLineHook(std::string& line)
         line = "Content-Type: multipart/mixed;\r\n\tboundary=\"" + m_boundary + "\"";
 }
 
+// Quoted-printable lines of one text entry, in front of the queue: each line of the entry (every
+// CR, LF or CR LF breaks it) cut to the longest body line without splitting a character.
+void TSmtpCli::queueText(std::string text)
+{
+    std::vector<std::string> encoded;
+    for (const auto& piece : splitAtLineBreaks(text)) {
+        const std::string_view part(piece);
+        const std::size_t keep
+            = m_textCharset == "utf-8" ? utf8Cut(part, kMaxBodyLine) : std::min<std::size_t>(part.size(), kMaxBodyLine);
+        for (auto& line : quotedPrintableLines(part.substr(0, keep)))
+            encoded.push_back(std::move(line));
+    }
+    for (auto it = encoded.rbegin(); it != encoded.rend(); ++it)
+        m_bodyLines.push_front({ std::move(*it), false });
+}
+
 bool TSmtpCli::fetchBodyLine(int lineNumber, std::string& line, int maxLength)
 {
     (void)lineNumber;
-    if (!m_bodyLines.empty()) {
-        line = m_bodyLines.front().substr(0, static_cast<std::size_t>(maxLength));
+    while (!m_bodyLines.empty()) {
+        BodyLine next = std::move(m_bodyLines.front());
         m_bodyLines.pop_front();
+        if (next.isText && m_quotedPrintable) {
+            queueText(std::move(next.text));
+            continue;
+        }
+        line = std::move(next.text);
         return true;
     }
     if (m_askGetData) {
         bool more = true;
         if (OnGetData) {
             line.clear();
-            OnGetData(*this, ++m_getDataCount, line, maxLength, more);
+            engine().fire(OnGetData, *this, ++m_getDataCount, line, maxLength, more);
         }
-        if (OnGetData && more)
-            return true;
+        if (OnGetData && more) {
+            if (!m_quotedPrintable)
+                return true;
+            queueText(std::move(line));
+            return fetchBodyLine(lineNumber, line, maxLength);
+        }
         m_askGetData = false;
     }
     if (m_encoding) {
@@ -128,18 +169,19 @@ void TSmtpCli::startAttachment()
     std::string fileName = baseName(path);
     std::string contentType = "application/octet-stream";
     const int fileNumber = static_cast<int>(m_fileIndex);
-    if (OnAttachContentType)
-        OnAttachContentType(*this, fileNumber, fileName, contentType);
+    engine().fire(OnAttachContentType, *this, fileNumber, fileName, contentType);
+    const auto parameterCharset = [&](const std::string& value) { return isUtf8(value) ? "utf-8" : CharSet; };
+    const std::string fileNameOnly = baseName(path);
     std::vector<std::string> header = { "--" + m_boundary,
         "Content-Type: " + contentType + ";",
-        "\tname=\"" + fileName + "\"",
+        "\t" + mimeParameter("name", fileName, parameterCharset(fileName)),
         "Content-Transfer-Encoding: base64",
         "Content-Disposition: attachment;",
-        "\tfilename=\"" + baseName(path) + "\"" };
-    if (OnAttachHeader)
-        OnAttachHeader(*this, fileNumber, fileName, header);
+        "\t" + mimeParameter("filename", fileNameOnly, parameterCharset(fileNameOnly)) };
+    engine().fire(OnAttachHeader, *this, fileNumber, fileName, header);
     header.emplace_back();
-    m_bodyLines.insert(m_bodyLines.end(), header.begin(), header.end());
+    for (auto& line : header)
+        m_bodyLines.push_back({ std::move(line), false });
     m_encoding = true;
 }
 
@@ -147,17 +189,17 @@ std::string TSmtpCli::nextBase64Line()
 {
     char chunk[kBytesPerLine];
     m_file.read(chunk, kBytesPerLine);
-    const std::string bytes(chunk, static_cast<std::size_t>(m_file.gcount()));
+    const auto count = static_cast<std::size_t>(m_file.gcount());
     // End of file reached with this line: a file of exactly 45 bytes gives one full line.
     if (m_file.peek() == std::char_traits<char>::eof()) {
         m_file.close();
         m_encoding = false;
         if (++m_fileIndex >= EmailFiles.size()) {
-            m_bodyLines.emplace_back();
-            m_bodyLines.push_back("--" + m_boundary + "--");
+            m_bodyLines.push_back({ "", false });
+            m_bodyLines.push_back({ "--" + m_boundary + "--", false });
         }
     }
-    return base64Encode(bytes);
+    return base64Encode(std::string_view(chunk, count));
 }
 
 } // namespace net

@@ -3,6 +3,12 @@
 // TSmtpCli: the SMTP client with a message body from MailMessage and files from EmailFiles
 // attached as a MIME multipart message (RFC 2045/2046), each file base64-encoded in lines of
 // 60 characters. Without files the body lines follow the header directly.
+//
+// Text of plain ASCII goes out as it is, declared with CharSet (and "7bit" in a multipart
+// message). Text with any byte above 127 is declared "utf-8" (or CharSet when it is not valid
+// UTF-8) and sent quoted-printable, so the wire stays 7-bit and a reader gets the very bytes
+// back; lines from OnGetData follow the choice made for MailMessage. A file name with such
+// bytes is an RFC 2231 parameter. With OwnHeaders the body is the caller's and goes unchanged.
 
 #include "CustomSmtpClient.h"
 
@@ -45,11 +51,21 @@ protected:
     bool fetchBodyLine(int lineNumber, std::string& line, int maxLength) override;
 
 private:
+    // A line queued for the body: text of the message (encoded as chosen) or MIME structure.
+    struct BodyLine
+    {
+        std::string text;
+        bool isText;
+    };
+
+    void queueText(std::string text);
     void startAttachment();
     std::string nextBase64Line();
 
-    std::deque<std::string> m_bodyLines;
+    std::deque<BodyLine> m_bodyLines;
     std::string m_boundary;
+    std::string m_textCharset;
+    bool m_quotedPrintable = false;
     std::size_t m_fileIndex = 0;
     int m_getDataCount = 0;
     bool m_askGetData = true;

@@ -100,9 +100,31 @@ std::vector<std::string> smtpSplitLines(const std::string& text)
     return lines;
 }
 
-std::string base64Encode(const std::string& bytes)
+std::string base64Encode(std::string_view bytes)
 {
-    return qbytes(bytes).toBase64().toStdString();
+    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.resize((bytes.size() + 2) / 3 * 4);
+    char* o = out.data();
+    std::size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3) {
+        const unsigned v = static_cast<unsigned char>(bytes[i]) << 16 | static_cast<unsigned char>(bytes[i + 1]) << 8
+            | static_cast<unsigned char>(bytes[i + 2]);
+        *o++ = kAlphabet[v >> 18];
+        *o++ = kAlphabet[(v >> 12) & 63];
+        *o++ = kAlphabet[(v >> 6) & 63];
+        *o++ = kAlphabet[v & 63];
+    }
+    if (i < bytes.size()) {
+        const bool two = i + 1 < bytes.size();
+        const unsigned v
+            = static_cast<unsigned char>(bytes[i]) << 16 | (two ? static_cast<unsigned char>(bytes[i + 1]) << 8 : 0u);
+        *o++ = kAlphabet[v >> 18];
+        *o++ = kAlphabet[(v >> 12) & 63];
+        *o++ = two ? kAlphabet[(v >> 6) & 63] : '=';
+        *o++ = '=';
+    }
+    return out;
 }
 
 std::string base64Decode(const std::string& text)

@@ -7,6 +7,7 @@
 #include <QDateTime>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace net {
@@ -32,7 +33,8 @@ std::string smtpMultipartBoundary(const QDateTime& local);
 // Splits at CR LF, lone CR or lone LF; a break at the very end adds no empty line.
 std::vector<std::string> smtpSplitLines(const std::string& text);
 
-std::string base64Encode(const std::string& bytes);
+// Standard base64 (RFC 4648 section 4, the alphabet of RFC 2045) with "=" padding.
+std::string base64Encode(std::string_view bytes);
 std::string base64Decode(const std::string& text);
 
 // AUTH PLAIN argument (RFC 4616): base64 of user NUL user NUL password, the user being both

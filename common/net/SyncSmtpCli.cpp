@@ -1,7 +1,5 @@
 #include "SyncSmtpCli.h"
 
-#include "common/core/EventLoop.h"
-
 namespace net {
 
 TSyncSmtpCli::TSyncSmtpCli() = default;
@@ -60,46 +58,31 @@ bool TSyncSmtpCli::SyncMail()
     return synchronize(&TCustomSmtpClient::Mail);
 }
 
+// Every exit after an event may find the client destroyed: `alive` tells, and then nothing of
+// it is touched any more.
 bool TSyncSmtpCli::synchronize(void (TCustomSmtpClient::*operation)())
 {
+    const auto alive = engine().alive();
     try {
         (this->*operation)();
-        return waitUntilReady();
     } catch (const std::exception&) {
         return false;
     }
-}
-
-void TSyncSmtpCli::restartDeadline()
-{
-    m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(Timeout);
-}
-
-bool TSyncSmtpCli::waitUntilReady()
-{
-    using Clock = std::chrono::steady_clock;
-    restartDeadline();
-    const auto ready = [this] { return State() == TSmtpState::smtpReady; };
-    for (;;) {
-        if (ready())
-            return RequestResult() == 0;
-        if (Timeout > 0 && Clock::now() >= m_deadline)
-            break;
-        // Sleeps in the event loop; a deadline moved by the transfer is picked up next round.
-        const auto until = Timeout > 0 ? m_deadline : Clock::now() + std::chrono::hours(1);
-        core::waitUntil(ready, until);
+    if (alive.expired())
+        return false;
+    switch (m_wait.wait(Timeout, [this] { return State() == TSmtpState::smtpReady; })) {
+    case SyncWait::Outcome::Done:
+        return RequestResult() == 0;
+    case SyncWait::Outcome::Destroyed:
+        return false;
+    case SyncWait::Outcome::TimedOut:
+        break;
     }
     Abort();
-    setErrorMessageOver("426 Timeout");
-    setStatusCode(426);
+    if (alive.expired())
+        return false;
+    engine().timedOut();
     return false;
-}
-
-bool TSyncSmtpCli::fetchBodyLine(int lineNumber, std::string& line, int maxLength)
-{
-    if (Timeout > 0)
-        restartDeadline();
-    return TSmtpCli::fetchBodyLine(lineNumber, line, maxLength);
 }
 
 } // namespace net

@@ -1,13 +1,14 @@
 #pragma once
 
 // TSyncSmtpCli: blocking wrappers over TSmtpCli. SyncX starts X and sleeps in the event loop
-// (other events keep running) until the request ends or Timeout seconds pass; then it
-// aborts, sets ErrorMessage "426 Timeout" and returns false. During DATA the limit restarts
-// with every body line, so a long message is not cut by the time-out.
+// (other events keep running) until the request ends, Timeout seconds pass or the program
+// quits; then it aborts (which ends the whole request, whatever step it was at), sets
+// ErrorMessage "426 Timeout" and returns false. During DATA the limit restarts with every
+// line, so a long message is not cut by the time-out. A handler that destroys the client
+// during a SyncX makes it return false at once.
 
 #include "SmtpCli.h"
-
-#include <chrono>
+#include "SyncWait.h"
 
 namespace net {
 
@@ -17,8 +18,8 @@ public:
     TSyncSmtpCli();
     ~TSyncSmtpCli() override;
 
-    // Seconds; 0 or less waits without limit.
-    int Timeout = 15;
+    // Seconds; 0 or less means the default of 15 (no wait is endless).
+    int Timeout = SyncWait::kDefaultTimeout;
     // Kept for callers that set it; there is one event queue, so it changes nothing.
     bool MultiThreaded = false;
 
@@ -37,14 +38,12 @@ public:
     bool SyncMail();
 
 protected:
-    bool fetchBodyLine(int lineNumber, std::string& line, int maxLength) override;
+    void onLineTraffic() override { m_wait.restart(); }
 
 private:
     bool synchronize(void (TCustomSmtpClient::*operation)());
-    bool waitUntilReady();
-    void restartDeadline();
 
-    std::chrono::steady_clock::time_point m_deadline;
+    SyncWait m_wait;
 };
 
 } // namespace net

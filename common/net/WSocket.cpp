@@ -16,11 +16,6 @@ namespace net {
 
 namespace {
 
-constexpr int kWouldBlock = 10035;
-constexpr int kInvalidArgument = 10022;
-constexpr int kInterrupted = 10004;
-constexpr int kNotConnected = 10057;
-constexpr int kReset = 10054;
 constexpr int kProtoTcp = 6;
 constexpr int kProtoUdp = 17;
 
@@ -32,7 +27,8 @@ int lastSocketError()
 // Results of the attempt itself, which a non-blocking connect normally reports later.
 bool isConnectOutcome(int error)
 {
-    return error == 10061 || error == 10060 || error == 10051 || error == 10065 || error == 10054;
+    return error == WSAECONNREFUSED || error == WSAETIMEDOUT || error == WSAENETUNREACH || error == WSAEHOSTUNREACH
+        || error == WSAECONNRESET;
 }
 
 } // namespace
@@ -134,41 +130,51 @@ std::string TWSocket::LocalHostName()
 
 // ---- error path ---------------------------------------------------------------------------
 
-void TWSocket::setState(TSocketState state)
+bool TWSocket::setState(TSocketState state)
 {
     const TSocketState old = m_state;
     if (old == state)
-        return;
+        return true;
     m_state = state;
-    if (OnChangeState && !m_destroying)
-        OnChangeState(*this, old, state);
+    if (!OnChangeState || m_destroying)
+        return true;
+    std::weak_ptr<char> alive = m_alive;
+    OnChangeState(*this, old, state);
+    return !alive.expired();
 }
 
-void TWSocket::reportError(const std::string& message)
+bool TWSocket::reportError(const std::string& message)
 {
     m_lastErrorMessage = message;
-    if (OnError) {
-        OnError(*this);
-        return;
-    }
-    throw ESocketException(message);
+    if (!OnError)
+        throw ESocketException(message);
+    std::weak_ptr<char> alive = m_alive;
+    OnError(*this);
+    return !alive.expired();
+}
+
+bool TWSocket::fireSessionClosed(int error)
+{
+    m_closeInvoked = true;
+    if (!OnSessionClosed)
+        return true;
+    std::weak_ptr<char> alive = m_alive;
+    const unsigned session = m_session;
+    OnSessionClosed(*this, error);
+    // A handler that connected again owns the socket now: the old session's steps stop here.
+    return !alive.expired() && session == m_session;
 }
 
 void TWSocket::socketError(const std::string& callName, int error)
 {
-    if (error == kReset || error == kNotConnected) {
+    if (error == WSAECONNRESET || error == WSAENOTCONN) {
         const bool wasOpen = m_state != TSocketState::wsClosed;
         if (m_fd >= 0)
             closeDescriptor();
-        if (wasOpen && !m_closeInvoked) {
-            m_closeInvoked = true;
-            std::weak_ptr<char> alive = m_alive;
-            if (OnSessionClosed)
-                OnSessionClosed(*this, error);
-            if (alive.expired())
-                return;
-        }
-        setState(TSocketState::wsClosed);
+        if (wasOpen && !m_closeInvoked && !fireSessionClosed(error))
+            return;
+        if (!setState(TSocketState::wsClosed))
+            return;
     }
     m_lastError = error;
     reportError(winsockCallErrorText(error, callName));
@@ -180,9 +186,10 @@ void TWSocket::DnsLookup(const std::string& host)
 {
     const std::string name = WSocketTrim(host);
     if (name.empty()) {
-        reportError("DNS lookup: invalid host name.");
+        if (!reportError("DNS lookup: invalid host name."))
+            return;
         if (OnDnsLookupDone)
-            OnDnsLookupDone(*this, kInvalidArgument);
+            OnDnsLookupDone(*this, WSAEINVAL);
         return;
     }
     m_resolver.cancel();
@@ -216,21 +223,29 @@ void TWSocket::CancelDnsLookup()
     if (!m_resolver.cancel())
         return;
     if (OnDnsLookupDone)
-        OnDnsLookupDone(*this, kInterrupted);
+        OnDnsLookupDone(*this, WSAEINTR);
 }
 
 // ---- connect ------------------------------------------------------------------------------
 
 void TWSocket::Connect()
 {
-    if (m_fd >= 0 && m_state != TSocketState::wsClosed)
-        return reportError("Connect: Socket already in use");
-    if (!m_port.assigned)
-        return reportError("Connect: No Port Specified");
-    if (!m_addr.assigned)
-        return reportError("Connect: No IP Address Specified");
-    if (!m_proto.assigned)
-        return reportError("Connect: No Protocol Specified");
+    if (m_fd >= 0 && m_state != TSocketState::wsClosed) {
+        reportError("Connect: Socket already in use");
+        return;
+    }
+    if (!m_port.assigned) {
+        reportError("Connect: No Port Specified");
+        return;
+    }
+    if (!m_addr.assigned) {
+        reportError("Connect: No IP Address Specified");
+        return;
+    }
+    if (!m_proto.assigned) {
+        reportError("Connect: No Protocol Specified");
+        return;
+    }
     if (!resolveForConnect() || !createAndConfigure())
         return;
 
@@ -240,14 +255,13 @@ void TWSocket::Connect()
     sin.sin_addr.s_addr = m_addr.value;
     const int rc = ::connect(m_fd, reinterpret_cast<const sockaddr*>(&sin), sizeof sin);
     const int error = rc == 0 ? 0 : lastSocketError();
-    if (rc != 0 && error != kWouldBlock && error != 10036 && !isConnectOutcome(error)) {
+    if (rc != 0 && error != WSAEWOULDBLOCK && error != WSAEINPROGRESS && !isConnectOutcome(error)) {
         m_lastError = error;
         return socketError("Connect", error);
     }
     // Every outcome of the attempt, even one known at once (loopback refuses immediately),
     // arrives as the connect event, so the owner sees one sequence of events.
-    setState(TSocketState::wsConnecting);
-    if (m_state != TSocketState::wsConnecting || !m_watcher)
+    if (!setState(TSocketState::wsConnecting) || m_state != TSocketState::wsConnecting || !m_watcher)
         return;
     if (isConnectOutcome(error)) {
         const unsigned generation = m_generation;
@@ -297,12 +311,15 @@ bool TWSocket::createAndConfigure()
         return false;
     }
     ++m_generation;
+    ++m_session;
     m_closeInvoked = false;
+    m_shutdownPending = false;
     m_readCount = 0;
     m_lastError = 0;
-    setState(TSocketState::wsOpened);
+    if (!setState(TSocketState::wsOpened))
+        return false;
     if (m_state != TSocketState::wsOpened) {
-        socketError("Connect (Invalid operation in OnChangeState)", kInvalidArgument);
+        socketError("Connect (Invalid operation in OnChangeState)", WSAEINVAL);
         return false;
     }
     if (type == SOCK_STREAM) {
@@ -399,23 +416,20 @@ void TWSocket::closeSocket(bool withShutdown)
         if (withShutdown)
             ::shutdown(m_fd, SHUT_WR);
         closeDescriptor();
-        setState(TSocketState::wsClosed);
-        if (!m_closeInvoked && !m_destroying) {
-            m_closeInvoked = true;
-            std::weak_ptr<char> alive = m_alive;
-            if (OnSessionClosed)
-                OnSessionClosed(*this, 0);
-            if (alive.expired())
-                return;
-        }
+        const unsigned session = m_session;
+        if (!setState(TSocketState::wsClosed) || session != m_session)
+            return;
+        if (!m_closeInvoked && !m_destroying && !fireSessionClosed(0))
+            return;
         resetProperties();
         return;
     }
     if (m_fd >= 0)
         closeDescriptor();
     if (m_state != TSocketState::wsClosed) {
-        setState(TSocketState::wsClosed);
-        resetProperties();
+        const unsigned session = m_session;
+        if (setState(TSocketState::wsClosed) && session == m_session)
+            resetProperties();
     }
 }
 

@@ -6,6 +6,10 @@
 // always on the GUI thread. Failures go through one error path: OnError when a handler is
 // attached, else ESocketException with the layer's fixed text. Error numbers are Winsock's
 // (see WinsockErrors.h), whatever errno said.
+//
+// Any handler may destroy the socket. A handler of OnSessionClosed (or OnSessionConnected with
+// an error) may also Close it, set Addr and Port again and Connect: the new connection is left
+// alone by the steps of the old one that were still to run, and starts with its own events.
 
 #include "ESocketException.h"
 #include "HostResolver.h"
@@ -113,12 +117,28 @@ public:
     // One non-blocking receive: the byte count, 0 when the peer closed, -1 with LastError set.
     int Receive(void* buffer, int size);
     // Orderly close; OnSessionClosed(0) unless already reported. Forgets Addr, Port, Proto
-    // and the local settings.
+    // and the local settings. What happens to data not yet delivered:
+    //  - bytes still in this socket's own queue (OnDataSent not yet reported) are dropped;
+    //  - wsLingerOn with LingerTimeout 0 (the default): the connection is reset, so bytes the
+    //    system holds but has not sent yet are dropped too and the peer may see a reset;
+    //  - wsLingerOn with LingerTimeout N > 0: the system's close blocks the calling thread until
+    //    all is sent or N seconds passed (also for this non-blocking socket): not for the GUI;
+    //  - wsLingerOff and wsLingerNoSet: the call returns at once and the system sends what it
+    //    holds, then ends the connection, in the background.
+    // To end a connection without losing anything, call Shutdown and Close when
+    // OnSessionClosed reports the peer's close.
     void Close();
+    // Ends the sending side once every queued byte has been handed to the system: the peer
+    // reads all of it, then the end of the data. Receiving goes on, and OnSessionClosed follows
+    // when the peer closes. Send fails afterwards (10058, "Can't send after socket shutdown").
+    void Shutdown();
     // Immediate close without shutdown; queued data is dropped.
     void Abort();
     // Dispatches pending events once.
     void ProcessMessages();
+
+    // The resolver behind DnsLookup (tests replace its blocking look-up).
+    HostResolver& Resolver() { return m_resolver; }
 
     // The local host name; raises "Winsock.GetHostName failed".
     static std::string LocalHostName();
@@ -147,8 +167,11 @@ private:
     bool changeAllowed(const std::string& name, const std::string& current, const std::string& value);
     void assign(Resolvable& field, const std::string& value);
     void resetProperties();
-    void setState(TSocketState state);
-    void reportError(const std::string& message);
+    // These fire events; false means the handler destroyed the socket: return at once.
+    bool setState(TSocketState state);
+    bool reportError(const std::string& message);
+    // Also false when the handler connected again (a new session owns the socket).
+    bool fireSessionClosed(int error);
     void socketError(const std::string& callName, int error);
     bool resolveForConnect();
     bool createAndConfigure();
@@ -173,7 +196,10 @@ private:
     void guarded(const std::function<void()>& step);
 
     int m_fd = -1;
+    // Changes with every descriptor opened or closed: posted steps of an old one are dropped.
     unsigned m_generation = 0;
+    // Changes with every descriptor opened: tells a reconnection made inside an event.
+    unsigned m_session = 0;
     std::unique_ptr<core::FdWatcher> m_watcher;
     std::unique_ptr<core::FdWatcher> m_retiredWatcher;
     core::Poster m_poster;
@@ -199,6 +225,7 @@ private:
     std::uint64_t m_readCount = 0;
     bool m_closeInvoked = false;
     bool m_allSent = true;
+    bool m_shutdownPending = false;
     bool m_destroying = false;
 };
 

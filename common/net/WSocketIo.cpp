@@ -13,8 +13,6 @@ namespace net {
 
 namespace {
 
-constexpr int kWouldBlock = 10035;
-
 int lastSocketError()
 {
     return winsockErrorFromErrno(errno);
@@ -23,7 +21,8 @@ int lastSocketError()
 // Errors on send that mean the session is gone rather than that the call was wrong.
 bool sessionLost(int error)
 {
-    return error == 10022 || error == 10038 || error == 10053 || error == 10054 || error == 10057;
+    return error == WSAEINVAL || error == WSAENOTSOCK || error == WSAECONNABORTED || error == WSAECONNRESET
+        || error == WSAENOTCONN;
 }
 
 } // namespace
@@ -55,9 +54,14 @@ void TWSocket::onReadable()
     int pending = 0;
     if (::ioctl(m_fd, FIONREAD, &pending) == 0 && pending > 0) {
         if (m_state != TSocketState::wsConnected) {
-            setState(TSocketState::wsConnected);
+            std::weak_ptr<char> alive = m_alive;
+            const unsigned session = m_session;
+            if (!setState(TSocketState::wsConnected))
+                return;
             if (OnSessionConnected)
                 OnSessionConnected(*this, 0);
+            if (alive.expired() || session != m_session || m_fd < 0)
+                return;
         }
         receiveLoop(false);
         return;
@@ -65,7 +69,7 @@ void TWSocket::onReadable()
     // Readable with nothing pending: the peer closed (0) or reset the connection.
     char probe = 0;
     const ssize_t got = ::recv(m_fd, &probe, 1, MSG_PEEK);
-    if (got < 0 && lastSocketError() == kWouldBlock)
+    if (got < 0 && lastSocketError() == WSAEWOULDBLOCK)
         return;
     onCloseEvent(got < 0 ? lastSocketError() : 0);
 }
@@ -75,10 +79,13 @@ void TWSocket::onConnectEvent(int error)
     if (m_state == TSocketState::wsConnected)
         return;
     std::weak_ptr<char> alive = m_alive;
-    setState(TSocketState::wsConnected);
+    const unsigned session = m_session;
+    if (!setState(TSocketState::wsConnected))
+        return;
     if (OnSessionConnected)
         OnSessionConnected(*this, error);
-    if (alive.expired())
+    // A handler may have tried the next address already: leave that attempt alone.
+    if (alive.expired() || session != m_session)
         return;
     if (error != 0 && m_state != TSocketState::wsClosed)
         Close();
@@ -92,7 +99,11 @@ void TWSocket::failConnect(int error)
 
 void TWSocket::onWriteEvent()
 {
+    std::weak_ptr<char> alive = m_alive;
+    const unsigned session = m_session;
     const bool posted = tryToSend();
+    if (alive.expired() || session != m_session)
+        return;
     // When the queue drained just now, the posted event reports it; report only once.
     if (m_fd >= 0 && BufferedByteCount() == 0 && !posted && OnDataSent)
         OnDataSent(*this, 0);
@@ -101,16 +112,12 @@ void TWSocket::onWriteEvent()
 void TWSocket::onCloseEvent(int error)
 {
     std::weak_ptr<char> alive = m_alive;
+    const unsigned session = m_session;
     receiveLoop(true);
-    if (alive.expired())
+    if (alive.expired() || session != m_session)
         return;
-    if (!m_closeInvoked) {
-        m_closeInvoked = true;
-        if (OnSessionClosed)
-            OnSessionClosed(*this, error);
-        if (alive.expired())
-            return;
-    }
+    if (!m_closeInvoked && !fireSessionClosed(error))
+        return;
     if (m_state != TSocketState::wsClosed)
         Close();
 }
@@ -120,12 +127,13 @@ void TWSocket::onCloseEvent(int error)
 void TWSocket::receiveLoop(bool closing)
 {
     std::weak_ptr<char> alive = m_alive;
+    const unsigned session = m_session;
     for (;;) {
         m_lastError = 0;
         const std::uint64_t before = m_readCount;
         if (OnDataAvailable) {
             OnDataAvailable(*this, 0);
-            if (alive.expired())
+            if (alive.expired() || session != m_session)
                 return;
         } else {
             char discard[1024];
@@ -146,7 +154,7 @@ void TWSocket::receiveLoop(bool closing)
 int TWSocket::Receive(void* buffer, int size)
 {
     if (m_fd < 0) {
-        m_lastError = 10038;
+        m_lastError = WSAENOTSOCK;
         return -1;
     }
     if (size <= 0)
@@ -165,8 +173,13 @@ int TWSocket::Receive(void* buffer, int size)
 int TWSocket::Send(const void* data, int count)
 {
     if (m_state != TSocketState::wsConnected || m_fd < 0) {
-        m_lastError = 10057;
-        socketError("Send", 10057);
+        m_lastError = WSAENOTCONN;
+        socketError("Send", WSAENOTCONN);
+        return -1;
+    }
+    if (m_shutdownPending) {
+        m_lastError = WSAESHUTDOWN;
+        reportError(winsockCallErrorText(WSAESHUTDOWN, "Send"));
         return -1;
     }
     if (count <= 0)
@@ -205,6 +218,7 @@ bool TWSocket::tryToSend()
     if (m_fd < 0 || BufferedByteCount() == 0)
         return false;
     std::weak_ptr<char> alive = m_alive;
+    const unsigned session = m_session;
     while (BufferedByteCount() > 0) {
         // An emptied buffer is freed unless it is the only one.
         if (m_bufList.front()->Count() == 0) {
@@ -216,15 +230,15 @@ bool TWSocket::tryToSend()
         const ssize_t sent = ::send(m_fd, front.Peek(), wanted, MSG_NOSIGNAL);
         if (sent < 0) {
             const int error = lastSocketError();
-            if (error == kWouldBlock) {
+            if (error == WSAEWOULDBLOCK) {
                 m_watcher->watchWrite(true);
                 return false;
             }
             if (sessionLost(error)) {
                 m_closeInvoked = true;
                 Close();
-                if (!alive.expired() && OnSessionClosed)
-                    OnSessionClosed(*this, error);
+                if (!alive.expired())
+                    fireSessionClosed(error);
                 return false;
             }
             socketError("TryToSend failed", error);
@@ -235,7 +249,7 @@ bool TWSocket::tryToSend()
             m_bufList.pop_front();
         if (OnSendData) {
             OnSendData(*this, static_cast<int>(sent));
-            if (alive.expired() || m_fd < 0)
+            if (alive.expired() || m_fd < 0 || session != m_session)
                 return false;
         }
         if (static_cast<std::size_t>(sent) < wanted) {
@@ -245,8 +259,19 @@ bool TWSocket::tryToSend()
     }
     m_watcher->watchWrite(false);
     m_allSent = true;
+    if (m_shutdownPending)
+        ::shutdown(m_fd, SHUT_WR);
     postWriteEvent();
     return true;
+}
+
+void TWSocket::Shutdown()
+{
+    if (m_fd < 0 || m_state != TSocketState::wsConnected || m_shutdownPending)
+        return;
+    m_shutdownPending = true;
+    if (BufferedByteCount() == 0)
+        ::shutdown(m_fd, SHUT_WR);
 }
 
 void TWSocket::postWriteEvent()

@@ -2,6 +2,7 @@
 
 #include "ESocketException.h"
 #include "HostResolver.h"
+#include "WinsockErrors.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -13,9 +14,6 @@
 namespace net {
 
 namespace {
-
-// getservbyname and getprotobyname failures: Winsock's "No Data".
-constexpr int kNoData = 11004;
 
 bool isBlank(char c)
 {
@@ -36,6 +34,25 @@ long leadingNumber(const std::string& text)
     for (; i < text.size() && isDigit(text[i]); ++i)
         value = std::min(value * 10 + (text[i] - '0'), 1000000L);
     return value;
+}
+
+// The names the programs use, for a system without /etc/services or /etc/protocols (a minimal
+// container without netbase). The system's tables are asked first.
+struct KnownName
+{
+    const char* name;
+    int number;
+};
+constexpr KnownName kKnownServices[] = { { "ftp", 21 }, { "smtp", 25 }, { "http", 80 }, { "pop3", 110 } };
+constexpr KnownName kKnownProtocols[] = { { "icmp", 1 }, { "tcp", 6 }, { "udp", 17 } };
+
+template <std::size_t N> int knownNumber(const KnownName (&table)[N], const std::string& name)
+{
+    for (const auto& entry : table) {
+        if (name == entry.name)
+            return entry.number;
+    }
+    return -1;
 }
 
 } // namespace
@@ -132,10 +149,13 @@ std::uint16_t WSocketResolvePort(const std::string& port, const std::string& pro
     std::array<char, 1024> scratch {};
     getservbyname_r(
         name.c_str(), protoName.empty() ? nullptr : protoName.c_str(), &entry, scratch.data(), scratch.size(), &found);
-    if (!found)
+    if (found)
+        return ntohs(static_cast<std::uint16_t>(found->s_port));
+    const int known = protoName == "tcp" ? knownNumber(kKnownServices, name) : -1;
+    if (known < 0)
         throw ESocketException(
-            "WSocketResolvePort: Cannot convert port '" + port + "', Error #" + std::to_string(kNoData));
-    return ntohs(static_cast<std::uint16_t>(found->s_port));
+            "WSocketResolvePort: Cannot convert port '" + port + "', Error #" + std::to_string(WSANO_DATA));
+    return static_cast<std::uint16_t>(known);
 }
 
 int WSocketResolveProto(const std::string& proto)
@@ -149,10 +169,13 @@ int WSocketResolveProto(const std::string& proto)
     protoent* found = nullptr;
     std::array<char, 1024> scratch {};
     getprotobyname_r(name.c_str(), &entry, scratch.data(), scratch.size(), &found);
-    if (!found)
+    if (found)
+        return found->p_proto;
+    const int known = knownNumber(kKnownProtocols, name);
+    if (known < 0)
         throw ESocketException(
-            "WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #" + std::to_string(kNoData));
-    return found->p_proto;
+            "WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #" + std::to_string(WSANO_DATA));
+    return known;
 }
 
 } // namespace net

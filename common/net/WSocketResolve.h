@@ -15,10 +15,12 @@ bool WSocketIsDottedIP(const std::string& text);
 // IPv4 address in network byte order. Names are resolved with a blocking look-up.
 std::uint32_t WSocketResolveHost(const std::string& text);
 
-// Port number in host byte order, from digits or a service name of the system's table.
+// Port number in host byte order, from digits or a service name of the system's table; "ftp",
+// "smtp", "http" and "pop3" over "tcp" also resolve without that table.
 std::uint16_t WSocketResolvePort(const std::string& port, const std::string& proto);
 
-// Protocol number, from digits or a name of the system's protocol table.
+// Protocol number, from digits or a name of the system's protocol table; "icmp", "tcp" and
+// "udp" also resolve without that table.
 int WSocketResolveProto(const std::string& proto);
 
 // Dotted text of an address in network byte order.

@@ -127,6 +127,22 @@ std::size_t ScriptSession::drain(int timeoutMs)
     return total;
 }
 
+std::size_t ScriptSession::drainToEnd(int timeoutMs, bool& reset)
+{
+    std::size_t total = 0;
+    std::vector<char> chunk(1 << 20);
+    reset = true;
+    while (m_fd >= 0 && waitReadable(m_fd, timeoutMs)) {
+        const ssize_t n = ::recv(m_fd, chunk.data(), chunk.size(), 0);
+        if (n == 0)
+            reset = false;
+        if (n <= 0)
+            break;
+        total += static_cast<std::size_t>(n);
+    }
+    return total;
+}
+
 void ScriptSession::close()
 {
     if (m_fd >= 0)

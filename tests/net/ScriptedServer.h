@@ -31,6 +31,9 @@ public:
     bool waitForClose(int timeoutMs = 10000);
     // Reads whatever arrives until the time passes or the peer closes, then reports the count.
     std::size_t drain(int timeoutMs);
+    // Reads until the peer ends the connection: the byte count, and whether it ended with a
+    // reset rather than an orderly end of data (or did not end within the time).
+    std::size_t drainToEnd(int timeoutMs, bool& reset);
     void close();
     // Closes with a reset (SO_LINGER 0) instead of an orderly close.
     void reset();

@@ -1,6 +1,8 @@
 // The socket layer's pure parts: error texts and errno mapping, the send buffer, the
 // dotted-address test and the address, port and protocol conversions.
 
+#include "PrivateMounts.h"
+
 #include "common/net/ESocketException.h"
 #include "common/net/WSockBuf.h"
 #include "common/net/WSocketResolve.h"
@@ -8,6 +10,7 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
 
 #include <cerrno>
 
@@ -125,4 +128,27 @@ TEST(WSocketResolve, ProtocolFromDigitsOrTheProtocolTable)
     EXPECT_EQ(raised([] { WSocketResolveProto(""); }), "WSocketResolveProto: Invalid Protocol.");
     EXPECT_EQ(raised([] { WSocketResolveProto("nosuchproto"); }),
         "WSocketResolveProto: Cannot convert protocol 'nosuchproto', Error #11004");
+}
+
+// Without /etc/services and /etc/protocols (a machine without netbase) the names the programs
+// use still resolve, and a connect by protocol name works.
+TEST(WSocketResolve, NamesTheProgramsUseWithoutTheSystemTables)
+{
+    RUN_IN_PRIVATE_MOUNTS();
+    ASSERT_TRUE(test::hideFile("/etc/services"));
+    ASSERT_TRUE(test::hideFile("/etc/protocols"));
+    ASSERT_EQ(getservbyname("smtp", "tcp"), nullptr) << "the service table is still there";
+    ASSERT_EQ(getprotobyname("tcp"), nullptr) << "the protocol table is still there";
+
+    const std::vector<std::pair<const char*, int>> services
+        = { { "smtp", 25 }, { "ftp", 21 }, { "pop3", 110 }, { "http", 80 } };
+    for (const auto& [name, port] : services)
+        EXPECT_EQ(WSocketResolvePort(name, "tcp"), port) << name;
+    EXPECT_EQ(WSocketResolveProto("tcp"), 6);
+    EXPECT_EQ(WSocketResolveProto(" udp "), 17);
+    EXPECT_EQ(WSocketResolveProto("icmp"), 1);
+    EXPECT_EQ(raised([] { WSocketResolvePort("gopher", "tcp"); }),
+        "WSocketResolvePort: Cannot convert port 'gopher', Error #11004");
+    EXPECT_EQ(raised([] { WSocketResolveProto("sctp"); }),
+        "WSocketResolveProto: Cannot convert protocol 'sctp', Error #11004");
 }

@@ -296,7 +296,7 @@ TEST(WSocketEvents, ExceptionInAHandlerGoesToOnBgExceptionAndAbortsTheSocket)
         caught = e.what();
         EXPECT_TRUE(canClose);
     };
-    ASSERT_TRUE(connectTo(s, server.port()));
+    connectTo(s, server.port()); // the data may come with the connect: closed already then
     ASSERT_TRUE(core::waitFor([&] { return s.State() == TSocketState::wsClosed; }, 10s));
     EXPECT_EQ(caught, "handler failed");
     ASSERT_TRUE(server.waitDone());

@@ -1,0 +1,46 @@
+#pragma once
+
+// The blocking half of a line-protocol client (SyncOpen, SyncMail, SyncQuit, ...): it sleeps in
+// the event loop, so other events keep running, until the request is over, the time-out passes
+// or the program quits. The client restarts the time-out with every line it sends or receives
+// (restart()), so the limit applies to each step, not to a whole long transfer. A time-out of
+// zero or below means the default of 15 seconds: no wait is endless. The client may be
+// destroyed while it waits (by a handler of one of its events): the wait then ends at once,
+// touching nothing of it.
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace net {
+
+class SyncWait final
+{
+public:
+    static constexpr int kDefaultTimeout = 15;
+
+    enum class Outcome
+    {
+        Done, // `over()` held
+        TimedOut, // the time-out passed, or the program is quitting
+        Destroyed, // the owner was destroyed while waiting
+    };
+
+    SyncWait();
+    ~SyncWait();
+    SyncWait(const SyncWait&) = delete;
+    SyncWait& operator=(const SyncWait&) = delete;
+
+    // Waits until `over()` holds, with a time-out of `timeoutSeconds` (the default when not
+    // positive). `over` is not called once the owner is gone.
+    Outcome wait(int timeoutSeconds, const std::function<bool()>& over);
+    // Moves the deadline of a running wait to now plus its time-out; nothing when none runs.
+    void restart();
+    static int effectiveTimeout(int timeoutSeconds);
+
+private:
+    struct State;
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace net
