@@ -93,10 +93,12 @@ public:
     void SetLingerOnOff(TSocketLingerOnOff value) { m_lingerOnOff = value; }
     int LingerTimeout() const { return m_lingerTimeout; }
     void SetLingerTimeout(int seconds) { m_lingerTimeout = seconds; }
+    // Kept for callers that set it; one event loop serves every socket, so it changes nothing.
     bool MultiThreaded() const { return m_multiThreaded; }
     void SetMultiThreaded(bool value) { m_multiThreaded = value; }
     unsigned ComponentOptions() const { return m_options; }
     void SetComponentOptions(unsigned options) { m_options = options; }
+    // Kept for callers that set it; nothing here flushes with a time limit, so it changes nothing.
     int FlushTimeout() const { return m_flushTimeout; }
     void SetFlushTimeout(int seconds) { m_flushTimeout = seconds; }
     std::uint64_t ReadCount() const { return m_readCount; }
@@ -224,7 +226,6 @@ private:
     int m_flushTimeout = 60;
     std::uint64_t m_readCount = 0;
     bool m_closeInvoked = false;
-    bool m_allSent = true;
     bool m_shutdownPending = false;
     bool m_destroying = false;
 };

@@ -193,7 +193,6 @@ int TWSocket::Send(const void* data, int count)
         bytes += taken;
         left -= taken;
     }
-    m_allSent = false;
     tryToSend();
     return count;
 }
@@ -208,7 +207,6 @@ int TWSocket::SendStr(const std::string& text)
 void TWSocket::dropSendQueue()
 {
     m_bufList.clear();
-    m_allSent = true;
 }
 
 // Sends from the front of the queue until it is empty or the system takes no more. Returns
@@ -258,7 +256,6 @@ bool TWSocket::tryToSend()
         }
     }
     m_watcher->watchWrite(false);
-    m_allSent = true;
     if (m_shutdownPending)
         ::shutdown(m_fd, SHUT_WR);
     postWriteEvent();

@@ -1,11 +1,11 @@
 #include "MailReport.h"
 
 #include "common/core/DateTimeText.h"
+#include "common/net/MailSequence.h"
 #include "mirror/core/MirrorSettings.h"
 #include "mirror/core/StatusOutlets.h"
 #include "mirror/core/StatusOutput.h"
 
-#include <exception>
 #include <sys/stat.h>
 
 namespace mirror {
@@ -34,59 +34,85 @@ std::string MailReport::subjectFor(const std::string& customSubject, const std::
     return subject;
 }
 
+namespace {
+
+// The report's lines for each step of the shared mail sequence.
+class ReportLines final : public net::MailSequenceEvents
+{
+public:
+    ReportLines(const MirrorSettings& settings, StatusOutput& status, std::string body)
+        : m_settings(settings)
+        , m_status(status)
+        , m_body(std::move(body))
+    {
+    }
+
+    void connecting(const std::string& host) override
+    {
+        m_status.WriteStatus("Connecting to mail server: " + host, StatusLevel::Folder);
+    }
+    void openFailed(const net::TSyncSmtpCli& client) override
+    {
+        m_status.WriteError("Cannot send mail for some reason: " + client.LastResponse(), false);
+    }
+    void connected() override { m_status.WriteStatus("Successfully Connected to mail server.", StatusLevel::Folder); }
+    void compose(net::TSyncSmtpCli& client) override
+    {
+        const std::string& to = m_settings.mailToAddress;
+        client.FromName = m_settings.mailFromAddress;
+        client.HdrFrom = m_settings.mailFromAddress;
+        client.HdrTo = to;
+        client.RcptName = { to }; // one recipient, the field taken whole
+        client.HdrSubject = MailReport::subjectFor(m_settings.mailCustomSubject, core::nowText());
+        client.SetMailMessageText(m_body);
+        client.EmailFiles.clear();
+        struct stat st
+        {
+        };
+        if (m_settings.attachLogToEMail && m_settings.logFileEnable && !m_settings.logFileName.empty()
+            && ::stat(m_settings.logFileName.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            client.EmailFiles.push_back(m_settings.logFileName);
+    }
+    void sending() override
+    {
+        m_status.WriteStatus("Sending mail to: " + m_settings.mailToAddress, StatusLevel::Folder);
+    }
+    void sent() override { m_status.WriteStatus("EMail sent to: " + m_settings.mailToAddress, StatusLevel::Summary); }
+    void sendFailed(const net::TSyncSmtpCli& client) override
+    {
+        m_status.WriteError("Cannot send email to: " + m_settings.mailToAddress, false);
+        m_status.WriteError("Lastresponse from smtpclient = " + client.LastResponse(), false);
+    }
+    void closed() override { m_status.WriteStatus("Connection to mail server closed.", StatusLevel::Folder); }
+    void closeFailed(const net::TSyncSmtpCli& client) override
+    {
+        m_status.WriteError("Cannot close connection to mail server.", false);
+        m_status.WriteError("Lastresponse from smtpclient = " + client.LastResponse(), false);
+    }
+    void failed(const std::string& message) override
+    {
+        m_status.WriteError("Exception while trying to send email: " + message, false);
+    }
+
+private:
+    const MirrorSettings& m_settings;
+    StatusOutput& m_status;
+    std::string m_body;
+};
+
+} // namespace
+
 void MailReport::SendReport()
 {
     if (m_settings.smtpServer.empty() || m_settings.mailFromAddress.empty() || m_settings.mailToAddress.empty()) {
         m_status.WriteError("Missing mail settings, EMail NOT sent!", false);
         return;
     }
-    try {
-        send();
-    } catch (const std::exception& e) {
-        m_status.WriteError(std::string("Exception while trying to send email: ") + e.what(), false);
-    }
-}
-
-void MailReport::send()
-{
-    m_smtp.Host = m_settings.smtpServer;
-    m_status.WriteStatus("Connecting to mail server: " + m_settings.smtpServer, StatusLevel::Folder);
-    if (!m_smtp.SyncOpen()) {
-        m_status.WriteError("Cannot send mail for some reason: " + m_smtp.LastResponse(), false);
-        return;
-    }
-    m_status.WriteStatus("Successfully Connected to mail server.", StatusLevel::Folder);
-
-    const std::string& to = m_settings.mailToAddress;
-    m_smtp.FromName = m_settings.mailFromAddress;
-    m_smtp.HdrFrom = m_settings.mailFromAddress;
-    m_smtp.HdrTo = to;
-    m_smtp.RcptName = { to }; // one recipient, the field taken whole
-    m_smtp.HdrSubject = subjectFor(m_settings.mailCustomSubject, core::nowText());
     const std::string summary = m_outlets.summaryText();
-    m_smtp.SetMailMessageText(
+    ReportLines lines(m_settings,
+        m_status,
         m_settings.mailCustomText.empty() ? summary : m_settings.mailCustomText + "\r\r" + summary);
-    m_smtp.EmailFiles.clear();
-    struct stat st
-    {
-    };
-    if (m_settings.attachLogToEMail && m_settings.logFileEnable && !m_settings.logFileName.empty()
-        && ::stat(m_settings.logFileName.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        m_smtp.EmailFiles.push_back(m_settings.logFileName);
-
-    m_status.WriteStatus("Sending mail to: " + to, StatusLevel::Folder);
-    if (m_smtp.SyncMail()) {
-        m_status.WriteStatus("EMail sent to: " + to, StatusLevel::Summary);
-    } else {
-        m_status.WriteError("Cannot send email to: " + to, false);
-        m_status.WriteError("Lastresponse from smtpclient = " + m_smtp.LastResponse(), false);
-    }
-    if (m_smtp.SyncQuit()) {
-        m_status.WriteStatus("Connection to mail server closed.", StatusLevel::Folder);
-    } else {
-        m_status.WriteError("Cannot close connection to mail server.", false);
-        m_status.WriteError("Lastresponse from smtpclient = " + m_smtp.LastResponse(), false);
-    }
+    net::sendMailSequence(m_smtp, net::MailServer { m_settings.smtpServer, std::nullopt }, lines);
 }
 
 } // namespace mirror

@@ -29,8 +29,6 @@ public:
     net::TSyncSmtpCli& client() { return m_smtp; }
 
 private:
-    void send();
-
     const MirrorSettings& m_settings;
     StatusOutput& m_status;
     const StatusOutlets& m_outlets;
