@@ -1,5 +1,6 @@
 #include "monitor/core/MonitorController.h"
 
+#include "common/core/LineWriter.h"
 #include "common/core/ProgramLauncher.h"
 #include "common/core/ProgramPaths.h"
 #include "common/desktop/IniFile.h"
@@ -201,7 +202,7 @@ void MonitorController::advancedEditing()
 
 void MonitorController::exportToText(const std::string& path)
 {
-    if (writeTextFile(path, exportText(m_list)) != 0) {
+    if (core::writeWholeFile(path, exportText(m_list)) != 0) {
         m_frontEnd.activity.appendActivityLine("*** ERROR: Cannot Export to text file: " + path);
         return;
     }
