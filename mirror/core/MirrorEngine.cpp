@@ -2,6 +2,7 @@
 
 #include "common/core/DateTimeText.h"
 #include "common/core/FileCopy.h"
+#include "common/core/MountTable.h"
 #include "common/core/Trash.h"
 #include "mirror/core/MirrorSettings.h"
 #include "mirror/core/PackedTime.h"
@@ -118,6 +119,8 @@ void MirrorEngine::MirrorPair(const std::string& source, const std::string& dest
 {
     m_status.clearActivity();
     const std::string deletedFolder = deletedFolderFor(destination);
+    m_archiveTop = withSlash(destination);
+    m_archiveRoot = deletedFolder;
     m_frontEnd.indicator.setTrayState(core::TrayState::Attention, "RP - Mirroring...");
     m_status.WriteStatus(source + "  ==>  " + destination, StatusLevel::Summary);
     m_status.WriteStatus("Mirror Started on " + nowText(), StatusLevel::Summary);
@@ -287,8 +290,8 @@ void MirrorEngine::removeExtraEntries(FolderListing& destinationList,
             continue;
         if (entry.name.front() == '.') {
             // What a killed copy left under a temporary name; never a hidden file of the source.
-            if (core::isTemporaryName(entry.name) && entry.kind != FolderEntry::Kind::Folder
-                && !sourceList.find(entry.name))
+            const bool copyKind = entry.kind == FolderEntry::Kind::File || entry.kind == FolderEntry::Kind::Symlink;
+            if (copyKind && core::isTemporaryName(entry.name) && !sourceList.find(entry.name))
                 removeUnfinishedCopy(destination + entry.name);
             continue;
         }
@@ -415,9 +418,67 @@ int MirrorEngine::RemoveEntry(const std::string& path, const std::string& delete
 
 int MirrorEngine::moveAside(const std::string& path, const std::string& deletedPath, std::string& claimed)
 {
-    std::error_code ignored;
-    std::filesystem::create_directories(parentOf(deletedPath), ignored);
-    return core::renameToFreeName(path, deletedPath, claimed);
+    const auto slash = deletedPath.find_last_of('/');
+    std::string folder;
+    if (const int error = makeArchiveFolder(deletedPath.substr(0, slash), folder))
+        return error;
+    return core::renameToFreeName(path, folder + deletedPath.substr(slash), claimed);
+}
+
+// Makes the folder chain of `wanted` in the pair's dated DELETED folder, never through a link.
+// Below the dated folder a name that an earlier removal of the same minute left as a file or
+// a link (the source changed an entry's type in between) is passed by "name (2)", "name (3)",
+// ..., so nothing has to give way and nothing lands outside the archive. `made` gets the
+// folder reached. Returns 0 or the errno of the failure.
+int MirrorEngine::makeArchiveFolder(const std::string& wanted, std::string& made)
+{
+    if (!core::pathWithin(wanted, m_archiveRoot) || m_archiveRoot.size() <= m_archiveTop.size()) {
+        std::error_code ec;
+        std::filesystem::create_directories(wanted, ec);
+        made = wanted;
+        return ec.value();
+    }
+    made = m_archiveTop.substr(0, m_archiveTop.size() - 1); // "" for the root folder
+    const auto walk = [&](const std::string& relative, bool mayPass) {
+        for (size_t at = 0; at < relative.size();) {
+            size_t end = relative.find('/', at);
+            if (end == std::string::npos)
+                end = relative.size();
+            if (end > at)
+                if (const int error = enterArchiveFolder(made, relative.substr(at, end - at), mayPass))
+                    return error;
+            at = end + 1;
+        }
+        return 0;
+    };
+    if (const int error = walk(m_archiveRoot.substr(m_archiveTop.size()), false))
+        return error;
+    return wanted.size() > m_archiveRoot.size() ? walk(wanted.substr(m_archiveRoot.size() + 1), true) : 0;
+}
+
+int MirrorEngine::enterArchiveFolder(std::string& at, const std::string& name, bool mayPass)
+{
+    for (int n = 1; n < 1000; ++n) {
+        const std::string candidate = at + "/" + (n == 1 ? name : name + " (" + std::to_string(n) + ")");
+        struct stat st
+        {
+        };
+        if (lstat(candidate.c_str(), &st) != 0) {
+            if (errno != ENOENT)
+                return errno;
+            if (mkdir(candidate.c_str(), 0777) != 0 && errno != EEXIST)
+                return errno;
+            if (lstat(candidate.c_str(), &st) != 0)
+                return errno;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            at = candidate;
+            return 0;
+        }
+        if (!mayPass)
+            return ENOTDIR;
+    }
+    return ENOTDIR;
 }
 
 int MirrorEngine::CopyNewFolder(const std::string& source, const std::string& destination, bool made)

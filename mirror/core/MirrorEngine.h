@@ -87,6 +87,8 @@ private:
         const std::string& deletedFolder);
     int copyTree(const std::string& source, const std::string& destination, bool made, bool pairTop);
     int moveAside(const std::string& path, const std::string& deletedPath, std::string& claimed);
+    int makeArchiveFolder(const std::string& wanted, std::string& made);
+    static int enterArchiveFolder(std::string& at, const std::string& name, bool mayPass);
     void removeUnfinishedCopy(const std::string& path);
     void keepOwner(const FolderEntry& source, const std::string& target);
     // False (with an error line) when another run holds the pair's destination.
@@ -104,6 +106,8 @@ private:
     StatusOutput m_status;
     int m_depth = 0;
     DestinationLock m_pairLock;
+    std::string m_archiveTop; // the pair's destination with a final slash
+    std::string m_archiveRoot; // its dated DELETED folder
     std::function<void()> m_sendReport;
     std::function<long long()> m_clock;
     std::function<void()> m_keepAlive; // serves the window's events during a long file copy

@@ -195,3 +195,24 @@ TEST_F(MirrorFixture, AFolderThatCannotBeFullyReadIsAnErrorAndKeepsItsCopy)
         GTEST_SKIP() << "needs root to become another user";
     EXPECT_EQ(complaint, "");
 }
+
+// Within one minute an entry changed from file or link to folder: the archive holds the earlier
+// removal under the name, and what goes there now takes "name (2)", never the link's way out.
+TEST_F(MirrorFixture, TheArchiveNeverGivesWayNorFollowsALinkItHolds)
+{
+    const fs::path outside = dir / "outside";
+    fs::create_directories(outside);
+    write(deleted() / "x", "removed earlier this minute");
+    fs::create_directories(deleted().parent_path());
+    fs::create_directory_symlink(outside, deleted() / "y"); // a link removed earlier
+    fs::create_directories(source / "x");
+    fs::create_directories(source / "y");
+    write(destination / "x" / "h.dat", "h");
+    write(destination / "y" / "k.dat", "k");
+    run();
+    EXPECT_EQ(read(deleted() / "x"), "removed earlier this minute");
+    EXPECT_EQ(read(deleted() / "x (2)" / "h.dat"), "h");
+    EXPECT_EQ(read(deleted() / "y (2)" / "k.dat"), "k");
+    EXPECT_TRUE(fs::is_empty(outside));
+    EXPECT_TRUE(errorLines().empty());
+}
