@@ -107,9 +107,15 @@ int copyRegularFile(const std::string& source, const std::string& target, const 
         return errno;
     int error = copyBytes(in.get(), out.get(), st.st_size, progress);
     const timespec times[2] = {st.st_atim, st.st_mtim};
-    // The owner first: a change of owner clears the set-user-id and set-group-id bits.
-    if (!error && keepsOwners() && fchown(out.get(), st.st_uid, st.st_gid) != 0)
-        error = errno;
+    // The owner first: a change of owner clears the set-user-id and set-group-id bits. Most
+    // copies are born with the right owner already, and a look is cheaper than a change.
+    if (!error && keepsOwners()) {
+        struct stat made{};
+        if (fstat(out.get(), &made) != 0)
+            error = errno;
+        else if ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) && fchown(out.get(), st.st_uid, st.st_gid) != 0)
+            error = errno;
+    }
     if (!error && fchmod(out.get(), st.st_mode & 07777) != 0)
         error = errno;
     if (!error && futimens(out.get(), times) != 0)
