@@ -353,7 +353,7 @@ void MirrorEngine::mirrorEntry(const FolderEntry& source,
                 && current->size == source.size;
         if (same) {
             m_status.WriteStatus("Skip File " + source.name, StatusLevel::StatusLineOnly);
-            if (core::keepsOwners() && (current->uid != source.uid || current->gid != source.gid))
+            if ((current->uid != source.uid || current->gid != source.gid) && core::keepsOwners())
                 keepOwner(source, target);
             return;
         }

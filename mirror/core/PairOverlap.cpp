@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <set>
 #include <sys/stat.h>
@@ -91,9 +92,7 @@ bool nested(const core::FileSystemPlace& a, const core::FileSystemPlace& b)
         && (core::pathWithin(a.path, b.path) || core::pathWithin(b.path, a.path));
 }
 
-} // namespace
-
-bool pairOverlaps(const std::string& source, const std::string& destination)
+bool overlaps(const std::string& source, const std::string& destination)
 {
     const std::string a = realPathOf(source);
     const std::string b = realPathOf(destination);
@@ -114,6 +113,17 @@ bool pairOverlaps(const std::string& source, const std::string& destination)
             if (nested(placeA, placeB))
                 return true;
     return false;
+}
+
+} // namespace
+
+bool pairOverlaps(const std::string& source, const std::string& destination)
+{
+    try {
+        return overlaps(source, destination);
+    } catch (const std::exception&) {
+        return true; // a pair that cannot be judged is not run
+    }
 }
 
 } // namespace mirror

@@ -7,7 +7,8 @@
 //  - the folders themselves by identity (device and inode) along both real paths;
 //  - the places in their file systems (from the mount table) of both folders and of every
 //    mount below either of them, which sees through bind mounts.
-// A destination that does not exist yet is judged by where it would be made.
+// A destination that does not exist yet is judged by where it would be made. A pair that
+// cannot be judged counts as overlapping.
 
 #include <string>
 
