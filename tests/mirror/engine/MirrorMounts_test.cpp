@@ -32,9 +32,18 @@ struct MountFixture : MirrorFixture
     void SetUp() override
     {
         MirrorFixture::SetUp();
-        setenv("XDG_DATA_HOME", dataHome.c_str(), 1); // only the forked children run the engine here
+        if (const char* v = std::getenv("XDG_DATA_HOME"))
+            savedDataHome = v;
+        setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
     }
-    void TearDown() override { unsetenv("XDG_DATA_HOME"); }
+    void TearDown() override
+    {
+        if (savedDataHome.empty())
+            unsetenv("XDG_DATA_HOME");
+        else
+            setenv("XDG_DATA_HOME", savedDataHome.c_str(), 1);
+    }
+    std::string savedDataHome;
 
     // Runs `body` in a child with its own mounts; skips where the machine gives none.
     void inNamespace(const std::function<std::string()>& body)
