@@ -27,10 +27,22 @@ FdWatcher::FdWatcher(int fd)
 
 FdWatcher::~FdWatcher() = default;
 
-void FdWatcher::setOnReadable(std::function<void()> handler) { m_onReadable = std::move(handler); }
-void FdWatcher::setOnWritable(std::function<void()> handler) { m_onWritable = std::move(handler); }
-void FdWatcher::watchRead(bool on) { m_read->setEnabled(on); }
-void FdWatcher::watchWrite(bool on) { m_write->setEnabled(on); }
+void FdWatcher::setOnReadable(std::function<void()> handler)
+{
+    m_onReadable = std::move(handler);
+}
+void FdWatcher::setOnWritable(std::function<void()> handler)
+{
+    m_onWritable = std::move(handler);
+}
+void FdWatcher::watchRead(bool on)
+{
+    m_read->setEnabled(on);
+}
+void FdWatcher::watchWrite(bool on)
+{
+    m_write->setEnabled(on);
+}
 
 Poster::Poster()
     : m_context(std::make_unique<QObject>())
@@ -61,7 +73,15 @@ Timer::Timer()
 
 Timer::~Timer() = default;
 
-void Timer::setOnTimeout(std::function<void()> handler) { m_onTimeout = std::move(handler); }
+void Timer::setOnTimeout(std::function<void()> handler)
+{
+    m_onTimeout = std::move(handler);
+}
+
+void Timer::setPrecise(bool precise)
+{
+    m_timer->setTimerType(precise ? Qt::PreciseTimer : Qt::CoarseTimer);
+}
 
 void Timer::start(int intervalMs, bool singleShot)
 {
@@ -69,9 +89,18 @@ void Timer::start(int intervalMs, bool singleShot)
     m_timer->start(intervalMs);
 }
 
-void Timer::stop() { m_timer->stop(); }
-bool Timer::isActive() const { return m_timer->isActive(); }
-int Timer::interval() const { return m_timer->interval(); }
+void Timer::stop()
+{
+    m_timer->stop();
+}
+bool Timer::isActive() const
+{
+    return m_timer->isActive();
+}
+int Timer::interval() const
+{
+    return m_timer->interval();
+}
 
 void pumpOnce()
 {

@@ -28,6 +28,7 @@ std::string dotted(uint32_t address)
 
 AsyncEcho::AsyncEcho()
 {
+    m_deadline.setPrecise(true);
     m_deadline.setOnTimeout([this] { onDeadline(); });
 }
 

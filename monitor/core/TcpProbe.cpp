@@ -19,6 +19,7 @@ bool needsLookUp(const std::string& host)
 TcpProbe::TcpProbe(const MonitorSettings& settings)
     : m_settings(settings)
 {
+    m_deadline.setPrecise(true);
     m_deadline.setOnTimeout([this] { finish(false); });
     WSocket1.OnSessionConnected = [this](net::TWSocket& socket, int error) {
         if (m_done)

@@ -18,6 +18,15 @@
 // What one attempt does.
 struct Script
 {
+    Script() = default;
+    Script(bool ok, int delayMs = 0, bool abortable = true, std::vector<std::string> lines = {})
+        : ok(ok)
+        , delayMs(delayMs)
+        , abortable(abortable)
+        , lines(std::move(lines))
+    {
+    }
+
     bool ok = true;
     int delayMs = 0; // below 0: done is called inside start
     bool abortable = true; // false: Abort lets the attempt run out, as an echo does

@@ -305,8 +305,9 @@ TEST_F(EngineFixture, IntervalTextsInBothModes)
         controller->settings().AllowFractionOfMinute = c.fraction;
         engine().SetupTestTimer();
         EXPECT_EQ(engine().timerActive(), c.interval > 0) << c.text;
-        if (c.interval > 0)
+        if (c.interval > 0) {
             EXPECT_EQ(engine().timerInterval(), c.interval) << c.text;
+        }
     }
     controller->settings().timerInterval = "0.5";
     controller->settings().AllowFractionOfMinute = true;
