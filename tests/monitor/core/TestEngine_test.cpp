@@ -447,3 +447,24 @@ TEST_F(EngineFixture, TheCloseDropsTestsUnderWayWithoutAResult)
     EXPECT_TRUE(alerts.calls.empty());
     EXPECT_EQ(frontEnd.testing, (std::vector<bool> { true, false }));
 }
+
+TEST_F(EngineFixture, AWindowClosedWhileAnAlertMailIsOnItsWay)
+{
+    start("MaxParallelTests=4\r\n");
+    for (int i = 0; i < 8; ++i)
+        add("r" + std::to_string(i), "127.0.0." + std::to_string(i + 2), "TCP", "80", "OK");
+    probes.script = [](const TestContext& c, Attempt) { return Script { false, c.IP == "127.0.0.2" ? 20 : 0 }; };
+    controller->settings().saveOnExit = false;
+    alerts.duringMail = [&] {
+        core::waitFor([] { return false; }, 5ms);
+        controller->prepareClose();
+    };
+    engine().TestAllDestinations();
+    ASSERT_TRUE(core::waitFor([&] { return !engine().passing(); }, 5s));
+    EXPECT_EQ(engine().testsUnderWay(), 0);
+    // The mail of the first row was on its way; no later row was released.
+    EXPECT_EQ(alerts.calls.front(), "mail TCP Fail to: 127.0.0.2 r0");
+    EXPECT_EQ(logLines().back(), std::string("SEN ShutDown SEN.INI ") + Stamp);
+    EXPECT_EQ(controller->list().at(1).Status(), "OK");
+    EXPECT_NE(controller->list().at(1).State, StateImage::UnderTest);
+}
