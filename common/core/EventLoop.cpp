@@ -27,22 +27,10 @@ FdWatcher::FdWatcher(int fd)
 
 FdWatcher::~FdWatcher() = default;
 
-void FdWatcher::setOnReadable(std::function<void()> handler)
-{
-    m_onReadable = std::move(handler);
-}
-void FdWatcher::setOnWritable(std::function<void()> handler)
-{
-    m_onWritable = std::move(handler);
-}
-void FdWatcher::watchRead(bool on)
-{
-    m_read->setEnabled(on);
-}
-void FdWatcher::watchWrite(bool on)
-{
-    m_write->setEnabled(on);
-}
+void FdWatcher::setOnReadable(std::function<void()> handler) { m_onReadable = std::move(handler); }
+void FdWatcher::setOnWritable(std::function<void()> handler) { m_onWritable = std::move(handler); }
+void FdWatcher::watchRead(bool on) { m_read->setEnabled(on); }
+void FdWatcher::watchWrite(bool on) { m_write->setEnabled(on); }
 
 Poster::Poster()
     : m_context(std::make_unique<QObject>())
@@ -73,10 +61,7 @@ Timer::Timer()
 
 Timer::~Timer() = default;
 
-void Timer::setOnTimeout(std::function<void()> handler)
-{
-    m_onTimeout = std::move(handler);
-}
+void Timer::setOnTimeout(std::function<void()> handler) { m_onTimeout = std::move(handler); }
 
 void Timer::setPrecise(bool precise)
 {
@@ -89,18 +74,9 @@ void Timer::start(int intervalMs, bool singleShot)
     m_timer->start(intervalMs);
 }
 
-void Timer::stop()
-{
-    m_timer->stop();
-}
-bool Timer::isActive() const
-{
-    return m_timer->isActive();
-}
-int Timer::interval() const
-{
-    return m_timer->interval();
-}
+void Timer::stop() { m_timer->stop(); }
+bool Timer::isActive() const { return m_timer->isActive(); }
+int Timer::interval() const { return m_timer->interval(); }
 
 void pumpOnce()
 {
