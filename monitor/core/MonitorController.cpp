@@ -37,14 +37,30 @@ std::string advancedEditingText(const std::string& path)
 MonitorController::MonitorController(std::string programPath, const MonitorFrontEnd& frontEnd)
     : m_programPath(std::move(programPath))
     , m_frontEnd(frontEnd)
-    , m_log(m_settings, frontEnd.activity, m_programPath)
+    , m_activity(frontEnd.activity)
+    , m_log(m_settings, m_activity, m_programPath)
+    , m_tray(frontEnd.indicator, [this] { return m_frontEnd.tests.isForeground(); })
+    , m_ownProbes(m_settings)
     , m_dataFile(core::settingsPathFor(m_programPath))
     , m_starter(core::startProgram)
     , m_environment(core::processEnvironment())
     , m_ownFileManager(std::make_unique<DesktopFileManager>(
           [this](const std::vector<std::string>& command) { return m_starter(command); }))
     , m_fileManager(m_ownFileManager.get())
+    , m_engine(TestEngine::Parts { m_settings, m_list, m_log, m_activity, m_tray, frontEnd.indicator, frontEnd.tests },
+          m_ownProbes,
+          m_noAlerts)
 {
+}
+
+void MonitorController::setAlertSender(AlertSender* sender)
+{
+    m_engine.setAlertSender(sender ? *sender : m_noAlerts);
+}
+
+void MonitorController::setProbeFactory(ProbeFactory* probes)
+{
+    m_engine.setProbeFactory(probes ? *probes : m_ownProbes);
 }
 
 void MonitorController::setFileManager(FileManager* fileManager)
@@ -79,7 +95,8 @@ void MonitorController::start(const CommandLine& commandLine)
     m_log.SetLogFileName(m_log.defaultLogFileName());
     LoadSettings();
     LoadActions();
-    m_frontEnd.indicator.setTrayState(core::TrayState::Normal, TrayTip);
+    afterLoad();
+    m_tray.reset(TrayTip);
 }
 
 void MonitorController::StartupActions()
@@ -94,7 +111,7 @@ void MonitorController::StartupActions()
 
 void MonitorController::prepareClose()
 {
-    m_settings.StopRequested = true;
+    m_engine.stopForClose();
     if (m_settings.saveOnExit)
         SaveSettings();
     m_log.WriteLogLine("SEN ShutDown " + dataFileName() + " " + m_log.stamp());
@@ -112,7 +129,7 @@ void MonitorController::LoadSettings()
 {
     if (!dataFileExists())
         return;
-    m_frontEnd.activity.appendActivityLine("Loading - " + m_dataFile);
+    m_activity.appendActivityLine("Loading - " + m_dataFile);
     const desktop::TIniFile ini(m_dataFile);
     readWindowAndTimer(ini, m_settings);
     m_log.SetLogFileName(ini.ReadText("SEN", "LogFileName", m_log.logFileName()));
@@ -133,16 +150,19 @@ void MonitorController::LoadActions()
 
 void MonitorController::SaveSettings()
 {
-    m_frontEnd.activity.appendActivityLine("Saving - " + m_dataFile);
+    m_activity.appendActivityLine("Saving - " + m_dataFile);
     desktop::TIniFile ini(m_dataFile);
     writeSettings(ini, m_settings, SavedLog { m_log.logFileName(), m_log.enabled() });
     writeActions(ini, m_settings.actions);
     writeDestinations(ini, m_list);
 }
 
-// What every reload is followed by, so that the loaded values take effect. The test timer and
-// the keep-alive schedule come here as they are built.
-void MonitorController::afterLoad() { }
+// What every load is followed by, so that the loaded values take effect. The keep-alive
+// schedule comes here with the alert actions.
+void MonitorController::afterLoad()
+{
+    m_engine.SetupTestTimer();
+}
 
 // The File menu
 
@@ -203,7 +223,7 @@ void MonitorController::advancedEditing()
 void MonitorController::exportToText(const std::string& path)
 {
     if (core::writeWholeFile(path, exportText(m_list)) != 0) {
-        m_frontEnd.activity.appendActivityLine("*** ERROR: Cannot Export to text file: " + path);
+        m_activity.appendActivityLine("*** ERROR: Cannot Export to text file: " + path);
         return;
     }
     m_fileManager->showItem(path);

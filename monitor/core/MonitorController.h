@@ -11,12 +11,18 @@
 #include "common/core/DesktopCommands.h"
 #include "common/core/RunIndicator.h"
 #include "common/net/Ping.h"
+#include "monitor/core/ActivityLines.h"
+#include "monitor/core/AlertSender.h"
 #include "monitor/core/CommandLine.h"
 #include "monitor/core/DestinationList.h"
 #include "monitor/core/EventLog.h"
 #include "monitor/core/FileManager.h"
+#include "monitor/core/MonitorProbes.h"
 #include "monitor/core/MonitorSettings.h"
 #include "monitor/core/SettingsView.h"
+#include "monitor/core/TestEngine.h"
+#include "monitor/core/TestView.h"
+#include "monitor/core/TrayStatus.h"
 
 #include <cstdint>
 #include <functional>
@@ -34,8 +40,9 @@ struct MonitorFrontEnd
     core::Asker& asker;
     core::RunIndicator& indicator;
     SettingsView& view;
+    TestView& tests;
 
-    template <class AllRoles> static MonitorFrontEnd of(AllRoles& all) { return { all, all, all, all }; }
+    template <class AllRoles> static MonitorFrontEnd of(AllRoles& all) { return { all, all, all, all, all }; }
 };
 
 // The four ways "Open LOG" offers to show the log file.
@@ -58,6 +65,9 @@ public:
     MonitorSettings& settings() { return m_settings; }
     DestinationList& list() { return m_list; }
     EventLog& log() { return m_log; }
+    TestEngine& engine() { return m_engine; }
+    TrayStatus& tray() { return m_tray; }
+    ActivityLines& activity() { return m_activity; }
     const std::string& programPath() const { return m_programPath; }
     const std::string& dataFile() const { return m_dataFile; }
     // The data file's name without its folder.
@@ -69,6 +79,11 @@ public:
     void setProgramStarter(ProgramStarter starter) { m_starter = std::move(starter); }
     void setEnvironment(core::Environment environment) { m_environment = std::move(environment); }
     void setFileManager(FileManager* fileManager);
+    // The alert actions the engine calls on a change of state; nothing is sent or started
+    // while none is set (null).
+    void setAlertSender(AlertSender* sender);
+    // The probes by service; this program's own (PING, TCP) when null.
+    void setProbeFactory(ProbeFactory* probes);
 
     // The program's start up to its first activation: default data file, the command line's,
     // default log file, the data file's settings and alert actions, the tray icon.
@@ -76,8 +91,8 @@ public:
     // Once, after every window exists: the start-up line in the log; logging controls speak
     // from now on.
     void StartupActions();
-    // The close of the main window: stops a test pass, saves when "Save Settings on Exit" is
-    // set (a refused write throws, and the close must not go on), writes the shut-down line.
+    // The close of the main window: stops a test pass (tests under way end without a result), saves when "Save Settings
+    // on Exit" is set (a refused write throws, and the close must not go on), writes the shut-down line.
     void prepareClose();
 
     // The data file.
@@ -115,14 +130,20 @@ private:
     std::string m_programPath;
     MonitorFrontEnd m_frontEnd;
     MonitorSettings m_settings;
+    ActivityLines m_activity;
     DestinationList m_list;
     EventLog m_log;
+    TrayStatus m_tray;
+    NoAlertSender m_noAlerts;
+    MonitorProbes m_ownProbes;
     net::TPing m_ping;
     std::string m_dataFile;
     ProgramStarter m_starter;
     core::Environment m_environment;
     std::unique_ptr<FileManager> m_ownFileManager;
     FileManager* m_fileManager;
+    // Last: it holds references to everything above.
+    TestEngine m_engine;
 };
 
 } // namespace monitor

@@ -10,6 +10,7 @@
 #include "monitor/core/CommandLine.h"
 #include "monitor/core/MonitorController.h"
 #include "monitor/core/SettingsView.h"
+#include "monitor/core/TestView.h"
 
 #include <QMainWindow>
 
@@ -35,7 +36,8 @@ class TForm1 final : public QMainWindow,
                      public core::ActivityOutlet,
                      public core::Asker,
                      public core::RunIndicator,
-                     public SettingsView
+                     public SettingsView,
+                     public TestView
 {
     Q_OBJECT
 public:
@@ -57,6 +59,9 @@ public:
     void AdvancedClick();
     // List menu
     void ExportClick();
+    // Test menu "Test Selected" and a double click on the list: the selected row with the
+    // lowest index, nothing when none is selected.
+    void TestSelectedClick();
 
     void MinimizeToTray();
     void RestoreFromTray();
@@ -74,6 +79,10 @@ public:
     // SettingsView
     void showDataFile(const std::string& path) override;
     void showSettings() override;
+    // TestView
+    void showTimerHint(const std::string& hint) override;
+    void showTesting(bool testing) override;
+    bool isForeground() const override;
 
     DestinationPane* destinationPane;
     OptionsPane* optionsPane;
@@ -122,9 +131,9 @@ private:
     CommandLine m_commandLine;
     MonitorController m_controller;
     std::unique_ptr<desktop::TrayPictureSwitcher> m_tray;
-    std::string m_trayTip;
     bool m_firstActivation = true;
     bool m_placing = false;
+    bool m_busyPointer = false;
 };
 
 } // namespace monitor
