@@ -7,7 +7,7 @@
 #include "common/core/EventLoop.h"
 #include "monitor/core/PingProbe.h"
 #include "monitor/core/TcpProbe.h"
-#include "tests/icmp/PrivateNetwork.h"
+#include "tests/support/PrivateNamespace.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -90,7 +90,7 @@ protected:
 
     void SetUp() override
     {
-        if (!test::insidePrivateNetwork())
+        if (!test::insidePrivateNamespace())
             return;
         test::mustRun("ip link set lo up");
         test::setSysctl("net/ipv4/ping_group_range", "0 2147483647");

@@ -6,7 +6,7 @@
 #include "common/core/EventLoop.h"
 #include "common/net/AsyncEcho.h"
 
-#include "PrivateNetwork.h"
+#include "tests/support/PrivateNamespace.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +63,7 @@ class AsyncEchoNetwork : public ::testing::TestWithParam<SocketKind>
 protected:
     void SetUp() override
     {
-        if (!test::insidePrivateNetwork())
+        if (!test::insidePrivateNamespace())
             return;
         test::mustRun("ip link set lo up");
         test::setSysctl("net/ipv4/ping_group_range", GetParam() == SocketKind::Raw ? "1 0" : "0 2147483647");
