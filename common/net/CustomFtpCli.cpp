@@ -50,9 +50,11 @@ void TCustomFtpCli::display(const std::string& text)
     m_engine.fire(OnDisplay, *this, text);
 }
 
+// Internal ready is the moment between a final reply and the end of its request: a caller
+// re-entering from an event then must not start a request of its own.
 void TCustomFtpCli::checkReady()
 {
-    if (m_state != TFtpState::ftpReady && m_state != TFtpState::ftpInternalReady)
+    if (m_state != TFtpState::ftpReady)
         throw FtpException("FTP component not ready");
 }
 

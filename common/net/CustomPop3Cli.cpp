@@ -47,9 +47,11 @@ void TCustomPop3Cli::display(const std::string& text)
     m_engine.fire(OnDisplay, *this, text);
 }
 
+// Internal ready means QUIT was answered and its request waits for the close: nothing else may
+// start then.
 void TCustomPop3Cli::checkReady()
 {
-    if (m_state != TPop3State::pop3Ready && m_state != TPop3State::pop3InternalReady)
+    if (m_state != TPop3State::pop3Ready)
         throw Pop3Exception("POP3 component not ready");
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 // THttpCli: one HTTP/1.0 HEAD request (RFC 1945) on a TWSocket, with its reply's status line
-// and header lines. Head returns at once and ends with OnRequestDone, posted to the event loop;
-// SyncHead waits for the end, sleeping in the event loop.
+// and header lines. Head returns at once and ends with OnRequestDone, posted to the event loop
+// once the client is ready again, carrying the status when it is 400 or more, else 0; SyncHead
+// waits for the end, sleeping in the event loop.
 //
 // How a request ends:
 //  - the server closes the connection (the normal end of a HEAD with HTTP/1.0), also before the
@@ -101,7 +102,8 @@ public:
     // Head, then waits until the request has ended or Timeout seconds passed (then it aborts
     // with the reason "Timeout"). Raises EHttpException for a status of 400 or more, with the
     // reason as message; returns normally otherwise (status 0 included). A handler that
-    // destroys the client during the wait makes it return at once.
+    // destroys the client during the wait makes it return at once; the caller must then not
+    // touch the client.
     void SyncHead();
     // Drops the connection (or the look-up) and ends the request at once: status 404, reason
     // "Request aborted".

@@ -343,3 +343,37 @@ TEST(Pop3HostileCaller, MisuseRaisesAndTheWrappersSayFalse)
     EXPECT_TRUE(core::waitFor([&] { return client.State() == TPop3State::pop3Ready; }, std::chrono::seconds(10)));
     EXPECT_EQ(client.RequestResult(), 0);
 }
+
+// A timer that fires while QUIT waits for the server's close (answered, not yet closed) cannot
+// start a second QUIT: the first one ends as it should.
+TEST(Pop3HostileCaller, NoSecondQuitWhileTheFirstWaitsForTheClose)
+{
+    ScriptedServer server([](ScriptSession& peer) {
+        peer.send("+OK ready\r\n");
+        std::string line;
+        if (peer.readLine(line))
+            peer.send("+OK bye\r\n");
+        peer.readLine(line, 800); // a second QUIT would arrive here
+        peer.close();
+    });
+    TSyncPop3Cli client;
+    configure(client, server.port());
+    ASSERT_TRUE(client.SyncConnect());
+    std::string refusal;
+    core::Timer timer;
+    timer.setOnTimeout([&] {
+        try {
+            client.Quit();
+        } catch (const Pop3Exception& e) {
+            refusal = e.what();
+        }
+    });
+    client.OnResponse = [&](TCustomPop3Cli&, const std::string& line) {
+        if (line == "+OK bye")
+            timer.start(200, true);
+    };
+    EXPECT_TRUE(client.SyncQuit());
+    EXPECT_EQ(refusal, "POP3 component not ready");
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.received(), (Lines { "QUIT" }));
+}

@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -50,8 +51,12 @@ bool ServerProcess::start(
     m_process.setStandardOutputFile(QString::fromStdString(logPath()), QIODevice::Append);
     m_process.setStandardErrorFile(QString::fromStdString(logPath()), QIODevice::Append);
     m_process.setStandardInputFile(QProcess::nullDevice());
-    // A group of its own, so that stop() reaches every child the server forked.
-    m_process.setChildProcessModifier([] { ::setsid(); });
+    // A group of its own, so that stop() reaches every child the server forked; and gone with
+    // the test, should the test die before it can stop the server.
+    m_process.setChildProcessModifier([] {
+        ::setsid();
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
     m_process.start(QString::fromStdString(program), args);
     if (!m_process.waitForStarted(10000))
         return false;
