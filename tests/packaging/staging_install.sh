@@ -8,6 +8,7 @@ set -uo pipefail
 build=$1
 layout=$2
 staging=$(mktemp -d)
+chmod 755 "$staging" # man may read the pages as its own user
 trap 'rm -rf "$staging"' EXIT
 failures=0
 fail() {
