@@ -31,7 +31,8 @@ std::string fileNameOf(const std::string& path)
 
 bool isUnder(const std::string& path, const std::string& top)
 {
-    return path == top || (path.size() > top.size() && path.compare(0, top.size(), top) == 0 && path[top.size()] == '/');
+    return path == top
+        || (path.size() > top.size() && path.compare(0, top.size(), top) == 0 && path[top.size()] == '/');
 }
 
 bool isSystemProgramFolder(const std::string& folder)

@@ -91,9 +91,15 @@ TEST(ProgramPaths, TheRuleOnGivenFoldersAndEnvironment)
     } cases[] = {
         { "/opt/rpl/RPL", ProgramFolder::Own, xdg, "/opt/rpl/RPL.INI", "/opt/rpl/RPL.LOG" },
         { "/usr/bin/SEN", ProgramFolder::Foreign, xdg, "/x/config/SEN/SEN.INI", "/x/state/SEN/SEN.LOG" },
-        { "/usr/bin/SEN", ProgramFolder::Foreign, homeOnly, "/home/u/.config/SEN/SEN.INI",
+        { "/usr/bin/SEN",
+            ProgramFolder::Foreign,
+            homeOnly,
+            "/home/u/.config/SEN/SEN.INI",
             "/home/u/.local/state/SEN/SEN.LOG" },
-        { "/usr/bin/RPL", ProgramFolder::Foreign, relative, "/home/u/.config/RPL/RPL.INI",
+        { "/usr/bin/RPL",
+            ProgramFolder::Foreign,
+            relative,
+            "/home/u/.config/RPL/RPL.INI",
             "/home/u/.local/state/RPL/RPL.LOG" },
         { "/mnt/cd/RPL.EXE", ProgramFolder::Foreign, xdg, "/x/config/RPL/RPL.INI", "/x/state/RPL/RPL.LOG" },
         // With nowhere else to go the files stay beside the program; writing them reports the error.

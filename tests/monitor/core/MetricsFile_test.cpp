@@ -82,7 +82,8 @@ TEST(MetricsFile, TheParserReadsEveryValueWhateverTheCaptions)
     std::string error;
     const auto samples = parsed(file, error);
     ASSERT_TRUE(error.empty()) << error << test::readFile(file);
-    const std::string web = R"({"address":"127.0.0.1","destination":"web \"main\" \\ one","port":"80","service":"TCP"})";
+    const std::string web
+        = R"({"address":"127.0.0.1","destination":"web \"main\" \\ one","port":"80","service":"TCP"})";
     const std::string broken
         = "{\"address\":\"127.0.0.2\",\"destination\":\"line\\r\\nbreak \xef\xbf\xbd\xef\xbf\xbd\",\"port\":\"80\","
           "\"service\":\"TCP\"}";
@@ -211,8 +212,8 @@ TEST_F(MetricsEngine, EveryPassRewritesTheFileNamedInTheDataFile)
 
     // The key is written after "MaxParallelTests".
     controller->SaveSettings();
-    EXPECT_NE(test::readFile(ini).find("MaxParallelTests=4\r\nMetricsFile=" + metrics.string() + "\r\n"),
-        std::string::npos);
+    EXPECT_NE(
+        test::readFile(ini).find("MaxParallelTests=4\r\nMetricsFile=" + metrics.string() + "\r\n"), std::string::npos);
 }
 
 TEST_F(MetricsEngine, AFileThatCannotBeWrittenIsALineInThePane)
@@ -221,7 +222,8 @@ TEST_F(MetricsEngine, AFileThatCannotBeWrittenIsALineInThePane)
     start(bad.string());
     pass();
     const auto& pane = frontEnd.activity;
-    const auto error = std::find(pane.begin(), pane.end(),
+    const auto error = std::find(pane.begin(),
+        pane.end(),
         "*** ERROR: Cannot write metrics file " + bad.string() + ": No such file or directory");
     ASSERT_NE(error, pane.end());
     ASSERT_GE(pane.end() - error, 3);
