@@ -51,6 +51,7 @@ void readOptions(const desktop::TIniFile& ini, MonitorSettings& s)
     s.Verbose = ini.ReadFlag(Sen, "Verbose", false);
     s.saveOnExit = ini.ReadFlag(Sen, "SaveOnExit", true);
     s.MaxParallelTests = ini.ReadNumber(Sen, "MaxParallelTests", 1);
+    s.metricsFile = ini.ReadText(Sen, "MetricsFile", "");
 }
 
 void readActions(const desktop::TIniFile& ini, AlertActions& a)
@@ -141,6 +142,7 @@ void writeSettings(desktop::TIniFile& ini, const MonitorSettings& s, const Saved
     ini.WriteFlag(Sen, "Verbose", s.Verbose);
     ini.WriteFlag(Sen, "SaveOnExit", s.saveOnExit);
     ini.WriteNumber(Sen, "MaxParallelTests", s.MaxParallelTests);
+    ini.WriteText(Sen, "MetricsFile", s.metricsFile);
 }
 
 void writeActions(desktop::TIniFile& ini, const AlertActions& a)

@@ -70,6 +70,8 @@ struct MonitorSettings
     bool Verbose = false;
     // Probes a test pass runs at once ("MaxParallelTests"); 1 tests one destination at a time.
     int32_t MaxParallelTests = 1;
+    // Rewritten after every pass for a metrics scraper ("MetricsFile"); empty: no such file.
+    std::string metricsFile;
     // True until the startup actions have run: the log controls stay silent meanwhile.
     bool StartingUp = true;
     // Stops a running test pass; set by closing and by Abort, cleared when a pass starts.

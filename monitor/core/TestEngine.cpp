@@ -97,6 +97,7 @@ void TestEngine::TestAllDestinations()
     m_passing = true;
     m_indicator.setBusy(true);
     m_settings.StopRequested = false;
+    m_metrics.passStarted(now());
     m_activity.trim(ActivityLimit, ActivityTrim);
     write(false, "");
     write(false, "Start test at " + core::dateTimeText(now()));
@@ -127,6 +128,8 @@ void TestEngine::schedule()
 void TestEngine::finishPass()
 {
     m_passing = false;
+    if (const auto error = m_metrics.passEnded(m_settings.metricsFile, m_list, now()))
+        write(false, *error);
     write(false, "");
     write(false, "END test at " + core::dateTimeText(now()));
     write(false, "");
@@ -387,6 +390,7 @@ void TestEngine::record(std::unique_ptr<Test> owned)
         write(false, *line);
     test.probe->reportResult(test.ok, test);
     giveBack(test);
+    m_metrics.testRecorded(c.row, test.ok, c.previousStatus, c.startTime, c.endTime, test.inPass);
     // A destination that left the list raises no alert.
     if (row < 0)
         return;

@@ -23,6 +23,7 @@
 #include "common/core/EventLoop.h"
 #include "common/core/RunIndicator.h"
 #include "monitor/core/AlertSender.h"
+#include "monitor/core/MetricsFile.h"
 #include "monitor/core/Probe.h"
 #include "monitor/core/ProbeTexts.h"
 
@@ -156,6 +157,7 @@ private:
     int m_nextIndex = 0;
     bool m_releasing = false;
     bool m_testingShown = false;
+    MetricsFile m_metrics; // rewritten after every pass when "MetricsFile" names it
 };
 
 } // namespace monitor

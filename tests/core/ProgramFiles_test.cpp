@@ -14,12 +14,16 @@
 
 TEST(ProgramPaths, ExtensionIsReplacedOrAdded)
 {
-    EXPECT_EQ(core::settingsPathFor("/opt/tools/RPL"), "/opt/tools/RPL.INI");
-    EXPECT_EQ(core::settingsPathFor("/opt/v1.2/RPL"), "/opt/v1.2/RPL.INI");
-    EXPECT_EQ(core::settingsPathFor("/opt/tools/RPL.EXE"), "/opt/tools/RPL.INI");
-    EXPECT_EQ(core::logPathFor("/opt/tools/rpl.bin"), "/opt/tools/rpl.LOG");
-    EXPECT_EQ(core::logPathFor("RPL"), "RPL.LOG");
-    EXPECT_EQ(core::logPathFor("/home/u/.rpl"), "/home/u/.rpl.LOG");
+    const auto beside = [](const std::string& program) {
+        return core::programFilesFor(program, core::ProgramFolder::Own, {});
+    };
+    EXPECT_EQ(beside("/opt/tools/RPL").settings, "/opt/tools/RPL.INI");
+    EXPECT_EQ(beside("/opt/v1.2/RPL").settings, "/opt/v1.2/RPL.INI");
+    EXPECT_EQ(beside("/opt/tools/RPL.EXE").settings, "/opt/tools/RPL.INI");
+    EXPECT_EQ(beside("/opt/tools/rpl.bin").log, "/opt/tools/rpl.LOG");
+    EXPECT_EQ(beside("RPL").log, "RPL.LOG");
+    EXPECT_EQ(beside("/home/u/.rpl").log, "/home/u/.rpl.LOG");
+    EXPECT_EQ(core::withExtension("/home/u/.rpl", ".INI"), "/home/u/.rpl.INI");
 }
 
 TEST(LineWriter, AppendsLinesWithCrLfAndReportsTheCause)

@@ -1,0 +1,238 @@
+// The metrics file: its text as the Prometheus parser reads it (with hostile captions and
+// duplicate rows), the atomic replacement, write failures, and the engine's pass writing it.
+
+#include "ControllerFixture.h"
+#include "ScriptedProbes.h"
+
+#include "common/core/EventLoop.h"
+#include "monitor/core/MetricsFile.h"
+#include "monitor/core/TestEngine.h"
+#include "tests/support/PrivateNamespace.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <chrono>
+#include <sys/stat.h>
+
+using namespace monitor;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QDateTime T0(QDate(2026, 6, 12), QTime(14, 5, 9), Qt::UTC);
+
+// sample name + " " + labels as JSON -> value, as the parser of python3-prometheus-client reads
+// the file; the parser's complaint in `error`.
+std::map<std::string, double> parsed(const fs::path& file, std::string& error)
+{
+    std::string output;
+    const std::string script = std::string(std::getenv("SOURCE_DIR")) + "/tests/fixtures/parse_metrics.py";
+    const int code = test::runCommand({ "/usr/bin/python3", script, file.string() }, &output);
+    std::map<std::string, double> samples;
+    if (code != 0) {
+        error = output;
+        return samples;
+    }
+    for (const QByteArray& line : QByteArray::fromStdString(output).split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QJsonArray sample = QJsonDocument::fromJson(line).array();
+        const QByteArray labels = QJsonDocument(sample[1].toObject()).toJson(QJsonDocument::Compact);
+        samples[sample[0].toString().toStdString() + " " + labels.toStdString()] = sample[2].toDouble();
+    }
+    return samples;
+}
+
+Destination row(const std::string& host, const std::string& ip, const std::string& status)
+{
+    Destination d = Destination::added(host, ip, "TCP", "80");
+    d.SubItems[3] = status;
+    return d;
+}
+
+mode_t modeOf(const fs::path& path)
+{
+    struct stat st
+    {
+    };
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+} // namespace
+
+TEST(MetricsFile, TheParserReadsEveryValueWhateverTheCaptions)
+{
+    test::TempDir dir;
+    DestinationList list;
+    list.append(row("web \"main\" \\ one", "127.0.0.1", "OK"));
+    list.append(row("line\r\nbreak \xff\xfe", "127.0.0.2", "Fail"));
+    list.append(row("web \"main\" \\ one", "127.0.0.1", "OK")); // the same series again
+    list.append(row("new", "127.0.0.3", "na"));
+    MetricsFile metrics;
+    metrics.passStarted(T0);
+    metrics.testRecorded(list.keyOf(0), true, "Fail", T0, T0.addMSecs(1234), true);
+    metrics.testRecorded(list.keyOf(1), false, "Fail", T0, T0.addMSecs(2000), true);
+    metrics.testRecorded(list.keyOf(2), true, "OK", T0, T0.addMSecs(5), true);
+    const fs::path file = dir / "sen.prom";
+    ASSERT_EQ(metrics.passEnded(file.string(), list, T0.addMSecs(2500)), std::nullopt);
+
+    std::string error;
+    const auto samples = parsed(file, error);
+    ASSERT_TRUE(error.empty()) << error << test::readFile(file);
+    const std::string web
+        = R"({"address":"127.0.0.1","destination":"web \"main\" \\ one","port":"80","service":"TCP"})";
+    const std::string broken
+        = "{\"address\":\"127.0.0.2\",\"destination\":\"line\\r\\nbreak \xef\xbf\xbd\xef\xbf\xbd\",\"port\":\"80\","
+          "\"service\":\"TCP\"}";
+    const double start = static_cast<double>(T0.toSecsSinceEpoch());
+    const std::map<std::string, double> expected = {
+        { "sen_destination_up " + web, 1 },
+        { "sen_destination_up " + broken, 0 },
+        { "sen_destination_probe_duration_seconds " + web, 1.234 },
+        { "sen_destination_probe_duration_seconds " + broken, 2 },
+        { "sen_destination_last_change_timestamp_seconds " + web, start + 1.234 }, // Fail -> OK
+        { "sen_destination_last_change_timestamp_seconds " + broken, start + 2 }, // first seen
+        { "sen_pass_duration_seconds {}", 2.5 },
+        { "sen_pass_end_timestamp_seconds {}", start + 2.5 },
+        { R"(sen_pass_destinations {"result":"ok"})", 2 },
+        { R"(sen_pass_destinations {"result":"fail"})", 1 },
+        { R"(sen_pass_destinations {"result":"untested"})", 1 },
+        { "sen_destinations {}", 4 },
+        { "sen_passes_total {}", 1 },
+    };
+    EXPECT_EQ(samples, expected);
+}
+
+TEST(MetricsFile, ReplacesTheFileWholeAndLeavesNothingBehind)
+{
+    test::TempDir dir;
+    const fs::path file = dir / "sen.prom";
+    const mode_t mask = ::umask(022);
+    EXPECT_EQ(replaceFile(file.string(), "one\n"), 0);
+    ::umask(mask);
+    EXPECT_EQ(modeOf(file) & 0777, 0644u); // readable by the exporter's user
+    // A link at the path is replaced, not written through.
+    test::writeFile(dir / "target", "kept");
+    fs::remove(file);
+    fs::create_symlink(dir / "target", file);
+    EXPECT_EQ(replaceFile(file.string(), "two\n"), 0);
+    EXPECT_TRUE(S_ISREG(modeOf(file)));
+    EXPECT_EQ(test::readFile(file), "two\n");
+    EXPECT_EQ(test::readFile(dir / "target"), "kept");
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 2u);
+
+    // Failures come back as the cause, and leave no temporary file.
+    fs::create_directories(dir / "folder");
+    EXPECT_EQ(replaceFile((dir / "missing" / "sen.prom").string(), "x"), ENOENT);
+    EXPECT_EQ(replaceFile((dir / "folder").string(), "x"), EISDIR);
+    EXPECT_TRUE(fs::is_empty(dir / "folder"));
+}
+
+TEST(MetricsFile, AFullDiskKeepsTheOldFile)
+{
+    RUN_IN_PRIVATE_MOUNTS();
+    test::TempDir dir;
+    const fs::path small = dir / "small";
+    fs::create_directories(small);
+    test::mustRun("mount -t tmpfs -o size=16k tmpfs " + small.string());
+    EXPECT_EQ(replaceFile((small / "sen.prom").string(), "old\n"), 0);
+    EXPECT_EQ(replaceFile((small / "sen.prom").string(), std::string(64 * 1024, 'x')), ENOSPC);
+    EXPECT_EQ(test::readFile(small / "sen.prom"), "old\n");
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(small))
+        ++entries;
+    EXPECT_EQ(entries, 1u);
+    test::mustRun("umount " + small.string());
+}
+
+namespace {
+
+struct MetricsEngine : ControllerFixture
+{
+    ScriptedProbes probes;
+    RecordingAlerts alerts;
+    fs::path metrics = dir / "textfile" / "sen.prom";
+
+    void start(const std::string& metricsPath)
+    {
+        test::writeFile(ini,
+            "[SEN]\r\nMaxParallelTests=4\r\nMetricsFile=" + metricsPath
+                + "\r\n[DestList]\r\nDestCount=3\r\n"
+                  "NAME1=up\r\nIP1=127.0.0.1\r\nService1=TCP\r\nPort1=22\r\nStat1=OK\r\n"
+                  "NAME2=down\r\nIP2=127.0.0.2\r\nService2=TCP\r\nPort2=22\r\nStat2=OK\r\n"
+                  "NAME3=fresh\r\nIP3=127.0.0.3\r\nService3=PING\r\nStat3=na\r\n");
+        fs::create_directories(metrics.parent_path());
+        run();
+        controller->setProbeFactory(&probes);
+        controller->setAlertSender(&alerts);
+        probes.script = [](const TestContext& c, Attempt) { return Script(c.IP != "127.0.0.2", 10); };
+    }
+
+    void pass()
+    {
+        controller->engine().TestAllDestinations();
+        ASSERT_TRUE(core::waitFor([&] { return !controller->engine().passing(); }, 20s));
+    }
+};
+
+} // namespace
+
+TEST_F(MetricsEngine, EveryPassRewritesTheFileNamedInTheDataFile)
+{
+    start(metrics.string());
+    EXPECT_EQ(controller->settings().metricsFile, metrics.string());
+    EXPECT_FALSE(fs::exists(metrics));
+    pass();
+    std::string error;
+    auto samples = parsed(metrics, error);
+    ASSERT_TRUE(error.empty()) << error;
+    const std::string up = R"({"address":"127.0.0.1","destination":"up","port":"22","service":"TCP"})";
+    const std::string down = R"({"address":"127.0.0.2","destination":"down","port":"22","service":"TCP"})";
+    const std::string fresh = R"({"address":"127.0.0.3","destination":"fresh","port":"","service":"PING"})";
+    EXPECT_EQ(samples["sen_destination_up " + up], 1);
+    EXPECT_EQ(samples["sen_destination_up " + down], 0);
+    EXPECT_EQ(samples["sen_destination_up " + fresh], 1);
+    EXPECT_GE(samples["sen_destination_probe_duration_seconds " + up], 0.005);
+    EXPECT_EQ(samples[R"(sen_pass_destinations {"result":"fail"})"], 1);
+    EXPECT_EQ(samples["sen_passes_total {}"], 1);
+
+    // A removed row leaves the file at the next pass; the count goes on.
+    controller->list().remove({ 1 });
+    pass();
+    samples = parsed(metrics, error);
+    EXPECT_EQ(samples.count("sen_destination_up " + down), 0u);
+    EXPECT_EQ(samples["sen_destinations {}"], 2);
+    EXPECT_EQ(samples["sen_passes_total {}"], 2);
+
+    // The key is written after "MaxParallelTests".
+    controller->SaveSettings();
+    EXPECT_NE(
+        test::readFile(ini).find("MaxParallelTests=4\r\nMetricsFile=" + metrics.string() + "\r\n"), std::string::npos);
+}
+
+TEST_F(MetricsEngine, AFileThatCannotBeWrittenIsALineInThePane)
+{
+    const fs::path bad = dir / "no such folder" / "sen.prom";
+    start(bad.string());
+    pass();
+    const auto& pane = frontEnd.activity;
+    const auto error = std::find(pane.begin(),
+        pane.end(),
+        "*** ERROR: Cannot write metrics file " + bad.string() + ": No such file or directory");
+    ASSERT_NE(error, pane.end());
+    ASSERT_GE(pane.end() - error, 3);
+    EXPECT_EQ(error[2].rfind("END test at ", 0), 0u); // the pass's last lines follow
+}
+
+TEST_F(MetricsEngine, NoKeyNoFile)
+{
+    start("");
+    pass();
+    EXPECT_TRUE(fs::is_empty(metrics.parent_path()));
+}
