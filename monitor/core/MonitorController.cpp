@@ -37,6 +37,7 @@ MonitorController::MonitorController(std::string programPath, const MonitorFront
     : m_programPath(std::move(programPath))
     , m_frontEnd(frontEnd)
     , m_log(m_settings, frontEnd.activity, m_programPath)
+    , m_alerts(AlertDispatcher::Parts { m_settings, m_list, m_log, frontEnd.activity, frontEnd.asker })
     , m_dataFile(core::settingsPathFor(m_programPath))
     , m_starter(core::startProgram)
     , m_environment(core::processEnvironment())
@@ -44,6 +45,7 @@ MonitorController::MonitorController(std::string programPath, const MonitorFront
           [this](const std::vector<std::string>& command) { return m_starter(command); }))
     , m_fileManager(m_ownFileManager.get())
 {
+    m_alerts.setProgramStarter([this](const std::vector<std::string>& command) { return m_starter(command); });
 }
 
 void MonitorController::setFileManager(FileManager* fileManager)
@@ -89,6 +91,7 @@ void MonitorController::StartupActions()
     const std::string message = "SEN StartUp " + dataFileName();
     m_log.WriteLogLine("");
     m_log.WriteLogLine(message + " " + m_log.stamp());
+    m_alerts.StartupActions(message);
 }
 
 void MonitorController::prepareClose()
@@ -96,7 +99,18 @@ void MonitorController::prepareClose()
     m_settings.StopRequested = true;
     if (m_settings.saveOnExit)
         SaveSettings();
-    m_log.WriteLogLine("SEN ShutDown " + dataFileName() + " " + m_log.stamp());
+    const std::string message = "SEN ShutDown " + dataFileName();
+    m_log.WriteLogLine(message + " " + m_log.stamp());
+    m_alerts.ShutdownActions(message);
+}
+
+bool MonitorController::deferCloseForMail(std::function<void()> close)
+{
+    if (!m_alerts.sending())
+        return false;
+    m_settings.StopRequested = true;
+    m_alerts.whenIdle(std::move(close));
+    return true;
 }
 
 // The data file
@@ -139,9 +153,12 @@ void MonitorController::SaveSettings()
     writeDestinations(ini, m_list);
 }
 
-// What every reload is followed by, so that the loaded values take effect. The test timer and
-// the keep-alive schedule come here as they are built.
-void MonitorController::afterLoad() { }
+// What every reload is followed by, so that the loaded values take effect. The test timer
+// comes here as it is built.
+void MonitorController::afterLoad()
+{
+    m_alerts.SetupKeepAlive();
+}
 
 // The File menu
 

@@ -11,6 +11,7 @@
 #include "common/core/DesktopCommands.h"
 #include "common/core/RunIndicator.h"
 #include "common/net/Ping.h"
+#include "monitor/core/AlertDispatcher.h"
 #include "monitor/core/CommandLine.h"
 #include "monitor/core/DestinationList.h"
 #include "monitor/core/EventLog.h"
@@ -58,6 +59,8 @@ public:
     MonitorSettings& settings() { return m_settings; }
     DestinationList& list() { return m_list; }
     EventLog& log() { return m_log; }
+    // The alert actions: mail, programs, keep-alive.
+    AlertDispatcher& alerts() { return m_alerts; }
     const std::string& programPath() const { return m_programPath; }
     const std::string& dataFile() const { return m_dataFile; }
     // The data file's name without its folder.
@@ -73,12 +76,17 @@ public:
     // The program's start up to its first activation: default data file, the command line's,
     // default log file, the data file's settings and alert actions, the tray icon.
     void start(const CommandLine& commandLine);
-    // Once, after every window exists: the start-up line in the log; logging controls speak
-    // from now on.
+    // Once, after every window exists: the start-up line in the log, the start-up mail and
+    // program, the keep-alive schedule; logging controls speak from now on.
     void StartupActions();
     // The close of the main window: stops a test pass, saves when "Save Settings on Exit" is
-    // set (a refused write throws, and the close must not go on), writes the shut-down line.
+    // set (a refused write throws, and the close must not go on), writes the shut-down line,
+    // sends the shut-down mail and starts the shut-down program.
     void prepareClose();
+    // A close must wait while a mail is on its way: the send waits in the event loop, and a
+    // program that ends meanwhile would cut it (and the shut-down mail) short. Stops a test
+    // pass and runs `close` again once the mails are out; false when the close may go on now.
+    bool deferCloseForMail(std::function<void()> close);
 
     // The data file.
     void SetDataFile(const std::string& path);
@@ -117,6 +125,7 @@ private:
     MonitorSettings m_settings;
     DestinationList m_list;
     EventLog m_log;
+    AlertDispatcher m_alerts;
     net::TPing m_ping;
     std::string m_dataFile;
     ProgramStarter m_starter;
