@@ -30,6 +30,7 @@ namespace monitor {
 
 class DestinationPane;
 class OptionsPane;
+class TForm2;
 
 class TForm1 final : public QMainWindow,
                      public core::ActivityOutlet,
@@ -57,6 +58,8 @@ public:
     void AdvancedClick();
     // List menu
     void ExportClick();
+    // "&Configure Alert Actions..." and the Options menu's "Configure Alert Actions...".
+    void ConfigureClick();
 
     void MinimizeToTray();
     void RestoreFromTray();
@@ -80,6 +83,8 @@ public:
     QPlainTextEdit* Activity;
     QToolButton* btnMinimizeToTray;
     desktop::TTrayIcon* TrayIcon;
+    // The alert-actions dialog, hidden until the configure command shows it.
+    TForm2* actionsDialog;
 
     QMenu* FileMenu;
     QMenu* OptionsMenu;
@@ -125,6 +130,7 @@ private:
     std::string m_trayTip;
     bool m_firstActivation = true;
     bool m_placing = false;
+    bool m_closed = false;
 };
 
 } // namespace monitor
