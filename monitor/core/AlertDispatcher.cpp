@@ -33,7 +33,10 @@ AlertDispatcher::AlertDispatcher(const Parts& parts)
     , m_clock([] { return QDateTime::currentDateTime(); })
     , m_mailer(parts.settings.actions)
 {
-    m_keepAlive.setOnTimeout([this] { SendAlertMail(KeepAliveMessage, true); });
+    m_keepAlive.setOnTimeout([this] {
+        m_keepAliveSince = m_clock();
+        SendAlertMail(KeepAliveMessage, true);
+    });
 }
 
 AlertDispatcher::~AlertDispatcher() = default;
@@ -169,8 +172,10 @@ void AlertDispatcher::SetupKeepAlive()
     }
     const int interval = static_cast<int>(hours) * HourMs;
     // Setting the interval restarts the count; an unchanged one leaves the schedule alone.
-    if (!m_keepAlive.isActive() || m_keepAlive.interval() != interval)
+    if (!m_keepAlive.isActive() || m_keepAlive.interval() != interval) {
         m_keepAlive.start(interval);
+        m_keepAliveSince = m_clock();
+    }
 }
 
 void AlertDispatcher::Configure(const std::function<void()>& showDialog)

@@ -93,6 +93,8 @@ public:
 
     bool keepAliveRunning() const { return m_keepAlive.isActive(); }
     int keepAliveInterval() const { return m_keepAlive.interval(); }
+    // When the running schedule began counting: the first tick comes one interval later.
+    const QDateTime& keepAliveSince() const { return m_keepAliveSince; }
 
 private:
     struct Mail
@@ -115,6 +117,7 @@ private:
     Clock m_clock;
     AlertMailer m_mailer;
     core::Timer m_keepAlive;
+    QDateTime m_keepAliveSince;
     std::deque<Mail> m_queue;
     std::vector<std::function<void()>> m_idleCalls;
     core::Poster m_poster;

@@ -118,10 +118,16 @@ RunPlan planRun(const std::string& command, const std::string& parameters)
     };
     int error = path.empty() ? ENOENT : (::stat(path.c_str(), &st) == 0 ? 0 : errno);
     if (error != 0 && name.find_first_of(" \t") != std::string::npos) {
-        words = core::splitWords(name);
-        path = locate(words.front());
-        words.erase(words.begin());
-        error = path.empty() ? ENOENT : (::stat(path.c_str(), &st) == 0 ? 0 : errno);
+        // The text as program and words; when that names nothing either, the whole text's
+        // failure is the one to report.
+        std::vector<std::string> split = core::splitWords(name);
+        const std::string first = locate(split.front());
+        if (!first.empty() && ::stat(first.c_str(), &st) == 0) {
+            path = first;
+            split.erase(split.begin());
+            words = std::move(split);
+            error = 0;
+        }
     }
     if (error == ENOENT)
         return failed(path.empty() ? RunResult::FileNotFound : missingFile(path));
