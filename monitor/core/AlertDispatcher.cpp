@@ -164,10 +164,11 @@ void AlertDispatcher::SetupKeepAlive()
     }
     const long long hours = keepAliveHours(a.keepAliveInterval);
     if (hours < MinKeepAliveHours || hours > MaxKeepAliveHours) {
-        m_asker.showMessage("Error in input - Keep Alive interval must be between 1 and 24");
+        // Corrected before the message box, whose loop may run the timer.
         a.keepAliveInterval = "1";
         a.sendKeepAlive = false;
         m_keepAlive.stop();
+        m_asker.showMessage("Error in input - Keep Alive interval must be between 1 and 24");
         return;
     }
     const int interval = static_cast<int>(hours) * HourMs;

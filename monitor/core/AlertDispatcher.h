@@ -13,6 +13,9 @@
 // "Send OK." or "Send FAILED.") appear when it is sent, so each pair stays together.
 //
 // Programs start without a shell and without waiting (RunCommand.h).
+//
+// The dispatcher must outlive any send it runs: its owner goes away only after the event loop,
+// and the window defers a close that arrives during a send (MonitorController).
 
 #include "common/core/ActivityOutlet.h"
 #include "common/core/Asker.h"

@@ -108,20 +108,31 @@ void AlertMailer::addPaneLine(const std::string& line)
         m_view->appendSmtpPaneLine(line);
 }
 
+void AlertMailer::setBusy(bool busy)
+{
+    m_busy = busy;
+    if (m_view)
+        m_view->showMailBusy(busy);
+}
+
 bool AlertMailer::SendMail(const std::string& subject, const std::string& body)
 {
-    m_busy = true;
-    if (m_view)
-        m_view->showMailBusy(true);
+    // Free again however the send ends.
+    struct BusyScope
+    {
+        AlertMailer& mailer;
+        explicit BusyScope(AlertMailer& m)
+            : mailer(m)
+        {
+            mailer.setBusy(true);
+        }
+        ~BusyScope() { mailer.setBusy(false); }
+    } busy(*this);
     clearPane();
     addPaneLine("* Sending email: " + subject);
     m_client.Timeout = m_actions.smtpTimeOut;
     PaneLines lines(*this, m_actions, subject, body);
-    const bool sent = net::sendMailSequence(m_client, net::MailServer { m_actions.smtpServer, m_signOn }, lines);
-    m_busy = false;
-    if (m_view)
-        m_view->showMailBusy(false);
-    return sent;
+    return net::sendMailSequence(m_client, net::MailServer { m_actions.smtpServer, m_signOn }, lines);
 }
 
 } // namespace monitor

@@ -45,6 +45,8 @@ public:
     static std::string computerName();
 
 private:
+    void setBusy(bool busy);
+
     const AlertActions& m_actions;
     net::TSyncSmtpCli m_client;
     std::string m_signOn;

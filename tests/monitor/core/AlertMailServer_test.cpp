@@ -216,29 +216,81 @@ TEST_F(AlertFixture, TestSmtpShowsItsResultAndWritesNoActivity)
     EXPECT_EQ(frontEnd.messages, (Lines { "Send OK.", "Send FAILED." }));
 }
 
-// A server that greets and then falls silent: the send gives up after "SMTPTimeOut" seconds
-// of the data file, reports the last reply it had, and the next mail goes out normally.
-TEST_F(AlertFixture, ASilentServerEndsTheMailAfterTheDataFilesTimeOut)
+// A server that falls silent at each step in turn: the send gives up after "SMTPTimeOut"
+// seconds of the data file and says which step failed; a QUIT that is answered but never
+// followed by the close still leaves the mail sent. The next mail goes out normally.
+TEST_F(AlertFixture, ATimeOutAtEveryStep)
 {
     ASSERT_TRUE(server.started());
-    test::ScriptedServer silent([](test::ScriptSession& peer) {
-        test::greetAndHelo(peer);
+    using Script = test::ScriptedServer::Script;
+    const auto unanswered = [](test::ScriptSession& peer) {
         std::string line;
-        peer.readLine(line); // MAIL FROM, never answered
+        peer.readLine(line);
         peer.waitForClose();
-    });
+    };
+    struct Case
+    {
+        const char* step;
+        Script script;
+        const char* error;
+        bool sent;
+    };
+    const std::vector<Case> cases = {
+        { "greeting", [](test::ScriptSession& peer) { peer.waitForClose(); }, "Cannot open connection.", false },
+        { "HELO",
+            [&](test::ScriptSession& peer) {
+                peer.send("220 scripted\r\n");
+                unanswered(peer);
+            },
+            "Cannot open connection.",
+            false },
+        { "MAIL FROM",
+            [&](test::ScriptSession& peer) {
+                test::greetAndHelo(peer);
+                unanswered(peer);
+            },
+            "Cannot send message.",
+            false },
+        { "end of data",
+            [](test::ScriptSession& peer) {
+                test::greetAndHelo(peer);
+                test::answer(peer, "250 sender ok");
+                test::answer(peer, "250 recipient ok");
+                test::answer(peer, "354 go ahead");
+                Lines data;
+                peer.readData(data);
+                peer.waitForClose();
+            },
+            "Cannot send message.",
+            false },
+        { "close after QUIT",
+            [](test::ScriptSession& peer) {
+                test::greetAndHelo(peer);
+                test::answer(peer, "250 sender ok");
+                test::answer(peer, "250 recipient ok");
+                test::answer(peer, "354 go ahead");
+                Lines data;
+                if (peer.readData(data))
+                    peer.send("250 queued\r\n");
+                test::answer(peer, "221 bye"); // and never closes
+                peer.waitForClose();
+            },
+            "Cannot quit.",
+            true },
+    };
     beginLogged("[Actions]\r\nSMTPServer=127.0.0.1\r\nEmailAddress=ops@office.test\r\nSMTPTimeOut=1\r\n");
-    EXPECT_EQ(actions().smtpTimeOut, 1);
-    alerts().mailer().setPort(silent.portText());
-    alerts().SendAlertMail(Failure, false);
-    const auto error = std::find(pane.lines.begin(), pane.lines.end(), "** ERROR: Cannot send message.");
-    ASSERT_NE(error, pane.lines.end());
-    // The mail request began afresh and no reply came: the last response is empty.
-    EXPECT_EQ(error[1], "** ");
-    EXPECT_EQ(pane.lines.back(), "* Done.");
-    EXPECT_EQ(frontEnd.activity.back(), "Send FAILED.");
-    EXPECT_TRUE(silent.waitDone());
-
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        test::ScriptedServer silent(c.script);
+        alerts().mailer().setPort(silent.portText());
+        alerts().SendAlertMail(Failure, false);
+        EXPECT_NE(
+            std::find(pane.lines.begin(), pane.lines.end(), std::string("** ERROR: ") + c.error), pane.lines.end());
+        EXPECT_EQ(frontEnd.activity.back(), c.sent ? "Send OK." : "Send FAILED.");
+        EXPECT_EQ(logLines().back(),
+            std::string(c.sent ? "* Send Mail OK: " : "* Send Mail FAILED: ") + Failure + " " + Stamp);
+        EXPECT_TRUE(silent.waitDone());
+    }
     alerts().mailer().setPort(std::to_string(server.port()));
     alerts().SendAlertMail(Recovery, false);
     EXPECT_EQ(header(nextMail(), "Subject"), Recovery + " " + Stamp);
