@@ -7,6 +7,8 @@
 
 #include "tests/net/SmtpScript.h"
 
+#include <unistd.h>
+
 using namespace monitor;
 using Lines = std::vector<std::string>;
 
@@ -294,4 +296,23 @@ TEST_F(AlertFixture, ATimeOutAtEveryStep)
     alerts().mailer().setPort(std::to_string(server.port()));
     alerts().SendAlertMail(Recovery, false);
     EXPECT_EQ(header(nextMail(), "Subject"), Recovery + " " + Stamp);
+}
+
+// Without the port seam the client goes to the standard SMTP port of the server named in the
+// settings; a server of the test's own listens there on a loopback address (as root).
+TEST(AlertMailStandardPort, GoesToPort25OfTheNamedServer)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "port 25 needs root";
+    test::SmtpServerFixture server({ "--listen", "127.0.25.25:25" });
+    if (!server.started())
+        GTEST_SKIP() << "port 25 of 127.0.25.25 is taken";
+    AlertActions actions;
+    actions.smtpServer = "127.0.25.25";
+    actions.emailAddress = "ops@office.test";
+    AlertMailer mailer(actions);
+    EXPECT_TRUE(mailer.SendMail("SEN - port", "body"));
+    const std::string path = server.waitForMessage(1);
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(AlertFixture::header(test::SmtpServerFixture::parse(path), "Subject"), "SEN - port");
 }
