@@ -70,6 +70,11 @@ Timer::~Timer() = default;
 
 void Timer::setOnTimeout(std::function<void()> handler) { m_onTimeout = std::move(handler); }
 
+void Timer::setPrecise(bool precise)
+{
+    m_timer->setTimerType(precise ? Qt::PreciseTimer : Qt::CoarseTimer);
+}
+
 void Timer::start(int intervalMs, bool singleShot)
 {
     m_timer->setSingleShot(singleShot);

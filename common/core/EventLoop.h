@@ -65,6 +65,9 @@ public:
     Timer& operator=(const Timer&) = delete;
 
     void setOnTimeout(std::function<void()> handler);
+    // Fires at the interval to the millisecond instead of within the system's coarse slack
+    // (which may also come early): for deadlines a user sets.
+    void setPrecise(bool precise);
     void start(int intervalMs, bool singleShot = false);
     void stop();
     bool isActive() const;

@@ -6,17 +6,17 @@
 
 namespace core {
 
-int appendLine(const std::string& path, const std::string& text, WriteMode mode)
+namespace {
+
+int writeToFile(const std::string& path, int flags, const std::string& bytes)
 {
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == WriteMode::Truncate ? O_TRUNC : O_APPEND);
-    const int fd = ::open(path.c_str(), flags, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0644);
     if (fd < 0)
         return errno;
-    const std::string line = text + "\r\n";
     int error = 0;
     size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -28,6 +28,18 @@ int appendLine(const std::string& path, const std::string& text, WriteMode mode)
     if (::close(fd) != 0 && error == 0)
         error = errno;
     return error;
+}
+
+} // namespace
+
+int appendLine(const std::string& path, const std::string& text, WriteMode mode)
+{
+    return writeToFile(path, mode == WriteMode::Truncate ? O_TRUNC : O_APPEND, text + "\r\n");
+}
+
+int writeWholeFile(const std::string& path, const std::string& bytes)
+{
+    return writeToFile(path, O_TRUNC, bytes);
 }
 
 } // namespace core

@@ -17,4 +17,8 @@ enum class WriteMode
 // Returns 0, or the errno of the first step that failed (open, write or close).
 int appendLine(const std::string& path, const std::string& text, WriteMode mode = WriteMode::Append);
 
+// Creates or truncates `path` and writes `bytes` as they stand; 0 or the errno of the step
+// that failed. A partly written file is left as it is.
+int writeWholeFile(const std::string& path, const std::string& bytes);
+
 } // namespace core

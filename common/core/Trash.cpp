@@ -1,5 +1,8 @@
 #include "Trash.h"
 
+#include "common/core/FileCopy.h"
+#include "common/core/MountTable.h"
+
 #include <QByteArray>
 #include <QDateTime>
 
@@ -65,7 +68,8 @@ bool prepareTrash(const std::string& trash)
     return makeDirs(trash + "/files", 0700) && makeDirs(trash + "/info", 0700);
 }
 
-std::string mountTop(const std::string& path, dev_t device)
+// Without a mount table: the highest folder above `path` on the same device.
+std::string topByDevice(const std::string& path, dev_t device)
 {
     std::string top = path;
     while (top != "/") {
@@ -78,6 +82,41 @@ std::string mountTop(const std::string& path, dev_t device)
         top = parent;
     }
     return top;
+}
+
+// The top folder ($topdir) of the mount that holds the real folder `folder`.
+std::string topFolderOf(const std::string& folder, const MountTable& mounts, dev_t device)
+{
+    if (const MountEntry* mount = mounts.mountOf(folder))
+        return mount->mountPoint;
+    return topByDevice(folder, device);
+}
+
+// Whether two real folders lie on one mount, so that a rename between them can work. A bind
+// mount shares the device of the folder it shows, yet a rename across it fails.
+bool sameMount(const std::string& a, const std::string& b)
+{
+    const int idA = mountIdOf(a);
+    const int idB = mountIdOf(b);
+    if (idA >= 0 && idB >= 0)
+        return idA == idB;
+    struct stat stA
+    {
+    };
+    struct stat stB
+    {
+    };
+    return stat(a.c_str(), &stA) == 0 && stat(b.c_str(), &stB) == 0 && stA.st_dev == stB.st_dev;
+}
+
+std::string realFolder(const std::string& path)
+{
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return {};
+    std::string real(resolved);
+    free(resolved);
+    return real;
 }
 
 // $topdir/.Trash/$uid when the administrator set up a shared trash, else $topdir/.Trash-$uid.
@@ -150,7 +189,20 @@ std::string homeTrashPath()
 TrashResult moveToTrash(const std::string& givenPath)
 {
     TrashResult result;
-    const std::string path = absolutePath(givenPath);
+    // The item by its real path: its folder with every link resolved, its own name kept, so a
+    // link is trashed as a link and the trash of the mount it really lives on is found.
+    const std::string absolute = absolutePath(givenPath);
+    const std::string name = baseName(absolute);
+    if (name.empty() || name == "." || name == "..") {
+        result.error = EINVAL;
+        return result;
+    }
+    const std::string folder = realFolder(parentOf(absolute));
+    if (folder.empty()) {
+        result.error = errno;
+        return result;
+    }
+    const std::string path = (folder == "/" ? "" : folder) + "/" + name;
     struct stat item
     {
     };
@@ -161,21 +213,19 @@ TrashResult moveToTrash(const std::string& givenPath)
 
     std::string trash;
     std::string storedPath = path;
-    const std::string home = homeTrashPath();
-    struct stat homeStat
-    {
-    };
-    // Create the data folder first: the home trash must exist before its device can be compared.
-    if (makeDirs(parentOf(home), 0700) && stat(parentOf(home).c_str(), &homeStat) == 0 && homeStat.st_dev == item.st_dev
-        && prepareTrash(home)) {
-        trash = home;
+    // Create the data folder first: the home trash must exist before its mount can be compared.
+    const std::string dataHome = parentOf(homeTrashPath());
+    const std::string realDataHome = makeDirs(dataHome, 0700) ? realFolder(dataHome) : std::string();
+    if (!realDataHome.empty() && sameMount(realDataHome, folder) && prepareTrash(realDataHome + "/Trash")) {
+        trash = realDataHome + "/Trash";
     } else {
-        const std::string top = mountTop(path, item.st_dev);
+        const std::string top = topFolderOf(folder, MountTable::current(), item.st_dev);
         trash = topDirTrash(top);
-        if (!trash.empty() && top != "/")
-            storedPath = path.substr(top.size() + 1); // relative to the top folder
-        else if (!trash.empty())
+        // Relative to the top folder where the item lies below it, else absolute.
+        if (top == "/")
             storedPath = path.substr(1);
+        else if (pathWithin(path, top) && path.size() > top.size())
+            storedPath = path.substr(top.size() + 1);
     }
     if (trash.empty()) {
         result.outcome = TrashResult::Outcome::NoTrash;
@@ -183,16 +233,16 @@ TrashResult moveToTrash(const std::string& givenPath)
     }
 
     std::string claimed;
-    if (!claimInfo(trash, baseName(path), trashInfo(storedPath), claimed)) {
+    if (!claimInfo(trash, name, trashInfo(storedPath), claimed)) {
         result.error = errno;
         return result;
     }
     const std::string infoPath = trash + "/info/" + claimed + ".trashinfo";
     const std::string target = trash + "/files/" + claimed;
-    if (rename(path.c_str(), target.c_str()) != 0) {
-        result.error = errno;
+    if (const int error = renameNoReplace(path, target)) {
+        result.error = error;
         unlink(infoPath.c_str());
-        // A trash on another file system cannot take the item by renaming it.
+        // A trash on another mount cannot take the item by renaming it.
         if (result.error == EXDEV)
             result.outcome = TrashResult::Outcome::NoTrash;
         return result;

@@ -18,17 +18,7 @@ namespace {
 constexpr std::string_view Signature = "Senvigil host availability check (ICMP echo).";
 static_assert(Signature.size() == 45);
 
-// The most data one request may carry.
-constexpr int MaxDataSize = 65500;
-
 constexpr uint32_t NoAddress = 0xffffffff;
-
-std::string echoData(int size)
-{
-    std::string data(size_t(size), ' ');
-    data.replace(0, std::min(data.size(), Signature.size()), Signature.substr(0, data.size()));
-    return data;
-}
 
 std::string dotted(uint32_t address)
 {
@@ -38,6 +28,13 @@ std::string dotted(uint32_t address)
 }
 
 } // namespace
+
+std::string IcmpEchoData(int size)
+{
+    std::string data(size_t(size), ' ');
+    data.replace(0, std::min(data.size(), Signature.size()), Signature.substr(0, data.size()));
+    return data;
+}
 
 TICMP::TICMP()
     : m_socket(std::make_unique<IcmpSocket>())
@@ -120,8 +117,8 @@ int TICMP::SendEcho()
         display("Invalid host address");
         return 0;
     }
-    const bool sizeValid = m_size >= 0 && m_size <= MaxDataSize;
-    const std::string data = sizeValid ? echoData(m_size) : std::string();
+    const bool sizeValid = m_size >= 0 && m_size <= IcmpMaxDataSize;
+    const std::string data = sizeValid ? IcmpEchoData(m_size) : std::string();
     m_lastReply = IcmpEchoReply {};
     m_socket->discardPending();
     if (OnEchoRequest)

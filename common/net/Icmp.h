@@ -18,6 +18,11 @@ namespace net {
 
 class IcmpSocket;
 
+// The most data one echo request may carry.
+inline constexpr int IcmpMaxDataSize = 65500;
+// The data of a request of `size` bytes (0 to IcmpMaxDataSize): a fixed signature, then spaces.
+std::string IcmpEchoData(int size);
+
 class TICMP final
 {
 public:

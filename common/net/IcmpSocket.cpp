@@ -161,6 +161,14 @@ std::optional<IcmpEchoReply> IcmpSocket::awaitReply(
     }
 }
 
+std::optional<IcmpEchoReply> IcmpSocket::takeReply(const IcmpEchoKey& key)
+{
+    IcmpEchoKey ours = key;
+    ours.identifier = m_identifier;
+    ours.identifierChecked = m_kind == Kind::Raw;
+    return readAvailable(ours);
+}
+
 std::optional<IcmpEchoReply> IcmpSocket::readAvailable(const IcmpEchoKey& key)
 {
     // Reports first: reading them also clears the pending socket error they raised.

@@ -31,6 +31,8 @@ public:
     IcmpSocket& operator=(const IcmpSocket&) = delete;
 
     Kind kind() const { return m_kind; }
+    // For a watcher that wakes the event loop when something arrives.
+    int fd() const { return m_fd; }
 
     // Drops answers that came after an earlier echo gave up waiting, and other programs'
     // traffic a raw socket has gathered since, so they cannot fill the receive buffer.
@@ -41,6 +43,9 @@ public:
     std::optional<IcmpEchoReply> awaitReply(const IcmpEchoKey& key,
         std::chrono::steady_clock::time_point sent,
         std::chrono::steady_clock::time_point deadline);
+    // Reads what has arrived without waiting and returns the answer to `key` if it was among
+    // it; the round-trip time is left to the caller.
+    std::optional<IcmpEchoReply> takeReply(const IcmpEchoKey& key);
 
 private:
     bool setOption(int level, int name, int value);

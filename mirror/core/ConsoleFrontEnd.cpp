@@ -2,6 +2,7 @@
 
 #include "mirror/core/MirrorController.h"
 
+#include <cstring>
 #include <exception>
 
 namespace mirror {
@@ -12,12 +13,36 @@ void ConsoleFrontEnd::appendSummaryLine(const std::string& line)
     m_summary += "\r\n";
 }
 
+namespace {
+
+bool hasEnabledPair(const FolderPairList& folders)
+{
+    for (const FolderPair& pair : folders.items())
+        if (pair.enabled && pair.split())
+            return true;
+    return false;
+}
+
+} // namespace
+
 int runConsoleMirror(const std::string& programPath, std::ostream& out, std::ostream& err)
 {
     ConsoleFrontEnd console(out, err);
     MirrorController controller(programPath, FrontEnd::of(console));
     controller.setBatchMode(true);
-    controller.load();
+    const SettingsLoad loaded = controller.load();
+    const std::string path = controller.settingsPath();
+    if (loaded.fileError) {
+        err << "RPL: cannot read the settings file " << path << ": " << std::strerror(loaded.fileError)
+            << "; nothing was mirrored." << std::endl;
+        return 1;
+    }
+    for (const std::string& entry : loaded.skippedEntries)
+        err << "RPL: not a folder pair, skipped: " << entry << " (in " << path << ")" << std::endl;
+    if (!hasEnabledPair(controller.settings().folders)) {
+        err << "RPL: no enabled folder pair in the settings file " << path << "; nothing was mirrored." << std::endl;
+        return 1;
+    }
     try {
         controller.RunMirror();
     } catch (const std::exception& e) {
@@ -26,7 +51,8 @@ int runConsoleMirror(const std::string& programPath, std::ostream& out, std::ost
         return 1;
     }
     out.flush();
-    return controller.engine().status().errorCount() == 0 && console.messageCount() == 0 ? 0 : 1;
+    const bool clean = controller.engine().status().errorCount() == 0 && console.messageCount() == 0;
+    return clean && loaded.skippedEntries.empty() ? 0 : 1;
 }
 
 } // namespace mirror

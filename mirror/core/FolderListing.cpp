@@ -27,6 +27,9 @@ void fill(FolderEntry& entry, const struct stat& st)
     entry.kind = kindOf(st.st_mode);
     entry.size = static_cast<uint64_t>(st.st_size);
     entry.mtime = st.st_mtim.tv_sec;
+    entry.uid = st.st_uid;
+    entry.gid = st.st_gid;
+    entry.mode = st.st_mode;
 }
 
 } // namespace
@@ -57,14 +60,18 @@ bool FolderListing::read(const std::string& folder)
         struct stat st
         {
         };
-        if (fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+        if (fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             fill(entry, st);
-        else if (errno == ENOENT)
+        } else if (errno == ENOENT) {
+            errno = 0;
             continue; // gone since the folder was read
+        } else if (m_error == 0) {
+            m_error = errno; // an entry that cannot be looked at: the listing is not whole
+        }
         m_entries.push_back(std::move(entry));
         errno = 0;
     }
-    if (errno != 0)
+    if (errno != 0 && m_error == 0)
         m_error = errno;
     closedir(dir);
     std::sort(
@@ -107,8 +114,15 @@ bool FolderListing::isFolder(const std::string& path, bool followLink)
     struct stat st
     {
     };
+    return statFolder(path, followLink, st) == 0;
+}
+
+int FolderListing::statFolder(const std::string& path, bool followLink, struct stat& st)
+{
     const int rc = followLink ? ::stat(path.c_str(), &st) : lstat(path.c_str(), &st);
-    return rc == 0 && S_ISDIR(st.st_mode);
+    if (rc != 0)
+        return errno;
+    return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
 }
 
 } // namespace mirror

@@ -24,9 +24,9 @@ std::string MirrorController::settingsPath() const
     return core::settingsPathFor(m_programPath);
 }
 
-void MirrorController::load()
+SettingsLoad MirrorController::load()
 {
-    loadMirrorSettings(settingsPath(), m_programPath, m_settings);
+    return loadMirrorSettings(settingsPath(), m_programPath, m_settings);
 }
 
 void MirrorController::save()

@@ -29,7 +29,8 @@ public:
     MailReport& report() { return m_report; }
     const RunFlag& running() const { return m_running; }
 
-    void load();
+    // Loads the settings; what was wrong with the file is for the console run to tell.
+    SettingsLoad load();
     // Stops a run in progress, then writes every key; throws desktop::EIniFileException when refused.
     void save();
 

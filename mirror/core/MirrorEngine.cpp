@@ -2,13 +2,16 @@
 
 #include "common/core/DateTimeText.h"
 #include "common/core/FileCopy.h"
+#include "common/core/MountTable.h"
 #include "common/core/Trash.h"
 #include "mirror/core/MirrorSettings.h"
 #include "mirror/core/PackedTime.h"
+#include "mirror/core/PairOverlap.h"
 #include "mirror/core/RunFlag.h"
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -35,34 +38,6 @@ std::string parentOf(const std::string& path)
     return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-bool exists(const std::string& path)
-{
-    struct stat st
-    {
-    };
-    return lstat(path.c_str(), &st) == 0;
-}
-
-// "a.txt" -> "a (2).txt", "a (3).txt", ...: an earlier removal under the same name in the
-// same minute keeps its place in the DELETED folder.
-std::string freeName(const std::string& path)
-{
-    if (!exists(path))
-        return path;
-    const auto slash = path.find_last_of('/');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    auto dot = path.find_last_of('.');
-    if (dot == std::string::npos || dot <= nameStart)
-        dot = path.size();
-    const std::string stem = path.substr(0, dot);
-    const std::string extension = path.substr(dot);
-    for (int n = 2;; ++n) {
-        std::string candidate = stem + " (" + std::to_string(n) + ")" + extension;
-        if (!exists(candidate))
-            return candidate;
-    }
-}
-
 std::string linkText(const std::string& path)
 {
     std::string text(PATH_MAX, '\0');
@@ -71,17 +46,12 @@ std::string linkText(const std::string& path)
     return text;
 }
 
-std::string canonical(const std::string& path)
-{
-    std::error_code ec;
-    auto resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
-    return ec ? path : resolved.lexically_normal().string();
-}
+// At the top of a pair's destination this name holds the removed items.
+constexpr const char* ArchiveName = "DELETED";
 
-bool inside(const std::string& inner, const std::string& outer)
+std::string number(int value)
 {
-    const std::string base = withSlash(outer);
-    return inner == outer || withSlash(inner) == base || inner.compare(0, base.size(), base) == 0;
+    return "[" + std::to_string(value) + "]";
 }
 
 } // namespace
@@ -123,7 +93,7 @@ void MirrorEngine::RunMirror()
                 m_frontEnd.asker.showMessage("ERROR: Source or Destination path too short!");
                 continue;
             }
-            if (overlaps(source, destination)) {
+            if (pairOverlaps(source, destination)) {
                 const std::string text = "Source and destination overlap, pair skipped: " + pair.text;
                 if (!m_settings.skipCopyFolderError)
                     m_frontEnd.asker.showMessage(StatusOutput::ErrorPrefix + text);
@@ -149,12 +119,31 @@ void MirrorEngine::MirrorPair(const std::string& source, const std::string& dest
 {
     m_status.clearActivity();
     const std::string deletedFolder = deletedFolderFor(destination);
+    m_archiveTop = withSlash(destination);
+    m_archiveRoot = deletedFolder;
     m_frontEnd.indicator.setTrayState(core::TrayState::Attention, "RP - Mirroring...");
     m_status.WriteStatus(source + "  ==>  " + destination, StatusLevel::Summary);
     m_status.WriteStatus("Mirror Started on " + nowText(), StatusLevel::Summary);
     m_status.WriteStatus("", StatusLevel::Summary);
     m_depth = 0;
-    MirrorFolder(source, destination, deletedFolder);
+    {
+        struct Release
+        {
+            DestinationLock& lock;
+            ~Release() { lock.release(); }
+        } release { m_pairLock };
+        // Whatever goes wrong inside one pair ends that pair only; a log file that cannot be
+        // written ends the run, as it must.
+        try {
+            MirrorFolder(source, destination, deletedFolder);
+        } catch (const ELogFileError&) {
+            throw;
+        } catch (const std::exception& e) {
+            m_status.WriteError(std::string("Pair ended by an unexpected error: ") + e.what(), false);
+        } catch (...) {
+            m_status.WriteError("Pair ended by an unexpected error", false);
+        }
+    }
     m_status.WriteStatus("Mirror Ended on " + nowText(), StatusLevel::Summary);
     m_status.WriteStatus("*****", StatusLevel::Summary);
     m_status.WriteStatus("", StatusLevel::Summary);
@@ -168,37 +157,66 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
     const bool stopOnFolderErrors = !m_settings.skipCopyFolderError;
     // Only the pair's own folders may be reached through a link; below them links stay links.
     const bool pairRoot = m_depth == 0;
-    if (!FolderListing::isFolder(source, pairRoot)) {
-        m_status.WriteError("***** Missing source folder " + source, stopOnFolderErrors);
+    struct stat sourceFolder
+    {
+    };
+    if (const int error = FolderListing::statFolder(source, pairRoot, sourceFolder)) {
+        if (error == ENOENT || error == ENOTDIR)
+            m_status.WriteError("***** Missing source folder " + source, stopOnFolderErrors);
+        else
+            m_status.WriteError(number(error) + " Cannot read folder " + source, false);
         return;
     }
-    if (!FolderListing::isFolder(destination, pairRoot)) {
+    struct stat destinationFolder
+    {
+    };
+    if (FolderListing::statFolder(destination, pairRoot, destinationFolder) != 0) {
         m_status.WriteStatus("Copy New Directory " + destination, StatusLevel::Folder);
-        if (const int error = CopyNewFolder(source, destination)) {
-            // After a user's abort the run is ending anyway: report, but ask nothing more.
-            m_status.WriteError("[" + std::to_string(error) + "] CANNOT COPY DIRECTORY: " + destination,
-                stopOnFolderErrors && m_running.running());
+        bool made = false;
+        if (pairRoot) {
+            // A pair's new destination is made and locked before anything is copied into it.
+            made = mkdir(destination.c_str(), 0700) == 0;
+            const int error = made ? 0 : errno;
+            if (error && error != EEXIST) {
+                reportFolderCopyError(error, destination);
+                return;
+            }
+            if (!lockDestination(destination))
+                return;
         }
+        if (made || !pairRoot) {
+            if (const int error = CopyNewFolder(source, destination, made))
+                reportFolderCopyError(error, destination);
+            return;
+        }
+        // Another run made the folder a moment ago and has let go of it: mirror into it.
+        if (const int error = FolderListing::statFolder(destination, true, destinationFolder)) {
+            reportFolderCopyError(error, destination);
+            return;
+        }
+    } else if (pairRoot && !lockDestination(destination)) {
         return;
     }
+    const std::string destinationPath = destination;
     m_status.WriteStatus(source, StatusLevel::Folder);
+    const std::string sourcePath = source;
     source = withSlash(source);
     destination = withSlash(destination);
     deletedFolder = withSlash(deletedFolder);
 
     if (!m_running.running())
         return;
-    // An unreadable source must never look like an empty one: phase 1 would empty the copy.
+    // A source that cannot be read whole must never look like a smaller one: phase 1 would
+    // take from the copy what the source still has.
     FolderListing sourceList;
     if (!sourceList.read(source)) {
-        m_status.WriteError("[" + std::to_string(sourceList.error()) + "] Cannot read folder " + source, false);
+        m_status.WriteError(number(sourceList.error()) + " Cannot read folder " + sourcePath, false);
         return;
     }
     // The destination's listing also answers phase 2's look-ups: one status call per file.
     FolderListing destinationList;
     if (!destinationList.read(destination)) {
-        m_status.WriteError(
-            "[" + std::to_string(destinationList.error()) + "] Cannot read folder " + destination, false);
+        m_status.WriteError(number(destinationList.error()) + " Cannot read folder " + destinationPath, false);
         return;
     }
     removeExtraEntries(destinationList, sourceList, destination, deletedFolder);
@@ -210,6 +228,10 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
             break;
         if (entry.name.front() == '.')
             continue;
+        if (pairRoot && entry.name == ArchiveName && archiveInTheWay(entry, destinationList)) {
+            reportArchiveName(source + entry.name);
+            continue;
+        }
         if (entry.kind == FolderEntry::Kind::Folder) {
             ++m_depth;
             MirrorFolder(source + entry.name, destination + entry.name, deletedFolder + entry.name);
@@ -219,6 +241,40 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
             mirrorEntry(entry, current && !current->gone ? current : nullptr, source, destination, deletedFolder);
         }
     }
+    // Permission bits (and owners, run as root) follow the source's, also where a killed
+    // whole-folder copy left a folder private to its maker.
+    if (m_running.running())
+        core::carryFolderAttributes(sourceFolder, destinationFolder, destinationPath, pairRoot);
+}
+
+bool MirrorEngine::lockDestination(const std::string& destination)
+{
+    if (m_pairLock.take(destination) != DestinationLock::Outcome::Busy)
+        return true;
+    m_status.WriteError("Destination in use by another run, pair skipped: " + destination, false);
+    return false;
+}
+
+void MirrorEngine::reportFolderCopyError(int error, const std::string& destination)
+{
+    // After a user's abort the run is ending anyway: report, but ask nothing more.
+    m_status.WriteError(number(error) + " CANNOT COPY DIRECTORY: " + destination,
+        !m_settings.skipCopyFolderError && m_running.running());
+}
+
+// The user's own DELETED at the top of the source would mix with the archive of removed
+// items (and an archive could be moved into itself), so it is left where it is and reported.
+bool MirrorEngine::archiveInTheWay(const FolderEntry& sourceEntry, const FolderListing& destinationList) const
+{
+    if (sourceEntry.kind == FolderEntry::Kind::Folder)
+        return true;
+    const FolderEntry* there = destinationList.find(ArchiveName);
+    return there && !there->gone && there->kind == FolderEntry::Kind::Folder;
+}
+
+void MirrorEngine::reportArchiveName(const std::string& sourcePath)
+{
+    m_status.WriteError("Not mirrored, DELETED at the top of a pair holds removed items: " + sourcePath, false);
 }
 
 // Phase 1: what the source no longer has leaves the destination, folders named DELETED aside.
@@ -230,8 +286,15 @@ void MirrorEngine::removeExtraEntries(FolderListing& destinationList,
     for (const FolderEntry& entry : destinationList.entries()) {
         if (!m_running.running())
             break;
-        if (entry.name.empty() || entry.name.front() == '.')
+        if (entry.name.empty())
             continue;
+        if (entry.name.front() == '.') {
+            // What a killed copy left under a temporary name; never a hidden file of the source.
+            const bool copyKind = entry.kind == FolderEntry::Kind::File || entry.kind == FolderEntry::Kind::Symlink;
+            if (copyKind && core::isTemporaryName(entry.name) && !sourceList.find(entry.name))
+                removeUnfinishedCopy(destination + entry.name);
+            continue;
+        }
         const FolderEntry* original = sourceList.find(entry.name);
         const std::string path = destination + entry.name;
         bool removed = false;
@@ -242,7 +305,7 @@ void MirrorEngine::removeExtraEntries(FolderListing& destinationList,
             const int error = RemoveEntry(path, deletedFolder + entry.name);
             removed = error == 0;
             if (!removed)
-                m_status.WriteError("[" + std::to_string(error) + "] Cannot delete folder " + path, false);
+                m_status.WriteError(number(error) + " Cannot delete folder " + path, false);
         } else {
             if (original && original->kind != FolderEntry::Kind::Folder)
                 continue;
@@ -250,11 +313,19 @@ void MirrorEngine::removeExtraEntries(FolderListing& destinationList,
             const int error = RemoveEntry(path, deletedFolder + entry.name);
             removed = error == 0;
             if (!removed)
-                m_status.WriteError("[" + std::to_string(error) + "] Cannot delete file " + path, false);
+                m_status.WriteError(number(error) + " Cannot delete file " + path, false);
         }
         if (removed)
             destinationList.markGone(entry.name);
     }
+}
+
+void MirrorEngine::removeUnfinishedCopy(const std::string& path)
+{
+    if (unlink(path.c_str()) == 0)
+        m_status.WriteStatus(" * Remove unfinished copy " + path, StatusLevel::Change);
+    else if (errno != ENOENT)
+        m_status.WriteError(number(errno) + " Cannot delete file " + path, false);
 }
 
 void MirrorEngine::mirrorEntry(const FolderEntry& source,
@@ -277,11 +348,13 @@ void MirrorEngine::mirrorEntry(const FolderEntry& source,
         bool same = current->kind == source.kind;
         if (same && source.kind == FolderEntry::Kind::Symlink)
             same = linkText(sourcePath) == linkText(target);
-        else if (same)
-            same = packedTimeDifference(sourceTime, targetTime) <= m_settings.timeDifTolerance
+        else if (same) // a tolerance below 0 would make every file differ from its copy
+            same = packedTimeDifference(sourceTime, targetTime) <= std::max(0, m_settings.timeDifTolerance)
                 && current->size == source.size;
         if (same) {
             m_status.WriteStatus("Skip File " + source.name, StatusLevel::StatusLineOnly);
+            if ((current->uid != source.uid || current->gid != source.gid) && core::keepsOwners())
+                keepOwner(source, target);
             return;
         }
         m_status.WriteStatus(" * Replace changed file " + target, StatusLevel::Change);
@@ -290,10 +363,9 @@ void MirrorEngine::mirrorEntry(const FolderEntry& source,
     }
     m_status.WriteStatus("Copy File " + source.name, StatusLevel::StatusLineOnly);
 
-    // The new copy is complete under a hidden name before the old one is put aside.
+    // The new copy is complete under a hidden name before the old one is put aside. The name
+    // is claimed exclusively: one that another writer holds is never taken over.
     const std::string temporary = core::temporarySibling(target);
-    if (exists(temporary))
-        unlink(temporary.c_str());
     const int error = source.kind == FolderEntry::Kind::Symlink
         ? core::copySymlink(sourcePath, temporary)
         : core::copyRegularFile(sourcePath, temporary, m_keepAlive);
@@ -305,7 +377,7 @@ void MirrorEngine::mirrorEntry(const FolderEntry& source,
     if (removeError) {
         // The old copy could not be put aside; keep it rather than overwrite it.
         unlink(temporary.c_str());
-        m_status.WriteError("[" + std::to_string(removeError) + "] Cannot delete old file " + target, false);
+        m_status.WriteError(number(removeError) + " Cannot delete old file " + target, false);
         m_status.WriteError("Cannot copy file " + sourcePath, false);
         return;
     }
@@ -315,52 +387,134 @@ void MirrorEngine::mirrorEntry(const FolderEntry& source,
     }
 }
 
-int MirrorEngine::RemoveEntry(const std::string& path, const std::string& deletedPath)
+// An unchanged entry whose owner alone differs (a mirror made before owners were kept, or a
+// change of owner in the source) gets the source's owner; its contents stay as they are.
+void MirrorEngine::keepOwner(const FolderEntry& source, const std::string& target)
 {
-    if (m_settings.delOption) {
-        const core::TrashResult result = core::moveToTrash(path);
-        if (result.outcome == core::TrashResult::Outcome::Trashed)
-            return 0;
-        if (result.outcome == core::TrashResult::Outcome::Failed)
-            return result.error;
-        // No trash can be had on this file system: delete for good, never following links.
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-        return ec.value();
+    if (lchown(target.c_str(), source.uid, source.gid) != 0) {
+        m_status.WriteError(number(errno) + " Cannot give its owner to " + target, false);
+        return;
     }
-    std::error_code ignored;
-    std::filesystem::create_directories(parentOf(deletedPath), ignored);
-    if (rename(path.c_str(), freeName(deletedPath).c_str()) == 0)
-        return 0;
-    return errno;
+    // A change of owner clears the set-user-id and set-group-id bits of a file.
+    if (source.kind == FolderEntry::Kind::File && (source.mode & 06000))
+        chmod(target.c_str(), source.mode & 07777);
 }
 
-int MirrorEngine::CopyNewFolder(const std::string& source, const std::string& destination)
+int MirrorEngine::RemoveEntry(const std::string& path, const std::string& deletedPath)
 {
-    return copyTree(source, destination);
+    std::string claimed;
+    if (m_settings.delOption) {
+        if (core::moveToTrash(path).outcome == core::TrashResult::Outcome::Trashed)
+            return 0;
+        // No trash can take the item (none on its mount, or none that a rename reaches): the
+        // DELETED folder keeps it as in the other mode. Nothing is ever deleted for good.
+        const int error = moveAside(path, deletedPath, claimed);
+        if (error == 0)
+            m_status.WriteStatus(" * No trash for " + path + ", moved into " + claimed, StatusLevel::Change);
+        return error;
+    }
+    return moveAside(path, deletedPath, claimed);
+}
+
+int MirrorEngine::moveAside(const std::string& path, const std::string& deletedPath, std::string& claimed)
+{
+    const auto slash = deletedPath.find_last_of('/');
+    std::string folder;
+    if (const int error = makeArchiveFolder(deletedPath.substr(0, slash), folder))
+        return error;
+    return core::renameToFreeName(path, folder + deletedPath.substr(slash), claimed);
+}
+
+// Makes the folder chain of `wanted` in the pair's dated DELETED folder, never through a link.
+// Below the dated folder a name that an earlier removal of the same minute left as a file or
+// a link (the source changed an entry's type in between) is passed by "name (2)", "name (3)",
+// ..., so nothing has to give way and nothing lands outside the archive. `made` gets the
+// folder reached. Returns 0 or the errno of the failure.
+int MirrorEngine::makeArchiveFolder(const std::string& wanted, std::string& made)
+{
+    if (!core::pathWithin(wanted, m_archiveRoot) || m_archiveRoot.size() <= m_archiveTop.size()) {
+        std::error_code ec;
+        std::filesystem::create_directories(wanted, ec);
+        made = wanted;
+        return ec.value();
+    }
+    made = m_archiveTop.substr(0, m_archiveTop.size() - 1); // "" for the root folder
+    const auto walk = [&](const std::string& relative, bool mayPass) {
+        for (size_t at = 0; at < relative.size();) {
+            size_t end = relative.find('/', at);
+            if (end == std::string::npos)
+                end = relative.size();
+            if (end > at)
+                if (const int error = enterArchiveFolder(made, relative.substr(at, end - at), mayPass))
+                    return error;
+            at = end + 1;
+        }
+        return 0;
+    };
+    if (const int error = walk(m_archiveRoot.substr(m_archiveTop.size()), false))
+        return error;
+    return wanted.size() > m_archiveRoot.size() ? walk(wanted.substr(m_archiveRoot.size() + 1), true) : 0;
+}
+
+int MirrorEngine::enterArchiveFolder(std::string& at, const std::string& name, bool mayPass)
+{
+    for (int n = 1; n < 1000; ++n) {
+        const std::string candidate = at + "/" + (n == 1 ? name : name + " (" + std::to_string(n) + ")");
+        struct stat st
+        {
+        };
+        if (lstat(candidate.c_str(), &st) != 0) {
+            if (errno != ENOENT)
+                return errno;
+            if (mkdir(candidate.c_str(), 0777) != 0 && errno != EEXIST)
+                return errno;
+            if (lstat(candidate.c_str(), &st) != 0)
+                return errno;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            at = candidate;
+            return 0;
+        }
+        if (!mayPass)
+            return ENOTDIR;
+    }
+    return ENOTDIR;
+}
+
+int MirrorEngine::CopyNewFolder(const std::string& source, const std::string& destination, bool made)
+{
+    return copyTree(source, destination, made, m_depth == 0);
 }
 
 // Copies a whole folder, hidden entries included, links as links; a failing file is reported
-// and the rest still copied. Returns 0 or the first errno.
-int MirrorEngine::copyTree(const std::string& source, const std::string& destination)
+// and the rest still copied. `made`: the destination folder exists already (made by the
+// caller); `pairTop`: it is the top of a pair, where DELETED is the archive's name. Returns 0
+// or the first errno.
+int MirrorEngine::copyTree(const std::string& source, const std::string& destination, bool made, bool pairTop)
 {
     struct stat folder
     {
     };
     if (stat(source.c_str(), &folder) != 0)
         return errno;
-    if (mkdir(destination.c_str(), 0700) != 0)
+    if (!made && mkdir(destination.c_str(), 0700) != 0)
         return errno;
     FolderListing list;
-    int firstError = list.read(source) ? 0 : list.error();
+    int firstError = 0;
+    if (!list.read(source)) {
+        firstError = list.error();
+        m_status.WriteError(number(firstError) + " Cannot read folder " + source, false);
+    }
     for (const FolderEntry& entry : list.entries()) {
         if (!m_running.running())
             return ECANCELED;
         const std::string from = source + "/" + entry.name;
         const std::string to = destination + "/" + entry.name;
         int error = 0;
-        if (entry.kind == FolderEntry::Kind::Folder) {
-            error = copyTree(from, to);
+        if (pairTop && entry.name == ArchiveName) {
+            reportArchiveName(from);
+        } else if (entry.kind == FolderEntry::Kind::Folder) {
+            error = copyTree(from, to, false, false);
         } else if (entry.kind != FolderEntry::Kind::Other) {
             m_status.WriteStatus("Copy File " + entry.name, StatusLevel::StatusLineOnly);
             error = entry.kind == FolderEntry::Kind::Symlink ? core::copySymlink(from, to)
@@ -371,17 +525,14 @@ int MirrorEngine::copyTree(const std::string& source, const std::string& destina
         if (error && !firstError)
             firstError = error;
     }
-    chmod(destination.c_str(), folder.st_mode & 07777);
+    struct stat made_
+    {
+    };
+    if (lstat(destination.c_str(), &made_) == 0 && S_ISDIR(made_.st_mode))
+        core::carryFolderAttributes(folder, made_, destination, false);
     const timespec times[2] = { folder.st_atim, folder.st_mtim };
-    utimensat(AT_FDCWD, destination.c_str(), times, 0);
+    utimensat(AT_FDCWD, destination.c_str(), times, AT_SYMLINK_NOFOLLOW);
     return firstError;
-}
-
-bool MirrorEngine::overlaps(const std::string& source, const std::string& destination) const
-{
-    const std::string a = canonical(source);
-    const std::string b = canonical(destination);
-    return inside(a, b) || inside(b, a);
 }
 
 std::string MirrorEngine::deletedFolderFor(const std::string& destination) const

@@ -7,17 +7,31 @@
 //
 // Guarantees beyond a plain copy loop:
 //  - symbolic links are never followed; a link is mirrored as a link with the same target text;
-//  - a changed file is written under a hidden temporary name and renamed over, so the old copy
-//    goes away only once the new one is complete, and a source that cannot be read leaves the
-//    destination as it was;
-//  - a DELETED target name that is taken gets " (2)", " (3)", ... before its extension;
-//  - a pair whose destination lies inside its source, or the reverse, is refused untouched.
+//  - a changed file is written under a hidden temporary name (".rpl~" and the name, claimed
+//    exclusively) and renamed over, so the old copy goes away only once the new one is
+//    complete, and a source that cannot be read leaves the destination as it was; temporary
+//    files a killed run left are removed when their folder is mirrored again;
+//  - a DELETED target name that is taken gets " (2)", " (3)", ... before its extension, each
+//    name claimed without replacing anything;
+//  - in trash mode an item that no trash can take goes into the DELETED folder: nothing is
+//    ever deleted for good;
+//  - a folder that cannot be read whole is an error line, and nothing of its copy is removed;
+//  - a run holds an exclusive lock on each pair's destination folder while it works on it; a
+//    second run leaves that pair alone with an error line;
+//  - a pair whose source and destination overlap, by name, through a link or through a mount,
+//    is refused untouched;
+//  - at the top of a pair, DELETED is the archive's: a source folder of that name is reported
+//    and left out rather than mixed with it;
+//  - run as root, owners and groups are kept (files, folders, links); folders get the
+//    source's permission bits;
+//  - an unexpected error ends its pair with an error line; the run goes on.
 //
 // The engine runs on the GUI thread; every status line lets the front end serve its events,
 // which is how Stop reaches a run. The running flag is tested before each pair, on entry to
 // each folder, before phase 1 and each of its entries, between the phases and before each
 // entry of phase 2.
 
+#include "mirror/core/DestinationLock.h"
 #include "mirror/core/FolderListing.h"
 #include "mirror/core/FrontEnd.h"
 #include "mirror/core/StatusOutput.h"
@@ -58,9 +72,9 @@ public:
 private:
     void MirrorPair(const std::string& source, const std::string& destination);
     void MirrorFolder(std::string source, std::string destination, std::string deletedFolder);
-    // Both return 0 or the errno of the failure.
+    // Both return 0 or the errno of the failure. `made`: the destination folder was just made.
     int RemoveEntry(const std::string& path, const std::string& deletedPath);
-    int CopyNewFolder(const std::string& source, const std::string& destination);
+    int CopyNewFolder(const std::string& source, const std::string& destination, bool made = false);
 
     void removeExtraEntries(FolderListing& destinationList,
         const FolderListing& sourceList,
@@ -71,8 +85,17 @@ private:
         const std::string& sourceFolder,
         const std::string& destinationFolder,
         const std::string& deletedFolder);
-    int copyTree(const std::string& source, const std::string& destination);
-    bool overlaps(const std::string& source, const std::string& destination) const;
+    int copyTree(const std::string& source, const std::string& destination, bool made, bool pairTop);
+    int moveAside(const std::string& path, const std::string& deletedPath, std::string& claimed);
+    int makeArchiveFolder(const std::string& wanted, std::string& made);
+    static int enterArchiveFolder(std::string& at, const std::string& name, bool mayPass);
+    void removeUnfinishedCopy(const std::string& path);
+    void keepOwner(const FolderEntry& source, const std::string& target);
+    // False (with an error line) when another run holds the pair's destination.
+    bool lockDestination(const std::string& destination);
+    void reportFolderCopyError(int error, const std::string& destination);
+    bool archiveInTheWay(const FolderEntry& sourceEntry, const FolderListing& destinationList) const;
+    void reportArchiveName(const std::string& sourcePath);
     std::string deletedFolderFor(const std::string& destination) const;
     std::string nowText() const;
 
@@ -82,6 +105,9 @@ private:
     bool m_busy = false;
     StatusOutput m_status;
     int m_depth = 0;
+    DestinationLock m_pairLock;
+    std::string m_archiveTop; // the pair's destination with a final slash
+    std::string m_archiveRoot; // its dated DELETED folder
     std::function<void()> m_sendReport;
     std::function<long long()> m_clock;
     std::function<void()> m_keepAlive; // serves the window's events during a long file copy

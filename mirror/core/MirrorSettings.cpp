@@ -3,6 +3,12 @@
 #include "common/core/ProgramPaths.h"
 #include "common/desktop/IniFile.h"
 
+#include <cerrno>
+#include <cstdint>
+#include <fcntl.h>
+#include <set>
+#include <unistd.h>
+
 namespace mirror {
 
 namespace {
@@ -26,20 +32,79 @@ std::optional<FolderPair> parseStoredPair(const std::string& stored)
     return FolderPair { std::move(text), stored[0] == '+' };
 }
 
-void loadFolders(const desktop::TIniFile& ini, FolderPairList& folders)
+// The whole file as bytes; returns 0 or the errno of the failure.
+int readWhole(const std::string& path, std::string& text)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    char buffer[65536];
+    ssize_t n = 0;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+        if (n > 0)
+            text.append(buffer, static_cast<size_t>(n));
+    const int error = n < 0 ? errno : 0;
+    close(fd);
+    return error;
+}
+
+// The n of every line that starts "Folder<n>=", in any section and letter case: at most these
+// keys exist, however large FolderCount says the list is.
+std::set<int32_t> folderNumbers(const std::string& text)
+{
+    std::set<int32_t> numbers;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        size_t i = at;
+        while (i < end && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+        static const std::string Word = "folder";
+        bool matches = end - i > Word.size();
+        for (size_t k = 0; matches && k < Word.size(); ++k)
+            matches = (text[i + k] | 0x20) == Word[k];
+        if (matches) {
+            i += Word.size();
+            int64_t n = 0;
+            size_t digits = 0;
+            for (; i < end && text[i] >= '0' && text[i] <= '9' && digits < 11; ++i, ++digits)
+                n = n * 10 + (text[i] - '0');
+            while (i < end && (text[i] == ' ' || text[i] == '\t'))
+                ++i;
+            if (digits > 0 && n <= INT32_MAX && i < end && text[i] == '=')
+                numbers.insert(static_cast<int32_t>(n));
+        }
+        at = end + 1;
+    }
+    return numbers;
+}
+
+void loadFolders(const desktop::TIniFile& ini, const std::string& text, FolderPairList& folders, SettingsLoad& load)
 {
     folders.clear();
     const int32_t count = ini.ReadNumber(Section, "FolderCount", 0);
-    for (int32_t n = 0; n < count; ++n) {
-        if (auto pair = parseStoredPair(ini.ReadText(Section, folderKey(n), {})))
+    for (const int32_t n : folderNumbers(text)) {
+        if (n >= count)
+            break;
+        const std::string value = ini.ReadText(Section, folderKey(n), {});
+        if (value.empty())
+            continue;
+        if (auto pair = parseStoredPair(value))
             folders.append(std::move(*pair));
+        else
+            load.skippedEntries.push_back(folderKey(n) + "=" + value);
     }
 }
 
 } // namespace
 
-void loadMirrorSettings(const std::string& iniPath, const std::string& programPath, MirrorSettings& settings)
+SettingsLoad loadMirrorSettings(const std::string& iniPath, const std::string& programPath, MirrorSettings& settings)
 {
+    SettingsLoad load;
+    std::string text;
+    load.fileError = readWhole(iniPath, text);
     const desktop::TIniFile ini(iniPath);
     settings.autoPilotEnabled = ini.ReadFlag(Section, "AutoPilotEnabled", false);
     settings.autoPilotInterval = ini.ReadText(Section, "AutoPilotInterval", "60");
@@ -58,8 +123,9 @@ void loadMirrorSettings(const std::string& iniPath, const std::string& programPa
     settings.mailToAddress = ini.ReadText(Section, "MailToAddress", {});
     settings.mailCustomSubject = ini.ReadText(Section, "MailCustomSubject", {});
     settings.mailCustomText = ini.ReadText(Section, "MailCustomText", {});
-    loadFolders(ini, settings.folders);
+    loadFolders(ini, text, settings.folders, load);
     settings.activePageStatus = ini.ReadFlag(Section, "ActivePageStatus", false);
+    return load;
 }
 
 void saveMirrorSettings(const std::string& iniPath, const MirrorSettings& settings)

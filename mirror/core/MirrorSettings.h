@@ -6,6 +6,7 @@
 #include "mirror/core/FolderPairList.h"
 
 #include <string>
+#include <vector>
 
 namespace mirror {
 
@@ -30,9 +31,19 @@ struct MirrorSettings
     FolderPairList folders;
 };
 
+// What a load found wrong with the file. The window goes on with the defaults without a word;
+// the console run tells cron.
+struct SettingsLoad
+{
+    int fileError = 0; // errno when the file could not be read (ENOENT: there is none)
+    std::vector<std::string> skippedEntries; // "Folder<n>=<value>" of entries that are no folder pair
+};
+
 // Reads the file; never fails (absent file, keys or malformed entries give defaults).
-// `settings` supplies the in-memory value of TimeDifTolerance used as its default.
-void loadMirrorSettings(const std::string& iniPath, const std::string& programPath, MirrorSettings& settings);
+// `settings` supplies the in-memory value of TimeDifTolerance used as its default. Of the
+// Folder<n> keys below FolderCount only those the file holds are read, so a damaged count
+// costs nothing.
+SettingsLoad loadMirrorSettings(const std::string& iniPath, const std::string& programPath, MirrorSettings& settings);
 
 // Writes every key in the file's order. Throws desktop::EIniFileException ("Unable to write to <path>")
 // at the first refused write; the keys before it stay written.

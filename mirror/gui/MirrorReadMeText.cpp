@@ -52,8 +52,9 @@ std::string mirrorReadMeText()
         "folders, and the old copies of changed files, go either into the DELETED sub-folder of the "
         "destination, under the date and time of the run (DELETED/yyyy-mm-dd/hh-mm/...), or to the "
         "trash of the desktop. Choose under \"Deleted Files Protection\"; in this Linux build the "
-        "option \"Delete to Recycle Bin (if applicable)\" means the desktop's trash, and on a file "
-        "system that has no trash it deletes for good. "
+        "option \"Delete to Recycle Bin (if applicable)\" means the desktop's trash, and where no "
+        "trash can take an item it goes into the DELETED sub-folder instead; nothing is deleted "
+        "for good. "
         "The price is disk space: empty the trash and clear out old DELETED folders now and then. "
         "Folders named DELETED in a destination are never removed.",
         "",

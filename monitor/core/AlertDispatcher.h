@@ -21,6 +21,7 @@
 #include "common/core/Asker.h"
 #include "common/core/EventLoop.h"
 #include "monitor/core/AlertMailer.h"
+#include "monitor/core/AlertSender.h"
 #include "monitor/core/FileManager.h"
 #include "monitor/core/RunCommand.h"
 
@@ -37,7 +38,7 @@ class DestinationList;
 class EventLog;
 struct MonitorSettings;
 
-class AlertDispatcher
+class AlertDispatcher final : public AlertSender
 {
 public:
     using Clock = std::function<QDateTime()>;
@@ -55,7 +56,7 @@ public:
     };
 
     explicit AlertDispatcher(const Parts& parts);
-    ~AlertDispatcher();
+    ~AlertDispatcher() override;
     AlertDispatcher(const AlertDispatcher&) = delete;
     AlertDispatcher& operator=(const AlertDispatcher&) = delete;
 
@@ -66,10 +67,10 @@ public:
 
     // Composes one mail (subject: message and the date-time text) and sends it, or queues it
     // while another is on its way; reports in the activity pane and the log.
-    void SendAlertMail(const std::string& message, bool keepAlive);
+    void SendAlertMail(const std::string& message, bool keepAlive) override;
     // Starts `command` with the parameters and the date-time text as its arguments; an empty
     // command starts nothing and writes nothing.
-    void RunProgram(const std::string& command, const std::string& parameters);
+    void RunProgram(const std::string& command, const std::string& parameters) override;
 
     // The start-up actions' mail and program, then the keep-alive schedule.
     void StartupActions(const std::string& message);

@@ -50,6 +50,7 @@ void readOptions(const desktop::TIniFile& ini, MonitorSettings& s)
     s.EmptyMessageText = ini.ReadFlag(Sen, "EmptyMessageText", false);
     s.Verbose = ini.ReadFlag(Sen, "Verbose", false);
     s.saveOnExit = ini.ReadFlag(Sen, "SaveOnExit", true);
+    s.MaxParallelTests = ini.ReadNumber(Sen, "MaxParallelTests", 1);
 }
 
 void readActions(const desktop::TIniFile& ini, AlertActions& a)
@@ -139,6 +140,7 @@ void writeSettings(desktop::TIniFile& ini, const MonitorSettings& s, const Saved
     ini.WriteFlag(Sen, "EmptyMessageText", s.EmptyMessageText);
     ini.WriteFlag(Sen, "Verbose", s.Verbose);
     ini.WriteFlag(Sen, "SaveOnExit", s.saveOnExit);
+    ini.WriteNumber(Sen, "MaxParallelTests", s.MaxParallelTests);
 }
 
 void writeActions(desktop::TIniFile& ini, const AlertActions& a)

@@ -74,8 +74,15 @@ int DestinationList::append(Destination row)
     const ListChange change { ListChange::Insert, static_cast<int>(at) };
     aboutToChange(change);
     m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(at), std::move(row));
+    m_keys.insert(m_keys.begin() + static_cast<std::ptrdiff_t>(at), m_nextKey++);
     changed(change);
     return change.row;
+}
+
+int DestinationList::rowOf(RowKey key) const
+{
+    const auto found = std::find(m_keys.begin(), m_keys.end(), key);
+    return found == m_keys.end() ? -1 : static_cast<int>(found - m_keys.begin());
 }
 
 void DestinationList::update(int row, Destination value)
@@ -101,6 +108,7 @@ void DestinationList::clear()
     const ListChange change { ListChange::Reset };
     aboutToChange(change);
     m_rows.clear();
+    m_keys.clear();
     changed(change);
 }
 
@@ -120,6 +128,7 @@ std::optional<Destination> DestinationList::remove(std::vector<int> rows)
         if (!last)
             last = std::move(m_rows[static_cast<size_t>(row)]);
         m_rows.erase(m_rows.begin() + row);
+        m_keys.erase(m_keys.begin() + row);
         changed(change);
     }
     return last;
@@ -132,6 +141,8 @@ void DestinationList::ApplySort(SortMode mode)
         return;
     const ListChange change { ListChange::Reset };
     aboutToChange(change);
+    std::vector<size_t> order(m_rows.size());
+    std::iota(order.begin(), order.end(), 0);
     if (mode == SortMode::ByName) {
         // One collation key per row instead of two conversions per comparison.
         const QCollator collator = nameCollator();
@@ -139,19 +150,22 @@ void DestinationList::ApplySort(SortMode mode)
         keys.reserve(m_rows.size());
         for (const Destination& row : m_rows)
             keys.push_back(collator.sortKey(textOf(row.HostName)));
-        std::vector<size_t> order(m_rows.size());
-        std::iota(order.begin(), order.end(), 0);
         std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys[a].compare(keys[b]) < 0; });
-        std::vector<Destination> sorted;
-        sorted.reserve(m_rows.size());
-        for (size_t index : order)
-            sorted.push_back(std::move(m_rows[index]));
-        m_rows = std::move(sorted);
     } else {
-        std::stable_sort(m_rows.begin(), m_rows.end(), [](const Destination& a, const Destination& b) {
-            return DestListCompare(a, b) < 0;
+        std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
+            return DestListCompare(m_rows[a], m_rows[b]) < 0;
         });
     }
+    std::vector<Destination> sorted;
+    std::vector<RowKey> sortedKeys;
+    sorted.reserve(m_rows.size());
+    sortedKeys.reserve(m_rows.size());
+    for (size_t index : order) {
+        sorted.push_back(std::move(m_rows[index]));
+        sortedKeys.push_back(m_keys[index]);
+    }
+    m_rows = std::move(sorted);
+    m_keys = std::move(sortedKeys);
     changed(change);
 }
 

@@ -6,6 +6,7 @@
 
 #include "monitor/core/Destination.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,11 +52,18 @@ public:
 class DestinationList
 {
 public:
+    // Names one row for as long as it is in the list, wherever sorting or other rows' coming
+    // and going move it; never given to another row. The test engine finds its rows by it.
+    using RowKey = uint64_t;
+
     void setObserver(DestinationListObserver* observer) { m_observer = observer; }
 
     int count() const { return static_cast<int>(m_rows.size()); }
     const Destination& at(int row) const { return m_rows.at(static_cast<size_t>(row)); }
     const std::vector<Destination>& rows() const { return m_rows; }
+    RowKey keyOf(int row) const { return m_keys.at(static_cast<size_t>(row)); }
+    // The row's index now; -1 when it has left the list.
+    int rowOf(RowKey key) const;
 
     // Adds a row at the end, or at its sorted place in ByName mode; returns its index.
     int append(Destination row);
@@ -79,6 +87,8 @@ private:
     void changed(ListChange change);
 
     std::vector<Destination> m_rows;
+    std::vector<RowKey> m_keys; // beside m_rows, index for index
+    RowKey m_nextKey = 1;
     SortMode m_mode = SortMode::Unchosen;
     DestinationListObserver* m_observer = nullptr;
 };

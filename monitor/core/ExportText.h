@@ -12,7 +12,4 @@ namespace monitor {
 
 std::string exportText(const DestinationList& list);
 
-// Creates or truncates `path` and writes `text`; 0 or the errno of the step that failed.
-int writeTextFile(const std::string& path, const std::string& text);
-
 } // namespace monitor

@@ -1,5 +1,6 @@
 #include "monitor/core/MonitorController.h"
 
+#include "common/core/LineWriter.h"
 #include "common/core/ProgramLauncher.h"
 #include "common/core/ProgramPaths.h"
 #include "common/desktop/IniFile.h"
@@ -36,16 +37,32 @@ std::string advancedEditingText(const std::string& path)
 MonitorController::MonitorController(std::string programPath, const MonitorFrontEnd& frontEnd)
     : m_programPath(std::move(programPath))
     , m_frontEnd(frontEnd)
-    , m_log(m_settings, frontEnd.activity, m_programPath)
-    , m_alerts(AlertDispatcher::Parts { m_settings, m_list, m_log, frontEnd.activity, frontEnd.asker })
+    , m_activity(frontEnd.activity)
+    , m_log(m_settings, m_activity, m_programPath)
+    , m_alerts(AlertDispatcher::Parts { m_settings, m_list, m_log, m_activity, frontEnd.asker })
+    , m_tray(frontEnd.indicator, [this] { return m_frontEnd.tests.isForeground(); })
+    , m_ownProbes(m_settings)
     , m_dataFile(core::settingsPathFor(m_programPath))
     , m_starter(core::startProgram)
     , m_environment(core::processEnvironment())
     , m_ownFileManager(std::make_unique<DesktopFileManager>(
           [this](const std::vector<std::string>& command) { return m_starter(command); }))
     , m_fileManager(m_ownFileManager.get())
+    , m_engine(TestEngine::Parts { m_settings, m_list, m_log, m_activity, m_tray, frontEnd.indicator, frontEnd.tests },
+          m_ownProbes,
+          m_alerts)
 {
     m_alerts.setProgramStarter([this](const std::vector<std::string>& command) { return m_starter(command); });
+}
+
+void MonitorController::setAlertSender(AlertSender* sender)
+{
+    m_engine.setAlertSender(sender ? *sender : m_alerts);
+}
+
+void MonitorController::setProbeFactory(ProbeFactory* probes)
+{
+    m_engine.setProbeFactory(probes ? *probes : m_ownProbes);
 }
 
 void MonitorController::setFileManager(FileManager* fileManager)
@@ -80,7 +97,9 @@ void MonitorController::start(const CommandLine& commandLine)
     m_log.SetLogFileName(m_log.defaultLogFileName());
     LoadSettings();
     LoadActions();
-    m_frontEnd.indicator.setTrayState(core::TrayState::Normal, TrayTip);
+    // The keep-alive schedule starts with the startup actions.
+    m_engine.SetupTestTimer();
+    m_tray.reset(TrayTip);
 }
 
 void MonitorController::StartupActions()
@@ -96,7 +115,7 @@ void MonitorController::StartupActions()
 
 void MonitorController::prepareClose()
 {
-    m_settings.StopRequested = true;
+    m_engine.stopForClose();
     if (m_settings.saveOnExit)
         SaveSettings();
     const std::string message = "SEN ShutDown " + dataFileName();
@@ -125,7 +144,7 @@ void MonitorController::LoadSettings()
 {
     if (!dataFileExists())
         return;
-    m_frontEnd.activity.appendActivityLine("Loading - " + m_dataFile);
+    m_activity.appendActivityLine("Loading - " + m_dataFile);
     const desktop::TIniFile ini(m_dataFile);
     readWindowAndTimer(ini, m_settings);
     m_log.SetLogFileName(ini.ReadText("SEN", "LogFileName", m_log.logFileName()));
@@ -146,17 +165,17 @@ void MonitorController::LoadActions()
 
 void MonitorController::SaveSettings()
 {
-    m_frontEnd.activity.appendActivityLine("Saving - " + m_dataFile);
+    m_activity.appendActivityLine("Saving - " + m_dataFile);
     desktop::TIniFile ini(m_dataFile);
     writeSettings(ini, m_settings, SavedLog { m_log.logFileName(), m_log.enabled() });
     writeActions(ini, m_settings.actions);
     writeDestinations(ini, m_list);
 }
 
-// What every reload is followed by, so that the loaded values take effect. The test timer
-// comes here as it is built.
+// What every load is followed by, so that the loaded values take effect.
 void MonitorController::afterLoad()
 {
+    m_engine.SetupTestTimer();
     m_alerts.SetupKeepAlive();
 }
 
@@ -218,8 +237,8 @@ void MonitorController::advancedEditing()
 
 void MonitorController::exportToText(const std::string& path)
 {
-    if (writeTextFile(path, exportText(m_list)) != 0) {
-        m_frontEnd.activity.appendActivityLine("*** ERROR: Cannot Export to text file: " + path);
+    if (core::writeWholeFile(path, exportText(m_list)) != 0) {
+        m_activity.appendActivityLine("*** ERROR: Cannot Export to text file: " + path);
         return;
     }
     m_fileManager->showItem(path);

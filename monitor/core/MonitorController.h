@@ -11,13 +11,19 @@
 #include "common/core/DesktopCommands.h"
 #include "common/core/RunIndicator.h"
 #include "common/net/Ping.h"
+#include "monitor/core/ActivityLines.h"
 #include "monitor/core/AlertDispatcher.h"
+#include "monitor/core/AlertSender.h"
 #include "monitor/core/CommandLine.h"
 #include "monitor/core/DestinationList.h"
 #include "monitor/core/EventLog.h"
 #include "monitor/core/FileManager.h"
+#include "monitor/core/MonitorProbes.h"
 #include "monitor/core/MonitorSettings.h"
 #include "monitor/core/SettingsView.h"
+#include "monitor/core/TestEngine.h"
+#include "monitor/core/TestView.h"
+#include "monitor/core/TrayStatus.h"
 
 #include <cstdint>
 #include <functional>
@@ -35,8 +41,9 @@ struct MonitorFrontEnd
     core::Asker& asker;
     core::RunIndicator& indicator;
     SettingsView& view;
+    TestView& tests;
 
-    template <class AllRoles> static MonitorFrontEnd of(AllRoles& all) { return { all, all, all, all }; }
+    template <class AllRoles> static MonitorFrontEnd of(AllRoles& all) { return { all, all, all, all, all }; }
 };
 
 // The four ways "Open LOG" offers to show the log file.
@@ -59,6 +66,9 @@ public:
     MonitorSettings& settings() { return m_settings; }
     DestinationList& list() { return m_list; }
     EventLog& log() { return m_log; }
+    TestEngine& engine() { return m_engine; }
+    TrayStatus& tray() { return m_tray; }
+    ActivityLines& activity() { return m_activity; }
     // The alert actions: mail, programs, keep-alive.
     AlertDispatcher& alerts() { return m_alerts; }
     const std::string& programPath() const { return m_programPath; }
@@ -72,6 +82,11 @@ public:
     void setProgramStarter(ProgramStarter starter) { m_starter = std::move(starter); }
     void setEnvironment(core::Environment environment) { m_environment = std::move(environment); }
     void setFileManager(FileManager* fileManager);
+    // The alert actions the engine calls on a change of state; the program's own (alerts())
+    // when null.
+    void setAlertSender(AlertSender* sender);
+    // The probes by service; this program's own (PING, TCP) when null.
+    void setProbeFactory(ProbeFactory* probes);
 
     // The program's start up to its first activation: default data file, the command line's,
     // default log file, the data file's settings and alert actions, the tray icon.
@@ -79,9 +94,10 @@ public:
     // Once, after every window exists: the start-up line in the log, the start-up mail and
     // program, the keep-alive schedule; logging controls speak from now on.
     void StartupActions();
-    // The close of the main window: stops a test pass, saves when "Save Settings on Exit" is
-    // set (a refused write throws, and the close must not go on), writes the shut-down line,
-    // sends the shut-down mail and starts the shut-down program.
+    // The close of the main window: stops a test pass (tests under way end without a result),
+    // saves when "Save Settings on Exit" is set (a refused write throws, and the close must not
+    // go on), writes the shut-down line, sends the shut-down mail and starts the shut-down
+    // program.
     void prepareClose();
     // A close must wait while a mail is on its way: the send waits in the event loop, and a
     // program that ends meanwhile would cut it (and the shut-down mail) short. Stops a test
@@ -123,15 +139,20 @@ private:
     std::string m_programPath;
     MonitorFrontEnd m_frontEnd;
     MonitorSettings m_settings;
+    ActivityLines m_activity;
     DestinationList m_list;
     EventLog m_log;
     AlertDispatcher m_alerts;
+    TrayStatus m_tray;
+    MonitorProbes m_ownProbes;
     net::TPing m_ping;
     std::string m_dataFile;
     ProgramStarter m_starter;
     core::Environment m_environment;
     std::unique_ptr<FileManager> m_ownFileManager;
     FileManager* m_fileManager;
+    // Last: it holds references to everything above.
+    TestEngine m_engine;
 };
 
 } // namespace monitor

@@ -65,9 +65,11 @@ struct MonitorSettings
     bool FTPRetryOnFirstFail = false;
     bool SMTPRetryOnFirstFail = false;
     bool POP3RetryOnFirstFail = false;
-    bool TCPRetryOnFirstFail = false; // stored like the others; the TCP probe does not consult it
+    bool TCPRetryOnFirstFail = false; // the TCP probe retries like the others when it is set
     int32_t TcpTimeOutMiliSec = 2000;
     bool Verbose = false;
+    // Probes a test pass runs at once ("MaxParallelTests"); 1 tests one destination at a time.
+    int32_t MaxParallelTests = 1;
     // True until the startup actions have run: the log controls stay silent meanwhile.
     bool StartingUp = true;
     // Stops a running test pass; set by closing and by Abort, cleared when a pass starts.

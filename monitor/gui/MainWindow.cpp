@@ -11,15 +11,18 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -76,7 +79,14 @@ TForm1::TForm1(const std::string& programPath, const CommandLine& commandLine, d
     m_tray = std::make_unique<desktop::TrayPictureSwitcher>(this, QStringLiteral("SEN"), QStringLiteral("SEN"));
     TrayIcon = m_tray->icon();
     // A click on the icon takes back the attention picture.
-    TrayIcon->OnClick = [this](desktop::TTrayIcon&) { setTrayState(core::TrayState::Normal, m_trayTip); };
+    TrayIcon->OnClick = [this](desktop::TTrayIcon&) { m_controller.tray().SetTrayPicture(0); };
+    // Esc presses "Abort" while it is enabled.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (optionsPane->BtnAbort->isEnabled())
+            optionsPane->BtnAbort->click();
+    });
+    connect(destinationPane->DestList, &QTreeView::doubleClicked, this, &TForm1::TestSelectedClick);
 
     m_controller.log().setView(optionsPane);
     m_controller.start(m_commandLine);
@@ -91,6 +101,8 @@ TForm1::~TForm1()
 {
     // The panes show and call into the controller: they go first, while it is whole.
     m_controller.dropDnsLookup();
+    if (m_busyPointer)
+        QApplication::restoreOverrideCursor();
     m_controller.log().setView(nullptr);
     delete actionsDialog;
     delete takeCentralWidget();
@@ -142,10 +154,10 @@ void TForm1::buildMenus()
         actRemoveFromList->setEnabled(!destinationPane->selectedRows().empty());
     });
 
-    // The test engine connects these when it comes.
     TestMenu = menuBar()->addMenu(QStringLiteral("Test"));
-    actTestSelected = TestMenu->addAction(QStringLiteral("Test &Selected"));
-    actTestAll = TestMenu->addAction(QStringLiteral("Test &All"));
+    actTestSelected = TestMenu->addAction(QStringLiteral("Test &Selected"), this, &TForm1::TestSelectedClick);
+    actTestAll = TestMenu->addAction(
+        QStringLiteral("Test &All"), this, [this] { m_controller.engine().TestAllDestinations(); });
     connect(TestMenu, &QMenu::aboutToShow, this, [this] {
         actTestSelected->setEnabled(!destinationPane->selectedRows().empty());
     });
@@ -244,11 +256,45 @@ void TForm1::RestoreFromTray()
 
 void TForm1::setTrayState(core::TrayState state, const std::string& tip)
 {
-    m_trayTip = tip;
     m_tray->show(state, tip);
 }
 
-void TForm1::setBusy(bool) { }
+void TForm1::setBusy(bool busy)
+{
+    optionsPane->btnTestNow->setEnabled(!busy);
+    optionsPane->BtnAbort->setEnabled(busy);
+}
+
+// Tests
+
+void TForm1::TestSelectedClick()
+{
+    const std::vector<int> rows = destinationPane->selectedRows();
+    if (!rows.empty())
+        m_controller.engine().TestDestination(rows.front());
+}
+
+void TForm1::showTimerHint(const std::string& hint)
+{
+    optionsPane->ComboTimer->setToolTip(desktop::toQString(hint));
+}
+
+void TForm1::showTesting(bool testing)
+{
+    if (testing == m_busyPointer)
+        return;
+    m_busyPointer = testing;
+    // The busy-in-background pointer: an arrow with a small hourglass.
+    if (testing)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+bool TForm1::isForeground() const
+{
+    return QApplication::applicationState() == Qt::ApplicationActive;
+}
 
 // Activity pane and dialogs
 

@@ -10,6 +10,7 @@
 #include "monitor/core/CommandLine.h"
 #include "monitor/core/MonitorController.h"
 #include "monitor/core/SettingsView.h"
+#include "monitor/core/TestView.h"
 
 #include <QMainWindow>
 
@@ -36,7 +37,8 @@ class TForm1 final : public QMainWindow,
                      public core::ActivityOutlet,
                      public core::Asker,
                      public core::RunIndicator,
-                     public SettingsView
+                     public SettingsView,
+                     public TestView
 {
     Q_OBJECT
 public:
@@ -60,6 +62,9 @@ public:
     void ExportClick();
     // "&Configure Alert Actions..." and the Options menu's "Configure Alert Actions...".
     void ConfigureClick();
+    // Test menu "Test Selected" and a double click on the list: the selected row with the
+    // lowest index, nothing when none is selected.
+    void TestSelectedClick();
 
     void MinimizeToTray();
     void RestoreFromTray();
@@ -77,6 +82,10 @@ public:
     // SettingsView
     void showDataFile(const std::string& path) override;
     void showSettings() override;
+    // TestView
+    void showTimerHint(const std::string& hint) override;
+    void showTesting(bool testing) override;
+    bool isForeground() const override;
 
     DestinationPane* destinationPane;
     OptionsPane* optionsPane;
@@ -127,10 +136,10 @@ private:
     CommandLine m_commandLine;
     MonitorController m_controller;
     std::unique_ptr<desktop::TrayPictureSwitcher> m_tray;
-    std::string m_trayTip;
     bool m_firstActivation = true;
     bool m_placing = false;
     bool m_closed = false;
+    bool m_busyPointer = false;
 };
 
 } // namespace monitor

@@ -51,8 +51,7 @@ OptionsPane::OptionsPane(MonitorController& controller, desktop::Dialogs& dialog
     btnBrowse->setToolTip(QStringLiteral("Browse for LOG file..."));
     btnConfigure = new QPushButton(QStringLiteral("&Configure Alert Actions..."));
     btnReadMe = new QPushButton(QStringLiteral("Read&Me"));
-    // The test engine, the alert actions and the read-me text come with their own parts.
-    btnTestNow->setEnabled(false);
+    // The alert actions and the read-me text come with their own parts.
     btnConfigure->setEnabled(false);
     btnReadMe->setEnabled(false);
 
@@ -76,10 +75,16 @@ OptionsPane::OptionsPane(MonitorController& controller, desktop::Dialogs& dialog
         OpenLogMenu->addAction(QString::fromLatin1(caption), this, [this, chosen] { m_controller.openLog(chosen); });
     }
 
-    connect(cbTimer, &QCheckBox::clicked, this, [this](bool on) { m_controller.settings().enableTimer = on; });
+    connect(cbTimer, &QCheckBox::clicked, this, [this](bool on) {
+        m_controller.settings().enableTimer = on;
+        m_controller.engine().SetupTestTimer();
+    });
     connect(ComboTimer, &QComboBox::currentTextChanged, this, [this](const QString& text) {
         m_controller.settings().timerInterval = desktop::toBytes(text);
+        m_controller.engine().SetupTestTimer();
     });
+    connect(btnTestNow, &QPushButton::clicked, this, [this] { m_controller.engine().TestAllDestinations(); });
+    connect(BtnAbort, &QPushButton::clicked, this, [this] { m_controller.engine().Abort(); });
     connect(cbLogFile, &QCheckBox::clicked, this, [this](bool on) { m_controller.log().setEnabled(on); });
     connect(LogFileName, &QLineEdit::textEdited, this, [this](const QString& text) {
         m_controller.log().pathTextEdited(desktop::toBytes(text));

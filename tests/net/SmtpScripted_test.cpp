@@ -3,6 +3,7 @@
 // cut, over-long and binary replies, a reset during DATA) and the exact lines sent.
 
 #include "ScriptedServer.h"
+#include "SmtpScript.h"
 
 #include "common/core/EventLoop.h"
 #include "common/net/SmtpCodecs.h"
@@ -17,56 +18,13 @@
 #include <thread>
 
 using namespace net;
+using test::Lines;
 using test::ScriptSession;
-using Lines = std::vector<std::string>;
 
-namespace {
-
-void configure(TSyncSmtpCli& client, int port, int timeout = 5)
-{
-    client.Host = "127.0.0.1";
-    client.Port = std::to_string(port);
-    client.SignOn = "SEN";
-    client.Timeout = timeout;
-}
-
-// Reads one command and answers it.
-void answer(ScriptSession& peer, const std::string& reply)
-{
-    std::string line;
-    if (peer.readLine(line))
-        peer.send(reply + "\r\n");
-}
-
-void greetAndHelo(ScriptSession& peer)
-{
-    peer.send("220 scripted ESMTP\r\n");
-    answer(peer, "250 hello");
-}
-
-void quitAndClose(ScriptSession& peer)
-{
-    answer(peer, "221 bye");
-    peer.close();
-}
-
-void fillEnvelope(TSyncSmtpCli& client)
-{
-    client.FromName = "admin@example.org";
-    client.RcptName = { "ops@example.org" };
-    client.HdrFrom = "admin@example.org";
-    client.HdrTo = "ops@example.org";
-    client.HdrSubject = "Report";
-}
-
-// Lines the server read after the first one equal to `marker`.
-Lines after(const Lines& lines, const std::string& marker)
-{
-    const auto it = std::find(lines.begin(), lines.end(), marker);
-    return it == lines.end() ? Lines {} : Lines(it + 1, lines.end());
-}
-
-} // namespace
+using test::answer;
+using test::fillEnvelope;
+using test::greetAndHelo;
+using test::quitAndClose;
 
 TEST(SmtpSession, MultiLineBannerCompletesTheConnectOnlyOnItsFinalLine)
 {
@@ -79,7 +37,7 @@ TEST(SmtpSession, MultiLineBannerCompletesTheConnectOnlyOnItsFinalLine)
         quitAndClose(peer);
     });
     TSyncSmtpCli client;
-    configure(client, server.port());
+    test::configureClient(client, server.port());
     Lines shown;
     client.OnDisplay = [&](TCustomSmtpClient&, const std::string& text) { shown.push_back(text); };
     ASSERT_TRUE(client.SyncOpen());
@@ -104,7 +62,7 @@ TEST(SmtpSession, RefusedGreetingFailsOpenWithTheServersLine)
         peer.waitForClose();
     });
     TSyncSmtpCli client;
-    configure(client, server.port());
+    test::configureClient(client, server.port());
     EXPECT_FALSE(client.SyncOpen());
     EXPECT_EQ(client.LastResponse(), "421 too busy");
     EXPECT_EQ(client.ErrorMessage(), "421 too busy");
@@ -117,7 +75,7 @@ TEST(SmtpSession, SilentServerEndsWith426TimeoutAndAnAbort)
 {
     test::ScriptedServer server([](ScriptSession& peer) { peer.waitForClose(); });
     TSyncSmtpCli client;
-    configure(client, server.port(), 1);
+    test::configureClient(client, server.port(), 1);
     EXPECT_FALSE(client.SyncOpen());
     EXPECT_EQ(client.ErrorMessage(), "426 Timeout");
     EXPECT_EQ(client.StatusCode(), 426);
@@ -134,7 +92,7 @@ TEST(SmtpSession, QuitAnsweredButLeftOpenTimesOutKeepingTheReply)
         peer.waitForClose();
     });
     TSyncSmtpCli client;
-    configure(client, server.port(), 1);
+    test::configureClient(client, server.port(), 1);
     ASSERT_TRUE(client.SyncOpen());
     EXPECT_FALSE(client.SyncQuit());
     EXPECT_EQ(client.ErrorMessage(), "426 Timeout");
@@ -152,7 +110,7 @@ TEST(SmtpSession, QuitWithoutAConnectionSucceedsAtOnce)
 TEST(SmtpSession, ConnectFailuresBecomeMadeUpReplies)
 {
     TSyncSmtpCli client;
-    configure(client, test::closedLoopbackPort());
+    test::configureClient(client, test::closedLoopbackPort());
     EXPECT_FALSE(client.SyncOpen());
     EXPECT_EQ(client.LastResponse(), "500 Connection refused (Winsock error #10061)");
     EXPECT_EQ(client.ErrorMessage(), client.LastResponse());
@@ -183,7 +141,7 @@ TEST(SmtpSession, SecondOperationDuringAWaitFailsAndLeavesTheFirstAlone)
         quitAndClose(peer);
     });
     TSyncSmtpCli client;
-    configure(client, server.port());
+    test::configureClient(client, server.port());
     std::vector<bool> nested;
     core::Timer timer;
     timer.setOnTimeout([&] {
@@ -213,7 +171,7 @@ TEST(SmtpMail, FirstRecipientRefusedSecondAcceptedStillSendsTheMessage)
         quitAndClose(peer);
     });
     TSyncSmtpCli client;
-    configure(client, server.port());
+    test::configureClient(client, server.port());
     fillEnvelope(client);
     client.FromName = " Admin <admin@example.org> ";
     client.SetRcptNameText("nobody@example.org\r\n<ops@example.org>\r\n");
@@ -244,7 +202,7 @@ TEST(SmtpMail, DataRefusedSendsNoMessageLine)
         quitAndClose(peer);
     });
     TSyncSmtpCli client;
-    configure(client, server.port());
+    test::configureClient(client, server.port());
     fillEnvelope(client);
     client.MailMessage = { "never sent" };
     ASSERT_TRUE(client.SyncOpen());
@@ -253,7 +211,7 @@ TEST(SmtpMail, DataRefusedSendsNoMessageLine)
     EXPECT_EQ(client.ErrorMessage(), "554 no thanks");
     EXPECT_TRUE(client.SyncQuit());
     ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(after(server.received(), "DATA"), Lines { "QUIT" });
+    EXPECT_EQ(test::linesAfter(server.received(), "DATA"), Lines { "QUIT" });
 }
 
 TEST(SmtpMail, HeaderLinesInOrderThenStuffedAndCutBodyLines)
@@ -269,7 +227,7 @@ TEST(SmtpMail, HeaderLinesInOrderThenStuffedAndCutBodyLines)
         quitAndClose(peer);
     });
     TSyncSmtpCli client;
-    configure(client, server.port());
+    test::configureClient(client, server.port());
     fillEnvelope(client);
     client.HdrCc = "boss@example.org";
     client.HdrReplyTo = "   "; // blank values leave their line out
@@ -320,7 +278,7 @@ TEST(SmtpMail, AttachmentThatCannotBeOpenedEndsTheBodyButTheMessageEnds)
         quitAndClose(peer);
     });
     TSyncSmtpCli client;
-    configure(client, server.port());
+    test::configureClient(client, server.port());
     fillEnvelope(client);
     client.MailMessage = { "body text" };
     client.EmailFiles = { "/nonexistent/report.log" }; // filled directly: not checked
@@ -359,7 +317,7 @@ TEST(SmtpMail, EmptyRecipientListFailsTheMail)
         peer.waitForClose();
     });
     TSyncSmtpCli client;
-    configure(client, server.port());
+    test::configureClient(client, server.port());
     fillEnvelope(client);
     client.RcptName.clear();
     ASSERT_TRUE(client.SyncOpen());
@@ -379,7 +337,7 @@ TEST(SmtpAuth, CramMd5AnswersTheChallenge)
         quitAndClose(peer);
     });
     TSyncSmtpCli client;
-    configure(client, server.port());
+    test::configureClient(client, server.port());
     client.AuthType = TSmtpAuthType::smtpAuthCramMD5;
     client.Username = "tim";
     client.Password = "tanstaaftanstaaf";
@@ -399,7 +357,7 @@ TEST(SmtpAuth, MalformedChallengeAndRefusedEhlo)
         peer.waitForClose();
     });
     TSyncSmtpCli client;
-    configure(client, malformed.port());
+    test::configureClient(client, malformed.port());
     client.AuthType = TSmtpAuthType::smtpAuthCramMD5;
     EXPECT_FALSE(client.SyncOpen());
     EXPECT_EQ(client.LastResponse(), "500 Malformed MD5 Challege: 334");
@@ -412,7 +370,7 @@ TEST(SmtpAuth, MalformedChallengeAndRefusedEhlo)
         answer(peer, "250 hello");
         quitAndClose(peer);
     });
-    configure(client, old.port());
+    test::configureClient(client, old.port());
     EXPECT_TRUE(client.SyncOpen());
     EXPECT_TRUE(client.SyncQuit());
     ASSERT_TRUE(old.waitDone());
@@ -429,7 +387,7 @@ TEST(SmtpBadInput, OverlongLineWithoutLineEndInBannerOrReply)
         peer.waitForClose();
     });
     TSyncSmtpCli client;
-    configure(client, banner.port(), 3);
+    test::configureClient(client, banner.port(), 3);
     EXPECT_FALSE(client.SyncOpen());
     EXPECT_EQ(client.LastResponse().size(), 4096u);
     EXPECT_TRUE(banner.waitDone());
@@ -441,7 +399,7 @@ TEST(SmtpBadInput, OverlongLineWithoutLineEndInBannerOrReply)
         peer.send(flood);
         peer.waitForClose();
     });
-    configure(client, reply.port(), 3);
+    test::configureClient(client, reply.port(), 3);
     EXPECT_FALSE(client.SyncOpen());
     EXPECT_LE(client.LastResponse().size(), 4096u);
     EXPECT_FALSE(client.ErrorMessage().empty());
@@ -460,7 +418,7 @@ TEST(SmtpBadInput, BinaryGarbageInsteadOfAGreeting)
         peer.waitForClose();
     });
     TSyncSmtpCli client;
-    configure(client, server.port(), 3);
+    test::configureClient(client, server.port(), 3);
     Lines shown;
     client.OnDisplay = [&](TCustomSmtpClient&, const std::string& text) { shown.push_back(text); };
     EXPECT_FALSE(client.SyncOpen());
@@ -481,7 +439,7 @@ TEST(SmtpBadInput, ReplyCutOffByAClose)
         peer.close();
     });
     TSyncSmtpCli client;
-    configure(client, server.port(), 3);
+    test::configureClient(client, server.port(), 3);
     EXPECT_FALSE(client.SyncOpen());
     EXPECT_EQ(client.LastResponse(), "220 scripted ESMTP");
     EXPECT_FALSE(client.Connected());
@@ -500,7 +458,7 @@ TEST(SmtpBadInput, ResetInTheMiddleOfData)
         peer.reset();
     });
     TSyncSmtpCli client;
-    configure(client, server.port(), 3);
+    test::configureClient(client, server.port(), 3);
     fillEnvelope(client);
     for (int i = 0; i < 200000; ++i)
         client.MailMessage.push_back("line " + std::to_string(i) + " of a long report");

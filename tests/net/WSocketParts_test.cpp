@@ -1,7 +1,7 @@
 // The socket layer's pure parts: error texts and errno mapping, the send buffer, the
 // dotted-address test and the address, port and protocol conversions.
 
-#include "PrivateMounts.h"
+#include "tests/support/PrivateNamespace.h"
 
 #include "common/net/ESocketException.h"
 #include "common/net/WSockBuf.h"

@@ -1,5 +1,6 @@
 #include "MountNamespace.h"
 
+#include <exception>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -17,7 +18,15 @@ std::string inMountNamespace(const std::function<std::string()>& body, bool& ski
         close(channel[0]);
         if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
             _exit(77);
-        const std::string complaint = body();
+        // The child must never return into the test runner, whatever the body does.
+        std::string complaint;
+        try {
+            complaint = body();
+        } catch (const std::exception& e) {
+            complaint = std::string("exception: ") + e.what();
+        } catch (...) {
+            complaint = "unknown exception";
+        }
         if (write(channel[1], complaint.data(), complaint.size()) < 0)
             _exit(2);
         _exit(complaint.empty() ? 0 : 1);

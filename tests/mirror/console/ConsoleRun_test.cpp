@@ -10,7 +10,9 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -164,4 +166,99 @@ TEST_F(ConsoleRun, MissingMailSettingsAreAnErrorLineAndExitStatusOne)
     EXPECT_EQ(run({ "/BATCH", "/CONSOLE" }), 1);
     EXPECT_EQ(test::readFile(destination / "a.txt"), "alpha");
     EXPECT_TRUE(out.endsWith(" *** ERROR! Missing mail settings, EMail NOT sent!\n")) << out.toStdString();
+}
+
+// Settings that leave nothing to mirror, or that cannot be read at all, must not pass for a
+// successful night: cron sees a message on standard error and exit status 1.
+TEST_F(ConsoleRun, BrokenSettingsAreToldOnStandardErrorWithExitStatusOne)
+{
+    const std::string pair = source.string() + " >> " + destination.string();
+    const struct
+    {
+        const char* name;
+        std::string ini; // "" for no settings file at all
+    } cases[] = {
+        { "no settings file", "" },
+        { "binary garbage",
+            std::string("\x7f"
+                        "ELF\x02\x01\x01\0\0\0[\xff\xfe]\r\n\x01=\x02\0",
+                20) },
+        { "negative folder count", "[RPL]\r\nFolderCount=-5\r\nFolder0=+" + pair + "\r\n" },
+        { "empty destination", "[RPL]\r\nFolderCount=1\r\nFolder0=+" + source.string() + " >> \r\n" },
+        { "only disabled pairs", "[RPL]\r\nFolderCount=1\r\nFolder0=-" + pair + "\r\n" },
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dir / "bin" / "RPL.INI");
+        if (!c.ini.empty())
+            test::writeFile(dir / "bin" / "RPL.INI", c.ini);
+        EXPECT_EQ(run({ "/BATCH", "/CONSOLE" }), 1) << c.name;
+        EXPECT_FALSE(err.isEmpty()) << c.name;
+        EXPECT_FALSE(fs::exists(destination)) << c.name;
+    }
+
+    // A settings file that cannot be read.
+    fs::remove(dir / "bin" / "RPL.INI");
+    fs::create_directories(dir / "bin" / "RPL.INI");
+    EXPECT_EQ(run({ "/BATCH", "/CONSOLE" }), 1);
+    EXPECT_TRUE(err.contains(QString::fromStdString((dir / "bin" / "RPL.INI").string()))) << err.toStdString();
+    fs::remove(dir / "bin" / "RPL.INI");
+
+    // One good pair beside one that cannot be read: the good one runs, the other is told.
+    test::writeFile(dir / "bin" / "RPL.INI", "[RPL]\r\nFolderCount=2\r\nFolder0=+" + pair + "\r\nFolder1=+no pair\r\n");
+    EXPECT_EQ(run({ "/BATCH", "/CONSOLE" }), 1);
+    EXPECT_EQ(test::readFile(destination / "a.txt"), "alpha");
+    EXPECT_TRUE(err.contains("Folder1")) << err.toStdString();
+}
+
+TEST_F(ConsoleRun, AHugeFolderCountReadsOnlyTheEntriesTheFileHolds)
+{
+    test::writeFile(dir / "bin" / "RPL.INI",
+        "[RPL]\r\nFolderCount=2147483647\r\nFolder0=+" + source.string() + " >> " + destination.string()
+            + "\r\nFolder2000000000=+" + source.string() + " >> " + (dir / "far").string() + "\r\n");
+    EXPECT_EQ(run({ "/BATCH", "/CONSOLE" }), 0) << err.toStdString();
+    EXPECT_EQ(test::readFile(destination / "a.txt"), "alpha");
+    EXPECT_EQ(test::readFile(dir / "far" / "a.txt"), "alpha");
+}
+
+// Two cron jobs on one pair at the same moment: one of them mirrors, the other leaves the pair
+// alone and says so; every old version is kept and every file is there afterwards.
+TEST_F(ConsoleRun, TwoRunsOfOnePairAtOnceLoseNothing)
+{
+    constexpr int Files = 200;
+    writeIni("");
+    for (int trial = 0; trial < 4; ++trial) {
+        fs::remove_all(source);
+        fs::remove_all(destination);
+        for (int i = 0; i < Files; ++i) {
+            const std::string name = "f" + std::to_string(i);
+            test::writeFile(source / name, "new " + std::to_string(trial) + " " + name + " and more");
+            test::writeFile(destination / name, "old " + std::to_string(trial) + " " + name);
+            const timespec past[2] = { { 1600000000, 0 }, { 1600000000, 0 } };
+            utimensat(AT_FDCWD, (destination / name).c_str(), past, 0);
+        }
+        QProcess first;
+        QProcess second;
+        first.start(QString::fromStdString(program.string()), { "/BATCH", "/CONSOLE" });
+        second.start(QString::fromStdString(program.string()), { "/BATCH", "/CONSOLE" });
+        ASSERT_TRUE(first.waitForFinished(120000));
+        ASSERT_TRUE(second.waitForFinished(120000));
+        for (QProcess* p : { &first, &second }) {
+            const QString output = QString::fromLocal8Bit(p->readAllStandardOutput());
+            if (p->exitCode() != 0) {
+                EXPECT_TRUE(output.contains(" *** ERROR! Destination in use by another run, pair skipped: "))
+                    << output.toStdString();
+            }
+        }
+        std::set<std::string> found;
+        for (const auto& entry : fs::recursive_directory_iterator(destination))
+            if (entry.is_regular_file())
+                found.insert(test::readFile(entry.path()));
+        for (int i = 0; i < Files; ++i) {
+            const std::string name = "f" + std::to_string(i);
+            EXPECT_EQ(test::readFile(destination / name), "new " + std::to_string(trial) + " " + name + " and more")
+                << "trial " << trial;
+            EXPECT_TRUE(found.count("old " + std::to_string(trial) + " " + name))
+                << "lost: trial " << trial << " " << name;
+        }
+    }
 }

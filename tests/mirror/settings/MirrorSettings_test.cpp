@@ -174,3 +174,36 @@ TEST_F(MirrorSettingsFile, RefusedSaveNamesTheFile)
 }
 
 } // namespace
+
+// A damaged FolderCount must not make the load try two billion keys: only the Folder<n> keys
+// the file holds are read, in order, and the same pairs come out as a key-by-key load would.
+TEST_F(MirrorSettingsFile, OnlyTheFolderKeysTheFileHoldsAreRead)
+{
+    const MirrorSettings settings = loadFrom("[RPL]\r\n"
+                                             "FolderCount=2147483647\r\n"
+                                             "Folder9=+/s9 >> /d9\r\n"
+                                             "  folder7 = -/s7 >> /d7\r\n"
+                                             "Folder0=+/s0 >> /d0\r\n"
+                                             "Folder3=garbage\r\n"
+                                             "Folder2147483647=+/never >> /read\r\n"
+                                             "[Other]\r\n"
+                                             "Folder12=+/other >> /section\r\n");
+    ASSERT_EQ(settings.folders.count(), 3);
+    EXPECT_EQ(settings.folders.at(0).text, "/s0 >> /d0");
+    EXPECT_EQ(settings.folders.at(1).text, "/s7 >> /d7");
+    EXPECT_FALSE(settings.folders.at(1).enabled);
+    EXPECT_EQ(settings.folders.at(2).text, "/s9 >> /d9");
+}
+
+TEST_F(MirrorSettingsFile, ALoadTellsWhatWasWrongWithTheFile)
+{
+    MirrorSettings settings;
+    EXPECT_EQ(loadMirrorSettings(ini(), program(), settings).fileError, ENOENT);
+
+    test::writeFile(
+        m_dir / "RPL.INI", "[RPL]\r\nFolderCount=3\r\nFolder0=+/a >> /b\r\nFolder1=/no mark\r\nFolder2=+no pair\r\n");
+    const SettingsLoad load = loadMirrorSettings(ini(), program(), settings);
+    EXPECT_EQ(load.fileError, 0);
+    EXPECT_EQ(load.skippedEntries, (std::vector<std::string> { "Folder1=/no mark", "Folder2=+no pair" }));
+    EXPECT_EQ(settings.folders.count(), 1);
+}

@@ -27,7 +27,7 @@ std::string freshFile(const std::string& logPath)
           "SMTPRetryOnFirstFail=0\r\nSmtpTimeOutSeconds=15\r\n"
           "POP3RetryOnFirstFail=0\r\nPOP3TimeOutSeconds=15\r\n"
           "TCPRetryOnFirstFail=0\r\nTcpTimeOutMiliSec=2000\r\n"
-          "EmptyMessageText=0\r\nVerbose=0\r\nSaveOnExit=1\r\n"
+          "EmptyMessageText=0\r\nVerbose=0\r\nSaveOnExit=1\r\nMaxParallelTests=1\r\n"
           "[Actions]\r\n"
           "SMTPServer=127.0.0.1\r\nEmailAddress=\r\nFromAddress=SEN@mailhost.invalid\r\nSendCurrentStatus=-1\r\n"
           "FailEmail=0\r\nFailRun=0\r\nFailCommand=\r\nOKEmail=0\r\nOKRun=0\r\nOKCommand=\r\n"

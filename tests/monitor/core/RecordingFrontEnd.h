@@ -9,6 +9,7 @@
 #include "monitor/core/EventLog.h"
 #include "monitor/core/MonitorController.h"
 #include "monitor/core/SettingsView.h"
+#include "monitor/core/TestView.h"
 
 #include <string>
 #include <utility>
@@ -18,13 +19,23 @@ class RecordingFrontEnd : public core::ActivityOutlet,
                           public core::Asker,
                           public core::RunIndicator,
                           public monitor::SettingsView,
-                          public monitor::LogView
+                          public monitor::LogView,
+                          public monitor::TestView
 {
 public:
     monitor::MonitorFrontEnd roles() { return monitor::MonitorFrontEnd::of(*this); }
 
     void appendActivityLine(const std::string& line) override { activity.push_back(line); }
-    void setActivityText(const std::string&) override { activity.clear(); }
+    // The pane as a whole: its lines, ended by CR LF.
+    void setActivityText(const std::string& text) override
+    {
+        activity.clear();
+        for (size_t begin = 0; begin < text.size();) {
+            const size_t end = text.find("\r\n", begin);
+            activity.push_back(text.substr(begin, end - begin));
+            begin = end == std::string::npos ? text.size() : end + 2;
+        }
+    }
     void showMessage(const std::string& text) override { messages.push_back(text); }
     bool askOkCancel(const std::string& title, const std::string& text) override
     {
@@ -38,7 +49,7 @@ public:
             onQuestion();
         return answer;
     }
-    void setBusy(bool) override { }
+    void setBusy(bool on) override { busy.push_back(on); }
     void setTrayState(core::TrayState state, const std::string& tip) override
     {
         tray.emplace_back(state == core::TrayState::Normal ? 0 : 1, tip);
@@ -47,6 +58,9 @@ public:
     void showSettings() override { ++settingsShown; }
     void showLogPathText(const std::string& text) override { logPathText = text; }
     void showLogEnabled(bool enabled) override { logEnabled = enabled; }
+    void showTimerHint(const std::string& hint) override { timerHint = hint; }
+    void showTesting(bool on) override { testing.push_back(on); }
+    bool isForeground() const override { return foreground; }
 
     std::vector<std::string> activity;
     std::vector<std::string> messages;
@@ -58,6 +72,10 @@ public:
     bool logEnabled = false;
     bool answer = true;
     std::function<void()> onQuestion;
+    std::vector<bool> busy;
+    std::vector<bool> testing;
+    std::string timerHint;
+    bool foreground = false;
 };
 
 // Records the programs a controller starts instead of starting them.

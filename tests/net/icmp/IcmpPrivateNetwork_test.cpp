@@ -7,7 +7,7 @@
 #include "common/net/IcmpPacket.h"
 #include "common/net/Ping.h"
 
-#include "PrivateNetwork.h"
+#include "tests/support/PrivateNamespace.h"
 #include "RawIcmpSocket.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +36,7 @@ protected:
 
     void SetUp() override
     {
-        if (!test::insidePrivateNetwork())
+        if (!test::insidePrivateNamespace())
             return;
         test::mustRun("ip link set lo up");
         test::setSysctl("net/ipv4/ping_group_range", GetParam() == SocketKind::Raw ? "1 0" : "0 2147483647");

@@ -1,0 +1,218 @@
+#include "AsyncEcho.h"
+
+#include "Icmp.h"
+#include "IcmpSocket.h"
+#include "IcmpStatus.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <climits>
+
+using namespace std::chrono;
+
+namespace net {
+
+namespace {
+
+constexpr uint32_t NoAddress = 0xffffffff;
+
+std::string dotted(uint32_t address)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address, text, sizeof text);
+    return text;
+}
+
+} // namespace
+
+AsyncEcho::AsyncEcho()
+{
+    m_deadline.setPrecise(true);
+    m_deadline.setOnTimeout([this] { onDeadline(); });
+}
+
+AsyncEcho::~AsyncEcho()
+{
+    cancel();
+}
+
+void AsyncEcho::setAddress(const std::string& address)
+{
+    if (address == m_address)
+        return;
+    m_address = address;
+    m_resolved = false;
+}
+
+std::string AsyncEcho::ErrorText() const
+{
+    return IcmpStatusText(m_lastError);
+}
+
+bool AsyncEcho::usesRawSocket() const
+{
+    return m_socket && m_socket->kind() == IcmpSocket::Kind::Raw;
+}
+
+void AsyncEcho::openSocket()
+{
+    if (m_socket)
+        return;
+    m_socket = std::make_unique<IcmpSocket>();
+    m_watcher = std::make_unique<core::FdWatcher>(m_socket->fd());
+    m_watcher->setOnReadable([this] { onReadable(); });
+}
+
+void AsyncEcho::start(Done done)
+{
+    cancel();
+    openSocket();
+    ++m_generation;
+    m_done = std::move(done);
+    m_lastError = 0;
+    if (m_resolved) {
+        m_poster.post([this] { send(); });
+        return;
+    }
+    // inet_addr also takes the short and octal forms ("127.1", "0177.0.0.1"), as TICMP does.
+    const bool cString = m_address.find('\0') == std::string::npos;
+    const uint32_t numeric = cString ? inet_addr(m_address.c_str()) : NoAddress;
+    if (numeric != NoAddress) {
+        resolved(numeric);
+        m_poster.post([this] { send(); });
+        return;
+    }
+    m_ip = NoAddress;
+    auto failed = [this](int error) {
+        m_lastError = error;
+        const unsigned generation = m_generation;
+        display("Unable to resolve " + m_address);
+        if (generation == m_generation)
+            send();
+    };
+    if (!cString || m_address.empty()) {
+        m_poster.post([failed] { failed(11001); });
+        return;
+    }
+    m_resolver.lookup(m_address, [this, failed](int error, const std::vector<std::string>& addresses) {
+        if (error != 0)
+            return failed(error);
+        resolved(inet_addr(addresses.front().c_str()));
+        send();
+    });
+}
+
+void AsyncEcho::resolved(uint32_t address)
+{
+    m_ip = address;
+    m_resolvedIP = dotted(address);
+    m_resolved = true;
+}
+
+void AsyncEcho::send()
+{
+    // All ones is the "no address" mark, so 255.255.255.255 itself can never be pinged.
+    if (m_ip == NoAddress) {
+        m_lastError = 11018;
+        const unsigned generation = m_generation;
+        display("Invalid host address");
+        if (generation == m_generation)
+            finish(0);
+        return;
+    }
+    m_lastReply = IcmpEchoReply {};
+    m_lastError = 0;
+    if (m_size < 0 || m_size > IcmpMaxDataSize) {
+        m_lastError = IcmpStatusBadRequest;
+        return replied(0);
+    }
+    m_data = IcmpEchoData(m_size);
+    m_key = IcmpEchoKey {};
+    m_key.target = m_ip;
+    m_key.sequence = ++m_sequence;
+    m_key.data = m_data;
+    m_socket->discardPending();
+    m_sent = steady_clock::now();
+    const int refused = m_socket->send(m_key, m_ttl & 0xff, (m_flags & IcmpFlagDontFragment) != 0);
+    if (refused != 0) {
+        m_lastError = refused;
+        return replied(0);
+    }
+    m_watcher->watchRead(true);
+    m_deadline.start(static_cast<int>(std::min<uint32_t>(m_timeout, INT_MAX)), true);
+}
+
+void AsyncEcho::onReadable()
+{
+    if (!busy()) {
+        m_watcher->watchRead(false);
+        m_socket->discardPending();
+        return;
+    }
+    if (auto reply = m_socket->takeReply(m_key)) {
+        reply->roundTripTime = uint32_t(duration_cast<milliseconds>(steady_clock::now() - m_sent).count());
+        m_lastReply = *reply;
+        m_lastError = int(reply->status);
+        replied(1);
+    }
+}
+
+void AsyncEcho::onDeadline()
+{
+    if (!busy())
+        return;
+    // An answer may wait unread behind the timer's event.
+    if (auto reply = m_socket->takeReply(m_key)) {
+        reply->roundTripTime = uint32_t(duration_cast<milliseconds>(steady_clock::now() - m_sent).count());
+        m_lastReply = *reply;
+        m_lastError = int(reply->status);
+        return replied(1);
+    }
+    m_lastError = IcmpStatusTimedOut;
+    replied(0);
+}
+
+void AsyncEcho::replied(int replies)
+{
+    m_watcher->watchRead(false);
+    m_deadline.stop();
+    if (OnEchoReply) {
+        const unsigned generation = m_generation;
+        OnEchoReply(replies);
+        // The handler dropped this echo or started another: this one has no end to report.
+        if (generation != m_generation)
+            return;
+    }
+    finish(replies);
+}
+
+void AsyncEcho::finish(int replies)
+{
+    m_watcher->watchRead(false);
+    m_deadline.stop();
+    ++m_generation;
+    Done done = std::move(m_done);
+    m_done = nullptr;
+    if (done)
+        done(replies);
+}
+
+void AsyncEcho::cancel()
+{
+    ++m_generation;
+    m_resolver.cancel();
+    m_poster.cancelAll();
+    m_deadline.stop();
+    if (m_watcher)
+        m_watcher->watchRead(false);
+    m_done = nullptr;
+}
+
+void AsyncEcho::display(const std::string& msg)
+{
+    if (OnDisplay)
+        OnDisplay(msg);
+}
+
+} // namespace net

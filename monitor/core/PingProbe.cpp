@@ -1,0 +1,54 @@
+#include "monitor/core/PingProbe.h"
+
+namespace monitor {
+
+PingProbe::PingProbe(const EchoSettings& echo)
+    : m_settings(echo)
+{
+    m_echo.OnDisplay = [this](const std::string& msg) {
+        if (m_lines)
+            m_lines->activity(msg);
+    };
+    m_echo.OnEchoReply = [this](int status) { Ping1EchoReply(status); };
+}
+
+std::string PingProbe::noPermissionLine(const std::string& ip, const std::string& failure)
+{
+    return "Cannot ping host " + ip + " : " + failure
+        + " (this user may not send ICMP echoes; see \"ICMP permissions\" in the README)";
+}
+
+void PingProbe::start(const TestContext& context, Attempt, ProbeLines& lines, Done done)
+{
+    m_lines = &lines;
+    m_ok = false;
+    m_echo.setAddress(context.IP);
+    m_echo.setSize(m_settings.size);
+    m_echo.setTimeout(static_cast<uint32_t>(std::max(m_settings.timeOut, 0)));
+    m_echo.setTTL(m_settings.ttl);
+    m_echo.setFlags(0);
+    try {
+        m_echo.start([this, done](int) { done(m_ok); });
+    } catch (const net::TICMPException& e) {
+        lines.activity(noPermissionLine(context.IP, e.what()));
+        done(false);
+    }
+}
+
+void PingProbe::Ping1EchoReply(int status)
+{
+    if (!m_lines)
+        return;
+    if (status == 0) {
+        m_lines->activity("Cannot ping host " + m_echo.ResolvedIP() + " : " + m_echo.ErrorText());
+        return;
+    }
+    const net::IcmpEchoReply reply = m_echo.LastReply();
+    m_lines->activity("Received " + std::to_string(reply.dataSize) + " bytes from " + m_echo.ResolvedIP() + " in "
+        + std::to_string(reply.roundTripTime) + " ms," + " TTL=" + std::to_string(reply.ttl));
+    // A report without echoed data (an unreachable host) is shown but proves nothing.
+    if (reply.dataSize == m_echo.Size())
+        m_ok = true;
+}
+
+} // namespace monitor

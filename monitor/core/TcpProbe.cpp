@@ -1,0 +1,95 @@
+#include "monitor/core/TcpProbe.h"
+
+#include "common/net/WSocketResolve.h"
+
+#include <exception>
+
+namespace monitor {
+
+namespace {
+
+// A name the socket layer would look up, blocking, at its connect; longer texts it refuses.
+bool needsLookUp(const std::string& host)
+{
+    return !host.empty() && host.size() <= 256 && !net::WSocketIsDottedIP(host) && host.find('\0') == std::string::npos;
+}
+
+} // namespace
+
+TcpProbe::TcpProbe(const MonitorSettings& settings)
+    : m_settings(settings)
+{
+    m_deadline.setPrecise(true);
+    m_deadline.setOnTimeout([this] { finish(false); });
+    WSocket1.OnSessionConnected = [this](net::TWSocket& socket, int error) {
+        if (m_done)
+            finish(error == 0 && socket.State() == net::TSocketState::wsConnected && socket.LastError() == 0);
+    };
+}
+
+TcpProbe::~TcpProbe()
+{
+    WSocket1.OnSessionConnected = nullptr;
+}
+
+void TcpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& lines, Done done)
+{
+    m_lines = &lines;
+    m_attempt = attempt;
+    m_port = context.portText;
+    m_done = std::move(done);
+    m_deadline.start(std::max(m_settings.TcpTimeOutMiliSec, 0), true);
+    const std::string host = net::WSocketTrim(context.IP);
+    if (!needsLookUp(host))
+        return connect(context.IP);
+    m_resolver.lookup(host, [this, host](int error, const std::vector<std::string>& addresses) {
+        if (error != 0)
+            return failWith("connect: WSocketResolveHost: Cannot convert host address '" + host + "', Error #"
+                + std::to_string(error));
+        connect(addresses.front());
+    });
+}
+
+void TcpProbe::connect(const std::string& address)
+{
+    try {
+        WSocket1.Close();
+        WSocket1.SetProto("tcp");
+        WSocket1.SetAddr(address);
+        WSocket1.SetPort(m_port);
+        WSocket1.Connect();
+    } catch (const std::exception& e) {
+        failWith(e.what());
+    }
+}
+
+void TcpProbe::failWith(const std::string& message)
+{
+    if (m_attempt == Attempt::First && m_lines)
+        m_lines->activity(message);
+    finish(false);
+}
+
+void TcpProbe::abort()
+{
+    if (m_done)
+        finish(false);
+}
+
+void TcpProbe::finish(bool ok)
+{
+    if (!m_done)
+        return;
+    m_deadline.stop();
+    m_resolver.cancel();
+    try {
+        WSocket1.Close();
+    } catch (const std::exception&) {
+        // The connection is dropped whatever the close reports.
+    }
+    Done done = std::move(m_done);
+    m_done = nullptr;
+    done(ok);
+}
+
+} // namespace monitor

@@ -1,0 +1,44 @@
+#pragma once
+
+// The TCP probe's attempt: a connect to the IP text and port; success is the handshake
+// completed within TcpTimeOutMiliSec. It sleeps in the event loop until the connect completes,
+// the deadline passes or Abort cuts it short, then closes the socket, which resets the
+// connection (linger on, 0 s). A name in the IP column is looked up in the background first,
+// within the same deadline. The socket layer's errors (an empty or bad port, a name that does
+// not resolve) are shown unchanged on the first attempt and fail it.
+
+#include "monitor/core/MonitorSettings.h"
+#include "monitor/core/Probe.h"
+
+#include "common/core/EventLoop.h"
+#include "common/net/HostResolver.h"
+#include "common/net/WSocket.h"
+
+namespace monitor {
+
+class TcpProbe final : public Probe
+{
+public:
+    // TcpTimeOutMiliSec is read at every attempt.
+    explicit TcpProbe(const MonitorSettings& settings);
+    ~TcpProbe() override;
+
+    void start(const TestContext& context, Attempt attempt, ProbeLines& lines, Done done) override;
+    void abort() override;
+
+private:
+    void connect(const std::string& address);
+    void failWith(const std::string& message);
+    void finish(bool ok);
+
+    const MonitorSettings& m_settings;
+    net::TWSocket WSocket1;
+    net::HostResolver m_resolver;
+    core::Timer m_deadline;
+    ProbeLines* m_lines = nullptr;
+    Attempt m_attempt = Attempt::First;
+    std::string m_port;
+    Done m_done;
+};
+
+} // namespace monitor
