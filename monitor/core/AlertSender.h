@@ -1,8 +1,8 @@
 #pragma once
 
-// The alert actions as the test engine calls them on a change of a destination's state. The
-// alert-actions part implements them (mail through the SMTP client, programs started without
-// a shell); until it is plugged in, the controller holds NoAlertSender.
+// The alert actions as the test engine calls them on a change of a destination's state.
+// AlertDispatcher implements them (mail through the SMTP client, programs started without a
+// shell); tests plug in their own.
 
 #include <string>
 
@@ -20,14 +20,6 @@ public:
     // Starts `command` with the parameters followed by the date-time text, without waiting for
     // it; an empty command starts nothing.
     virtual void RunProgram(const std::string& command, const std::string& parameters) = 0;
-};
-
-// Sends nothing and starts nothing.
-class NoAlertSender final : public AlertSender
-{
-public:
-    void SendAlertMail(const std::string&, bool) override { }
-    void RunProgram(const std::string&, const std::string&) override { }
 };
 
 } // namespace monitor

@@ -39,6 +39,7 @@ MonitorController::MonitorController(std::string programPath, const MonitorFront
     , m_frontEnd(frontEnd)
     , m_activity(frontEnd.activity)
     , m_log(m_settings, m_activity, m_programPath)
+    , m_alerts(AlertDispatcher::Parts { m_settings, m_list, m_log, m_activity, frontEnd.asker })
     , m_tray(frontEnd.indicator, [this] { return m_frontEnd.tests.isForeground(); })
     , m_ownProbes(m_settings)
     , m_dataFile(core::settingsPathFor(m_programPath))
@@ -49,13 +50,14 @@ MonitorController::MonitorController(std::string programPath, const MonitorFront
     , m_fileManager(m_ownFileManager.get())
     , m_engine(TestEngine::Parts { m_settings, m_list, m_log, m_activity, m_tray, frontEnd.indicator, frontEnd.tests },
           m_ownProbes,
-          m_noAlerts)
+          m_alerts)
 {
+    m_alerts.setProgramStarter([this](const std::vector<std::string>& command) { return m_starter(command); });
 }
 
 void MonitorController::setAlertSender(AlertSender* sender)
 {
-    m_engine.setAlertSender(sender ? *sender : m_noAlerts);
+    m_engine.setAlertSender(sender ? *sender : m_alerts);
 }
 
 void MonitorController::setProbeFactory(ProbeFactory* probes)
@@ -95,7 +97,8 @@ void MonitorController::start(const CommandLine& commandLine)
     m_log.SetLogFileName(m_log.defaultLogFileName());
     LoadSettings();
     LoadActions();
-    afterLoad();
+    // The keep-alive schedule starts with the startup actions.
+    m_engine.SetupTestTimer();
     m_tray.reset(TrayTip);
 }
 
@@ -107,6 +110,7 @@ void MonitorController::StartupActions()
     const std::string message = "SEN StartUp " + dataFileName();
     m_log.WriteLogLine("");
     m_log.WriteLogLine(message + " " + m_log.stamp());
+    m_alerts.StartupActions(message);
 }
 
 void MonitorController::prepareClose()
@@ -114,7 +118,18 @@ void MonitorController::prepareClose()
     m_engine.stopForClose();
     if (m_settings.saveOnExit)
         SaveSettings();
-    m_log.WriteLogLine("SEN ShutDown " + dataFileName() + " " + m_log.stamp());
+    const std::string message = "SEN ShutDown " + dataFileName();
+    m_log.WriteLogLine(message + " " + m_log.stamp());
+    m_alerts.ShutdownActions(message);
+}
+
+bool MonitorController::deferCloseForMail(std::function<void()> close)
+{
+    if (!m_alerts.sending())
+        return false;
+    m_settings.StopRequested = true;
+    m_alerts.whenIdle(std::move(close));
+    return true;
 }
 
 // The data file
@@ -157,11 +172,11 @@ void MonitorController::SaveSettings()
     writeDestinations(ini, m_list);
 }
 
-// What every load is followed by, so that the loaded values take effect. The keep-alive
-// schedule comes here with the alert actions.
+// What every load is followed by, so that the loaded values take effect.
 void MonitorController::afterLoad()
 {
     m_engine.SetupTestTimer();
+    m_alerts.SetupKeepAlive();
 }
 
 // The File menu

@@ -12,6 +12,7 @@
 #include "common/core/RunIndicator.h"
 #include "common/net/Ping.h"
 #include "monitor/core/ActivityLines.h"
+#include "monitor/core/AlertDispatcher.h"
 #include "monitor/core/AlertSender.h"
 #include "monitor/core/CommandLine.h"
 #include "monitor/core/DestinationList.h"
@@ -68,6 +69,8 @@ public:
     TestEngine& engine() { return m_engine; }
     TrayStatus& tray() { return m_tray; }
     ActivityLines& activity() { return m_activity; }
+    // The alert actions: mail, programs, keep-alive.
+    AlertDispatcher& alerts() { return m_alerts; }
     const std::string& programPath() const { return m_programPath; }
     const std::string& dataFile() const { return m_dataFile; }
     // The data file's name without its folder.
@@ -79,8 +82,8 @@ public:
     void setProgramStarter(ProgramStarter starter) { m_starter = std::move(starter); }
     void setEnvironment(core::Environment environment) { m_environment = std::move(environment); }
     void setFileManager(FileManager* fileManager);
-    // The alert actions the engine calls on a change of state; nothing is sent or started
-    // while none is set (null).
+    // The alert actions the engine calls on a change of state; the program's own (alerts())
+    // when null.
     void setAlertSender(AlertSender* sender);
     // The probes by service; this program's own (PING, TCP) when null.
     void setProbeFactory(ProbeFactory* probes);
@@ -88,12 +91,18 @@ public:
     // The program's start up to its first activation: default data file, the command line's,
     // default log file, the data file's settings and alert actions, the tray icon.
     void start(const CommandLine& commandLine);
-    // Once, after every window exists: the start-up line in the log; logging controls speak
-    // from now on.
+    // Once, after every window exists: the start-up line in the log, the start-up mail and
+    // program, the keep-alive schedule; logging controls speak from now on.
     void StartupActions();
-    // The close of the main window: stops a test pass (tests under way end without a result), saves when "Save Settings
-    // on Exit" is set (a refused write throws, and the close must not go on), writes the shut-down line.
+    // The close of the main window: stops a test pass (tests under way end without a result),
+    // saves when "Save Settings on Exit" is set (a refused write throws, and the close must not
+    // go on), writes the shut-down line, sends the shut-down mail and starts the shut-down
+    // program.
     void prepareClose();
+    // A close must wait while a mail is on its way: the send waits in the event loop, and a
+    // program that ends meanwhile would cut it (and the shut-down mail) short. Stops a test
+    // pass and runs `close` again once the mails are out; false when the close may go on now.
+    bool deferCloseForMail(std::function<void()> close);
 
     // The data file.
     void SetDataFile(const std::string& path);
@@ -133,8 +142,8 @@ private:
     ActivityLines m_activity;
     DestinationList m_list;
     EventLog m_log;
+    AlertDispatcher m_alerts;
     TrayStatus m_tray;
-    NoAlertSender m_noAlerts;
     MonitorProbes m_ownProbes;
     net::TPing m_ping;
     std::string m_dataFile;

@@ -5,6 +5,7 @@
 #include "common/desktop/gui/QtText.h"
 #include "common/desktop/gui/TrayIcon.h"
 #include "common/desktop/gui/TrayPictureSwitcher.h"
+#include "monitor/gui/ActionsDialog.h"
 #include "monitor/gui/DestinationPane.h"
 #include "monitor/gui/OptionsPane.h"
 
@@ -90,6 +91,10 @@ TForm1::TForm1(const std::string& programPath, const CommandLine& commandLine, d
     m_controller.log().setView(optionsPane);
     m_controller.start(m_commandLine);
     destinationPane->choosePing();
+
+    actionsDialog = new TForm2(m_controller, this);
+    connect(optionsPane->btnConfigure, &QPushButton::clicked, this, &TForm1::ConfigureClick);
+    optionsPane->btnConfigure->setEnabled(true);
 }
 
 TForm1::~TForm1()
@@ -99,6 +104,7 @@ TForm1::~TForm1()
     if (m_busyPointer)
         QApplication::restoreOverrideCursor();
     m_controller.log().setView(nullptr);
+    delete actionsDialog;
     delete takeCentralWidget();
 }
 
@@ -134,8 +140,7 @@ void TForm1::buildMenus()
     actQuit = FileMenu->addAction(QStringLiteral("Quit"), this, &QWidget::close);
 
     OptionsMenu = menuBar()->addMenu(QStringLiteral("Options"));
-    actConfigure = OptionsMenu->addAction(QStringLiteral("Configure Alert Actions..."));
-    actConfigure->setEnabled(false); // the alert-actions dialog comes with its own part
+    actConfigure = OptionsMenu->addAction(QStringLiteral("Configure Alert Actions..."), this, &TForm1::ConfigureClick);
     actAdvanced = OptionsMenu->addAction(QStringLiteral("Advanced SEN/INI editing"), this, &TForm1::AdvancedClick);
 
     ListMenu = menuBar()->addMenu(QStringLiteral("List"));
@@ -230,6 +235,11 @@ void TForm1::ExportClick()
         QStringLiteral("TXT"));
     if (!path.isEmpty())
         m_controller.exportToText(desktop::toBytes(path));
+}
+
+void TForm1::ConfigureClick()
+{
+    m_controller.alerts().Configure([this] { actionsDialog->showModal(); });
 }
 
 // Tray
@@ -391,6 +401,14 @@ bool TForm1::event(QEvent* event)
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
+    if (m_closed) {
+        event->accept();
+        return;
+    }
+    if (m_controller.deferCloseForMail([this] { close(); })) {
+        event->ignore();
+        return;
+    }
     try {
         m_controller.prepareClose();
     } catch (const std::exception& e) {
@@ -398,6 +416,7 @@ void TForm1::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    m_closed = true;
     TrayIcon->RemoveFromTray();
     event->accept();
 }

@@ -31,6 +31,7 @@ namespace monitor {
 
 class DestinationPane;
 class OptionsPane;
+class TForm2;
 
 class TForm1 final : public QMainWindow,
                      public core::ActivityOutlet,
@@ -59,6 +60,8 @@ public:
     void AdvancedClick();
     // List menu
     void ExportClick();
+    // "&Configure Alert Actions..." and the Options menu's "Configure Alert Actions...".
+    void ConfigureClick();
     // Test menu "Test Selected" and a double click on the list: the selected row with the
     // lowest index, nothing when none is selected.
     void TestSelectedClick();
@@ -89,6 +92,8 @@ public:
     QPlainTextEdit* Activity;
     QToolButton* btnMinimizeToTray;
     desktop::TTrayIcon* TrayIcon;
+    // The alert-actions dialog, hidden until the configure command shows it.
+    TForm2* actionsDialog;
 
     QMenu* FileMenu;
     QMenu* OptionsMenu;
@@ -133,6 +138,7 @@ private:
     std::unique_ptr<desktop::TrayPictureSwitcher> m_tray;
     bool m_firstActivation = true;
     bool m_placing = false;
+    bool m_closed = false;
     bool m_busyPointer = false;
 };
 

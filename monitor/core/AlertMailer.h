@@ -1,0 +1,58 @@
+#pragma once
+
+// Sends one mail of the monitor through its own SMTP client and writes the SMTP pane: its own
+// "* ..." steps, the client's "> " and "< " display lines between them, and "** ERROR: ..."
+// with the server's last line where a step fails. One mail at a time: SendMail must not be
+// called while busy() (AlertDispatcher queues what comes meanwhile).
+//
+// The client says HELO with the computer's network name ("SEN" when it cannot be read),
+// speaks plain text without authentication and waits "SMTPTimeOut" seconds per step.
+
+#include "common/net/SyncSmtpCli.h"
+#include "monitor/core/SmtpPaneView.h"
+
+#include <string>
+#include <vector>
+
+namespace monitor {
+
+struct AlertActions;
+
+class AlertMailer
+{
+public:
+    static constexpr const char* DefaultSignOn = "SEN";
+
+    // `actions` gives server, addresses and time-out at the moment of each send.
+    explicit AlertMailer(const AlertActions& actions);
+
+    void setView(SmtpPaneView* view);
+    // The server's port, "smtp" unless a test points the client elsewhere.
+    void setPort(const std::string& port) { m_client.Port = port; }
+    const std::string& signOn() const { return m_signOn; }
+
+    // Sends subject and body to the addresses of the field; true when the server accepted the
+    // message (a QUIT that fails afterwards does not change that).
+    bool SendMail(const std::string& subject, const std::string& body);
+    bool busy() const { return m_busy; }
+
+    // The SMTP pane: the lines of the last mail.
+    const std::vector<std::string>& paneLines() const { return m_pane; }
+    void clearPane();
+    void addPaneLine(const std::string& line);
+
+    // The computer's network name, read into a buffer of 64 bytes; "SEN" when that fails.
+    static std::string computerName();
+
+private:
+    void setBusy(bool busy);
+
+    const AlertActions& m_actions;
+    net::TSyncSmtpCli m_client;
+    std::string m_signOn;
+    SmtpPaneView* m_view = nullptr;
+    std::vector<std::string> m_pane;
+    bool m_busy = false;
+};
+
+} // namespace monitor
