@@ -59,6 +59,9 @@ bool sendMailSequence(TSyncSmtpCli& client, const MailServer& server, MailSequen
             events.closeFailed(client);
         events.finished();
     } catch (const std::exception& e) {
+        // The session is dropped without QUIT, so that the next mail can open one.
+        if (client.Connected())
+            client.Abort();
         events.failed(e.what());
     }
     return mailed;

@@ -39,17 +39,23 @@ void appendHex(std::string& out, unsigned char c, char escape)
 
 // Encoded words of `text`, each within the 75 characters RFC 2047 allows, never splitting a
 // UTF-8 character between two words.
-std::vector<std::string> encodedWords(std::string_view text, const std::string& charset)
+// The text as encoded words of at most 75 characters; the first one no longer than `firstRoom`
+// when that still leaves room for some text, so that it can share the header's first line.
+std::vector<std::string> encodedWords(std::string_view text, const std::string& charset, std::size_t firstRoom)
 {
     const std::string head = "=?" + charset + "?B?";
-    const std::size_t room = 75 > head.size() + 2 ? 75 - head.size() - 2 : 4;
-    const std::size_t bytesPerWord = std::max<std::size_t>(room / 4 * 3, 3);
+    const auto bytesFor = [&](std::size_t room) {
+        return room > head.size() + 2 + 4 ? (room - head.size() - 2) / 4 * 3 : std::size_t(0);
+    };
+    const std::size_t bytesPerWord = std::max<std::size_t>(bytesFor(75), 3);
+    const std::size_t firstBytes = std::min(bytesFor(firstRoom), bytesPerWord);
     const bool utf8 = isUtf8(text);
     std::vector<std::string> words;
     while (!text.empty()) {
-        std::size_t take = utf8 ? utf8Cut(text, bytesPerWord) : std::min(bytesPerWord, text.size());
+        const std::size_t limit = words.empty() && firstBytes > 0 ? firstBytes : bytesPerWord;
+        std::size_t take = utf8 ? utf8Cut(text, limit) : std::min(limit, text.size());
         if (take == 0)
-            take = std::min(bytesPerWord, text.size());
+            take = std::min(limit, text.size());
         words.push_back(head + base64Encode(std::string(text.substr(0, take))) + "?=");
         text.remove_prefix(take);
     }
@@ -234,7 +240,8 @@ std::string encodeHeaderValue(std::string_view value, HeaderKind kind, const std
         if (kind == HeaderKind::Addresses && text.size() >= 2 && text.front() == '"' && text.back() == '"')
             text = text.substr(1, text.size() - 2);
         bool separate = false;
-        for (const auto& word : encodedWords(text, charset)) {
+        const std::size_t firstRoom = kMaxLine > col + 1 ? kMaxLine - col - 1 : 0;
+        for (const auto& word : encodedWords(text, charset, firstRoom)) {
             appendWord(out, col, word, separate);
             separate = true;
         }
