@@ -16,6 +16,7 @@
 #include "monitor/core/HttpProbe.h"
 #include "monitor/core/MonitorSettings.h"
 #include "monitor/core/Pop3Probe.h"
+#include "monitor/core/SessionProbe.h"
 #include "monitor/core/SmtpProbe.h"
 #include "tests/support/PrivateNamespace.h"
 
@@ -93,6 +94,27 @@ struct RealServers
 const std::vector<std::string> Services = { "HTTP", "FTP", "SMTP", "POP3" };
 
 } // namespace
+
+TEST(AppProbes, TheRowsPortWhenItIsAPortNumber)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        { "", "pop3" },
+        { "0", "pop3" },
+        { "pop3s", "pop3" },
+        { "1", "1" },
+        { "2121", "2121" },
+        { "0587", "587" },
+        { "+25", "25" },
+        { "65535", "65535" },
+        { "65536", "pop3" },
+        { "-110", "pop3" },
+        { " 110", "pop3" },
+        { "110\r\nX", "pop3" },
+        { "99999999999", "pop3" },
+    };
+    for (const auto& [column, port] : cases)
+        EXPECT_EQ(SessionProbe::portOf(contextFor("POP3", "127.0.0.1", column), "pop3"), port) << column;
+}
 
 TEST(AppProbes, EachProbeIsOkOnTheRowsPortWithItsVerboseLines)
 {
