@@ -2,6 +2,8 @@
 
 #include "common/net/SyncWait.h"
 
+#include <algorithm>
+#include <climits>
 #include <exception>
 
 namespace monitor {
@@ -49,7 +51,8 @@ void SessionProbe::run(Step step)
         // Misuse of the client: a false result, as the blocking operations give.
         return finish(false);
     }
-    const int seconds = net::SyncWait::effectiveTimeout(m_settings.*m_timeOut);
+    // A data file may hold any number: the timer counts at most some 24 days.
+    const int seconds = std::min(net::SyncWait::effectiveTimeout(m_settings.*m_timeOut), INT_MAX / 1000);
     m_deadline.start(seconds * 1000, true);
 }
 
