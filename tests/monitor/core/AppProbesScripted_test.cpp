@@ -370,11 +370,10 @@ TEST(AppProbesScripted, ARefusedHeloLeavesNoSessionBehind)
     EXPECT_TRUE(attempt(probe, contextFor("SMTP", "127.0.0.1", normal.portText()), Attempt::Retry).ok);
 }
 
-// An address text with a line break in it never sends what follows the break as a line of its
-// own. (The socket layer reads the dotted address before the break, as inet_aton does, so the
-// servers are reached; in a network namespace of its own all the same, should a name be looked
-// up.)
-TEST(AppProbesScripted, ALineBreakInTheAddressSendsNoLineOfItsOwn)
+// An address text with a line break in it is no address: it is looked up as a name, which finds
+// nothing (in a network namespace of its own, should a resolver be asked), so no probe reaches
+// a server and nothing after the break is ever sent.
+TEST(AppProbesScripted, ALineBreakInTheAddressReachesNoServer)
 {
     RUN_IN_PRIVATE_NETWORK();
     test::mustRun("ip link set lo up");
@@ -384,36 +383,14 @@ TEST(AppProbesScripted, ALineBreakInTheAddressSendsNoLineOfItsOwn)
 
     test::ScriptedHttpServer http([](ScriptSession& peer, const std::vector<std::string>&, int) { peer.close(); });
     HttpProbe httpProbe(settings, 2000);
-    attempt(httpProbe, contextFor("HTTP", ip, std::to_string(http.port())));
-    ASSERT_TRUE(http.waitDone());
-    ASSERT_EQ(http.requests().size(), 1u);
-    EXPECT_EQ(http.requests()[0].back(), "Host: 127.0.0.1  QUIT");
+    EXPECT_FALSE(attempt(httpProbe, contextFor("HTTP", ip, std::to_string(http.port()))).ok);
+    EXPECT_TRUE(http.requests().empty());
 
-    struct Case
-    {
-        const char* service;
-        const char* greeting;
-        Lines commands;
-    };
-    const std::vector<Case> cases = {
-        { "FTP", "220 ready\r\n", { "QUIT" } },
-        { "SMTP", "220 ready\r\n", { "HELO SEN", "QUIT" } },
-        { "POP3", "+OK ready\r\n", { "QUIT" } },
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.service);
-        test::ScriptedServer server([&c](ScriptSession& peer) {
-            peer.send(c.greeting);
-            std::string line;
-            while (peer.readLine(line, 5000)) {
-                if (line == "QUIT")
-                    return peer.send(c.greeting[0] == '+' ? "+OK bye\r\n" : "221 bye\r\n");
-                peer.send("250 fine\r\n");
-            }
-        });
-        auto probe = sessionProbe(c.service, settings);
-        EXPECT_TRUE(attempt(*probe, contextFor(c.service, ip, server.portText())).ok);
-        ASSERT_TRUE(server.waitDone());
-        EXPECT_EQ(server.received(), c.commands);
+    for (const char* service : { "FTP", "SMTP", "POP3" }) {
+        SCOPED_TRACE(service);
+        test::ScriptedServer server([](ScriptSession& peer) { peer.send("220 ready\r\n"); });
+        auto probe = sessionProbe(service, settings);
+        EXPECT_FALSE(attempt(*probe, contextFor(service, ip, server.portText())).ok);
+        EXPECT_FALSE(server.waitDone(200)) << "a connection reached the server";
     }
 }
