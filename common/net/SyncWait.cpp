@@ -1,6 +1,10 @@
 #include "SyncWait.h"
 
+#include "RequestEngine.h"
+
 #include "common/core/EventLoop.h"
+
+#include <exception>
 
 namespace net {
 
@@ -57,6 +61,31 @@ SyncWait::Outcome SyncWait::wait(int timeoutSeconds, const std::function<bool()>
     }
     state->waiting = false;
     return over() ? Outcome::Done : Outcome::TimedOut;
+}
+
+bool SyncWait::run(RequestEngine& engine, int timeoutSeconds, const Request& request)
+{
+    const auto alive = engine.alive();
+    try {
+        request.start();
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (alive.expired())
+        return false;
+    switch (wait(timeoutSeconds, request.ready)) {
+    case Outcome::Done:
+        return request.result() == 0;
+    case Outcome::Destroyed:
+        return false;
+    case Outcome::TimedOut:
+        break;
+    }
+    request.abort();
+    if (alive.expired())
+        return false;
+    engine.timedOut();
+    return false;
 }
 
 } // namespace net

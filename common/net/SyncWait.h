@@ -14,6 +14,8 @@
 
 namespace net {
 
+class RequestEngine;
+
 class SyncWait final
 {
 public:
@@ -34,6 +36,18 @@ public:
     // Waits until `over()` holds, with a time-out of `timeoutSeconds` (the default when not
     // positive). `over` is not called once the owner is gone.
     Outcome wait(int timeoutSeconds, const std::function<bool()>& over);
+    // A whole blocking request of a client whose requests run on `engine`: `start` starts it (an
+    // exception from it fails the request), then the wait lasts until `ready()`. On a time-out
+    // the request is aborted and given the engine's time-out reply. True when it ended with a
+    // result of 0. Nothing of the client is touched once it has been destroyed.
+    struct Request
+    {
+        std::function<void()> start;
+        std::function<bool()> ready;
+        std::function<int()> result;
+        std::function<void()> abort;
+    };
+    bool run(RequestEngine& engine, int timeoutSeconds, const Request& request);
     // Moves the deadline of a running wait to now plus its time-out; nothing when none runs.
     void restart();
     static int effectiveTimeout(int timeoutSeconds);
