@@ -1,8 +1,9 @@
 // Times test passes of the monitor's engine with its real probes, for bench/probes/run to set
-// beside plain connect loops and fping. Prints one line of key=value pairs.
+// beside plain connect loops, fping and check_http. Prints one line of key=value pairs.
 //   probes_bench connect-loop COUNT             COUNT plain non-blocking connects, each reset
-//   probes_bench pass SERVICE PARALLEL TIMEOUT_MS ADDRESS...
-//                                               one pass over the addresses (TCP or PING)
+//   probes_bench pass SERVICE PARALLEL TIMEOUT_MS [--port PORT] ADDRESS...
+//                                               one pass over the addresses (TCP, PING, HTTP, ...)
+// Rows get the port column PORT (HTTP: empty, so the URL is the bare address); without --port,
 // TCP connects go to a port that the driver itself listens on, on every local address.
 
 #include "monitor/core/MonitorController.h"
@@ -140,6 +141,8 @@ int main(int argc, char** argv)
     std::thread(acceptLoop, fd).detach();
     if (mode == "connect-loop" && argc == 3)
         return connectLoop(std::atoi(argv[2]), port);
+    if (mode == "pass" && argc >= 7 && std::string(argv[5]) == "--port")
+        return pass(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argv[6], argv + 7, argc - 7);
     if (mode == "pass" && argc >= 5)
         return pass(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::to_string(port), argv + 5, argc - 5);
     std::fprintf(stderr, "usage: see the head of ProbesBench.cpp\n");

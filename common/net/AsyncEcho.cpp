@@ -3,6 +3,7 @@
 #include "Icmp.h"
 #include "IcmpSocket.h"
 #include "IcmpStatus.h"
+#include "WSocketResolve.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -75,9 +76,8 @@ void AsyncEcho::start(Done done)
         m_poster.post([this] { send(); });
         return;
     }
-    // inet_addr also takes the short and octal forms ("127.1", "0177.0.0.1"), as TICMP does.
-    const bool cString = m_address.find('\0') == std::string::npos;
-    const uint32_t numeric = cString ? inet_addr(m_address.c_str()) : NoAddress;
+    // The short and octal forms ("127.1", "0177.0.0.1") are numeric too, as in TICMP.
+    const uint32_t numeric = WSocketNumericIPv4(WSocketTrim(m_address)).value_or(NoAddress);
     if (numeric != NoAddress) {
         resolved(numeric);
         m_poster.post([this] { send(); });
@@ -91,7 +91,7 @@ void AsyncEcho::start(Done done)
         if (generation == m_generation)
             send();
     };
-    if (!cString || m_address.empty()) {
+    if (m_address.find('\0') != std::string::npos || m_address.empty()) {
         m_poster.post([failed] { failed(11001); });
         return;
     }

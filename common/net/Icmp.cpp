@@ -3,6 +3,7 @@
 #include "HostResolver.h"
 #include "IcmpSocket.h"
 #include "IcmpStatus.h"
+#include "WSocketResolve.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -86,8 +87,8 @@ void TICMP::display(const std::string& msg)
 
 void TICMP::ResolveAddress()
 {
-    // inet_addr also takes the short and octal forms ("127.1", "0177.0.0.1").
-    m_ip = inet_addr(m_address.c_str());
+    // The short and octal forms ("127.1", "0177.0.0.1") are numeric too.
+    m_ip = WSocketNumericIPv4(WSocketTrim(m_address)).value_or(NoAddress);
     if (m_ip == NoAddress) {
         std::string officialName;
         uint32_t address = NoAddress;

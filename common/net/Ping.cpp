@@ -1,5 +1,6 @@
 #include "Ping.h"
 
+#include "WSocketResolve.h"
 #include "WinsockErrors.h"
 
 #include <arpa/inet.h>
@@ -115,7 +116,7 @@ void TPing::DnsLookup(const std::string& HostName)
     m_resolver.cancel();
     m_dnsResult.clear();
     const bool cString = HostName.find('\0') == std::string::npos;
-    const in_addr_t numeric = cString ? inet_addr(HostName.c_str()) : INADDR_NONE;
+    const in_addr_t numeric = WSocketNumericIPv4(WSocketTrim(HostName)).value_or(INADDR_NONE);
     if (numeric != INADDR_NONE) {
         char text[INET_ADDRSTRLEN] = {};
         inet_ntop(AF_INET, &numeric, text, sizeof text);

@@ -195,9 +195,9 @@ void TWSocket::DnsLookup(const std::string& host)
     m_resolver.cancel();
     m_dnsResult.clear();
     m_dnsResultList.clear();
-    in_addr numeric {};
-    if (inet_aton(name.c_str(), &numeric) != 0 && numeric.s_addr != INADDR_NONE) {
-        m_dnsResult = WSocketAddressText(numeric.s_addr);
+    const auto numeric = WSocketNumericIPv4(name);
+    if (numeric && *numeric != INADDR_NONE) {
+        m_dnsResult = WSocketAddressText(*numeric);
         m_dnsResultList.push_back(m_dnsResult);
         if (OnDnsLookupDone)
             OnDnsLookupDone(*this, 0);

@@ -101,6 +101,18 @@ bool WSocketIsDottedIP(const std::string& text)
     return dots == 3 && digitSeen;
 }
 
+std::optional<std::uint32_t> WSocketNumericIPv4(const std::string& text)
+{
+    // inet_aton stops at the first blank and takes what came before it.
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f)
+            return std::nullopt;
+    in_addr numeric {};
+    if (text.empty() || inet_aton(text.c_str(), &numeric) == 0)
+        return std::nullopt;
+    return numeric.s_addr;
+}
+
 std::string WSocketAddressText(std::uint32_t address)
 {
     in_addr in {};

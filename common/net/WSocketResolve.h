@@ -4,6 +4,7 @@
 // needs. Failures raise ESocketException with the layer's fixed texts.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace net {
@@ -11,6 +12,11 @@ namespace net {
 // Whether the text is a dotted IPv4 address: optional leading blanks, digits and exactly
 // three dots, a digit after every dot, every part at most 255, only blanks after the last.
 bool WSocketIsDottedIP(const std::string& text);
+
+// The address in network byte order when the whole text is a numeric IPv4 address in any form
+// the C library takes ("10.0.0.1", "127.1", "0x7f.1"); nullopt for a name, or for a text that
+// only begins with an address ("127.0.0.1\r\nQUIT"), which the C library would take too.
+std::optional<std::uint32_t> WSocketNumericIPv4(const std::string& text);
 
 // IPv4 address in network byte order. Names are resolved with a blocking look-up.
 std::uint32_t WSocketResolveHost(const std::string& text);

@@ -1,7 +1,7 @@
 #pragma once
 
-// The probes of this program by service: PING and TCP. The application-layer probes plug in
-// here as they come; a service without a probe is not tested.
+// The probes of this program by service: PING, TCP, HTTP, FTP, SMTP and POP3. Each call makes a
+// probe with a client of its own, so that the probes of a parallel pass never share one.
 
 #include "monitor/core/MonitorSettings.h"
 #include "monitor/core/Probe.h"

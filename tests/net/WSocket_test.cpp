@@ -4,9 +4,13 @@
 #include "ScriptedServer.h"
 
 #include "common/net/WSocket.h"
+#include "common/net/WSocketResolve.h"
 #include "common/net/WinsockErrors.h"
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
 
 #include <string>
 #include <vector>
@@ -65,6 +69,23 @@ TEST(WSocketDnsLookup, DottedAddressCompletesBeforeReturnInCanonicalForm)
     s.DnsLookup("  127.1");
     ASSERT_EQ(log.events, std::vector<std::string> { "DnsLookupDone 0" });
     EXPECT_EQ(s.DnsResult(), "127.0.0.1");
+}
+
+// The C library takes the address at the start of "127.0.0.1\r\nQUIT" and ignores the rest;
+// such a text is no address, and as a name it resolves to nothing.
+TEST(WSocketDnsLookup, TextThatOnlyBeginsWithAnAddressIsNoAddress)
+{
+    EXPECT_EQ(WSocketNumericIPv4("127.0.0.1"), htonl(INADDR_LOOPBACK));
+    EXPECT_EQ(WSocketNumericIPv4("127.1"), htonl(INADDR_LOOPBACK));
+    for (const char* text : { "127.0.0.1\r\nQUIT", "127.0.0.1 x", "127.0.0.1\t", "", "host.example" })
+        EXPECT_EQ(WSocketNumericIPv4(text), std::nullopt) << text;
+    TWSocket s;
+    EventLog log;
+    log.attach(s);
+    s.DnsLookup("127.0.0.1\r\nQUIT");
+    EXPECT_TRUE(log.events.empty()); // not completed at once as a dotted address
+    ASSERT_TRUE(core::waitFor([&] { return !log.events.empty(); }, 10s));
+    EXPECT_NE(log.events.front(), "DnsLookupDone 0");
 }
 
 TEST(WSocketDnsLookup, NamesCompleteLaterWithTheLookUpResult)

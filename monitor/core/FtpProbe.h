@@ -1,0 +1,30 @@
+#pragma once
+
+// The FTP probe's attempt: open (greeting 220), then QUIT (221), on the probe's own client with
+// the options the program gives it (ftpAcceptLF, direct connection). See SessionProbe.
+
+#include "monitor/core/SessionProbe.h"
+
+#include "common/net/FtpClient.h"
+
+namespace monitor {
+
+class FtpProbe final : public SessionProbe
+{
+public:
+    explicit FtpProbe(const MonitorSettings& settings);
+    ~FtpProbe() override;
+
+private:
+    void setTarget(const std::string& host, const std::string& port) override;
+    void open() override { FTP1.Open(); }
+    void quit() override { FTP1.Quit(); }
+    void abortClient() override { FTP1.Abort(); }
+    bool connected() const override { return FTP1.Connected(); }
+    bool succeeded() const override { return FTP1.RequestResult() == 0; }
+    std::string lastResponse() const override { return FTP1.LastResponse(); }
+
+    net::TFtpClient FTP1;
+};
+
+} // namespace monitor

@@ -1,0 +1,107 @@
+#include "monitor/core/HttpProbe.h"
+
+#include "monitor/core/ProbeTexts.h"
+
+#include <exception>
+
+namespace monitor {
+
+namespace {
+
+constexpr const char* TimeoutReason = "Timeout";
+
+} // namespace
+
+HttpProbe::HttpProbe(const MonitorSettings& settings, int timeOutMs)
+    : m_settings(settings)
+    , m_timeOutMs(timeOutMs)
+{
+    HTTP1.LocalAddr = "0.0.0.0";
+    HTTP1.NoCache = false;
+    HTTP1.OnRequestDone = [this](net::THttpCli&, net::THttpRequest, int) { requestDone(); };
+    m_deadline.setPrecise(true);
+    m_deadline.setOnTimeout([this] {
+        if (!m_running)
+            return;
+        m_timedOut = true;
+        // The client reports the aborted request's end; requestDone goes on from there.
+        HTTP1.Abort();
+    });
+}
+
+HttpProbe::~HttpProbe()
+{
+    HTTP1.OnRequestDone = nullptr;
+}
+
+void HttpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& lines, Done done)
+{
+    m_lines = &lines;
+    m_attempt = attempt;
+    m_done = std::move(done);
+    m_timedOut = false;
+    m_aborted = false;
+    m_url = httpUrl(context);
+    HTTP1.URL = m_url;
+    try {
+        HTTP1.Head();
+    } catch (const std::exception& e) {
+        // Only a busy client raises here, which one probe never meets; reported all the same.
+        if (attempt == Attempt::First) {
+            lines.activity(std::string("* Exception: ") + e.what());
+            lines.log("* HTTP Exception [" + m_url + "] " + e.what());
+        }
+        return finish(false);
+    }
+    m_running = true;
+    m_deadline.start(m_timeOutMs, true);
+}
+
+void HttpProbe::abort()
+{
+    if (!m_running || m_aborted)
+        return;
+    m_aborted = true;
+    m_deadline.stop();
+    HTTP1.Abort();
+}
+
+void HttpProbe::requestDone()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    m_deadline.stop();
+    if (m_aborted)
+        return finish(false);
+    const bool failed = m_timedOut || HTTP1.ReplyStatusCode() > 399;
+    if (!failed)
+        return finish(true);
+    if (m_attempt == Attempt::Retry)
+        return finish(false);
+    const std::string reason = m_timedOut ? std::string(TimeoutReason) : HTTP1.ReplyReason();
+    m_lines->activity("* Exception: " + reason);
+    m_lines->log("* HTTP Exception [" + m_url + "] " + reason);
+    // A status line proves the server alive, whatever it said.
+    const auto& header = HTTP1.ReplyHeader();
+    finish(!header.empty() && header.front().rfind("HTTP", 0) == 0);
+}
+
+void HttpProbe::finish(bool ok)
+{
+    m_running = false;
+    Done done = std::move(m_done);
+    m_done = nullptr;
+    if (done)
+        done(ok);
+}
+
+void HttpProbe::reportResult(bool ok, ProbeLines& lines)
+{
+    if (!ok || !m_settings.Verbose)
+        return;
+    for (const std::string& line : HTTP1.ReplyHeader())
+        lines.activity(line);
+}
+
+} // namespace monitor

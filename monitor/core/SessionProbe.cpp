@@ -1,0 +1,113 @@
+#include "monitor/core/SessionProbe.h"
+
+#include "common/net/SyncWait.h"
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+
+namespace monitor {
+
+SessionProbe::SessionProbe(
+    const MonitorSettings& settings, int32_t MonitorSettings::*timeOut, std::string standardPort, bool showsQuitAnswer)
+    : m_settings(settings)
+    , m_timeOut(timeOut)
+    , m_standardPort(std::move(standardPort))
+    , m_showsQuitAnswer(showsQuitAnswer)
+{
+    m_deadline.setPrecise(true);
+    m_deadline.setOnTimeout([this] { onTimeOut(); });
+}
+
+SessionProbe::~SessionProbe() = default;
+
+std::string SessionProbe::portOf(const TestContext& context, const std::string& standardPort)
+{
+    if (context.portNumber >= 1 && context.portNumber <= 65535)
+        return std::to_string(context.portNumber);
+    return standardPort;
+}
+
+void SessionProbe::start(const TestContext& context, Attempt attempt, ProbeLines& lines, Done done)
+{
+    m_lines = &lines;
+    m_attempt = attempt;
+    m_done = std::move(done);
+    m_aborted = false;
+    setTarget(context.IP, portOf(context, m_standardPort));
+    run(Step::Opening);
+}
+
+void SessionProbe::run(Step step)
+{
+    m_step = step;
+    m_timedOut = false;
+    try {
+        if (step == Step::Opening)
+            open();
+        else
+            quit();
+    } catch (const std::exception&) {
+        // Misuse of the client: a false result, as the blocking operations give.
+        return finish(false);
+    }
+    // A data file may hold any number: the timer counts at most some 24 days.
+    const int seconds = std::min(net::SyncWait::effectiveTimeout(m_settings.*m_timeOut), INT_MAX / 1000);
+    m_deadline.start(seconds * 1000, true);
+}
+
+void SessionProbe::onTimeOut()
+{
+    if (m_step == Step::Idle)
+        return;
+    m_timedOut = true;
+    // The client reports the aborted request's end; requestDone goes on from there.
+    abortClient();
+}
+
+void SessionProbe::abort()
+{
+    if (m_step == Step::Idle || m_aborted)
+        return;
+    m_aborted = true;
+    m_deadline.stop();
+    abortClient();
+}
+
+bool SessionProbe::verboseLines() const
+{
+    return m_settings.Verbose && m_attempt == Attempt::First && !m_aborted;
+}
+
+void SessionProbe::requestDone()
+{
+    if (m_step == Step::Idle)
+        return;
+    m_deadline.stop();
+    const bool ok = !m_timedOut && !m_aborted && succeeded();
+    if (m_step == Step::Opening) {
+        if (!ok)
+            return finish(false);
+        if (verboseLines())
+            m_lines->activity(lastResponse());
+        return run(Step::Quitting);
+    }
+    if (m_showsQuitAnswer && verboseLines())
+        m_lines->activity(lastResponse());
+    finish(ok);
+}
+
+void SessionProbe::finish(bool ok)
+{
+    m_step = Step::Idle;
+    m_deadline.stop();
+    // No request runs now, so dropping the connection reports nothing.
+    if (connected())
+        abortClient();
+    Done done = std::move(m_done);
+    m_done = nullptr;
+    if (done)
+        done(ok);
+}
+
+} // namespace monitor

@@ -1,0 +1,98 @@
+#pragma once
+
+// Running one attempt of an application-layer probe in the test's event loop and keeping its
+// lines; loopback listeners that refuse or never answer; and the contexts of rows.
+
+#include "common/core/EventLoop.h"
+#include "monitor/core/Destination.h"
+#include "monitor/core/Probe.h"
+#include "monitor/core/TestContext.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace probetest {
+
+using Lines = std::vector<std::string>;
+
+struct RecordedLines final : monitor::ProbeLines
+{
+    Lines activityLines;
+    Lines logLines;
+    void activity(const std::string& line) override { activityLines.push_back(line); }
+    void log(const std::string& line) override { logLines.push_back(line); }
+};
+
+struct Outcome
+{
+    bool ended = false;
+    bool ok = false;
+    int doneCalls = 0;
+    std::chrono::milliseconds took {};
+    RecordedLines lines;
+};
+
+inline monitor::TestContext contextFor(
+    const std::string& service, const std::string& ip, const std::string& port, const std::string& host = "host")
+{
+    const monitor::Destination row = monitor::Destination::added(host, ip, service, port);
+    return monitor::TestContext::of(row, 1, QDateTime::currentDateTime());
+}
+
+// One attempt, waited for in the event loop (at most `limit`).
+inline Outcome attempt(monitor::Probe& probe,
+    const monitor::TestContext& context,
+    monitor::Attempt kind = monitor::Attempt::First,
+    std::chrono::milliseconds limit = std::chrono::seconds(30))
+{
+    using namespace std::chrono;
+    Outcome outcome;
+    const auto started = steady_clock::now();
+    probe.start(context, kind, outcome.lines, [&outcome, started](bool ok) {
+        ++outcome.doneCalls;
+        outcome.ok = ok;
+        outcome.ended = true;
+        outcome.took = duration_cast<milliseconds>(steady_clock::now() - started);
+    });
+    EXPECT_TRUE(core::waitFor([&] { return outcome.ended; }, limit)) << "the attempt did not end";
+    // Nothing more comes of it.
+    core::waitFor([] { return false; }, milliseconds(20));
+    EXPECT_EQ(outcome.doneCalls, 1);
+    return outcome;
+}
+
+// A listening socket on loopback that never accepts: the kernel completes the handshake and
+// nothing is ever said. Closed, its port refuses.
+struct SilentListener
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int port = 0;
+
+    explicit SilentListener(const char* address = "127.0.0.1")
+    {
+        sockaddr_in sin {};
+        sin.sin_family = AF_INET;
+        sin.sin_addr.s_addr = inet_addr(address);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin);
+        ::listen(fd, 64);
+        socklen_t length = sizeof sin;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&sin), &length);
+        port = ntohs(sin.sin_port);
+    }
+    ~SilentListener()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    std::string portText() const { return std::to_string(port); }
+};
+
+} // namespace probetest
