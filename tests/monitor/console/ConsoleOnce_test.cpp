@@ -3,12 +3,16 @@
 
 #include "SenConsole.h"
 
+#include "tests/net/FtpServerFixture.h"
+#include "tests/net/HttpServerFixture.h"
+#include "tests/net/Pop3ServerFixture.h"
 #include "tests/net/SmtpServerFixture.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -173,4 +177,57 @@ TEST_F(SenConsole, OnceExitStatusAndTheNagiosLine)
         const QRegularExpression line(QRegularExpression::anchoredPattern(c.line + "\n"));
         EXPECT_TRUE(line.match(out).hasMatch()) << c.name << "\n" << out.toStdString();
     }
+}
+
+// Each application-layer probe against its real server (nginx, vsftpd, aiosmtpd, dovecot), then
+// against the same ports with the servers gone.
+TEST_F(SenConsole, OnceAndTheCheckWithTheApplicationProbesAndRealServers)
+{
+    auto http = std::make_unique<test::HttpServerFixture>();
+    auto ftp = std::make_unique<test::FtpServerFixture>();
+    auto smtp = std::make_unique<test::SmtpServerFixture>();
+    auto pop3 = std::make_unique<test::Pop3ServerFixture>();
+    ASSERT_TRUE(http->started() && ftp->started() && smtp->started() && pop3->started());
+    const std::string url = "127.0.0.1:" + std::to_string(http->port());
+    test::writeFile(ini,
+        "[SEN]\r\nLogFile=1\r\nLogFileName=" + log.string() + "\r\nFtpTimeOutSeconds=5\r\nSmtpTimeOutSeconds=5\r\n"
+            + "POP3TimeOutSeconds=5\r\n[DestList]\r\nDestCount=4\r\n" + destination(1, "web", "HTTP", http->port())
+            + destination(2, "files", "FTP", ftp->port()) + destination(3, "mail in", "SMTP", smtp->port())
+            + destination(4, "mail out", "POP3", pop3->port()));
+
+    EXPECT_EQ(run({ "/CONSOLE", "/ONCE" }), 0) << out.toStdString() << err.toStdString();
+    EXPECT_EQ(logLines(),
+        (Lines {
+            "",
+            "SEN StartUp SEN.INI <stamp>",
+            "HTTP OK: " + url + " web <stamp>  [<ms>]",
+            "FTP OK: 127.0.0.1 files <stamp>  [<ms>]",
+            "SMTP OK: 127.0.0.1 mail in <stamp>  [<ms>]",
+            "POP3 OK: 127.0.0.1 mail out <stamp>  [<ms>]",
+            "SEN ShutDown SEN.INI <stamp>",
+        }));
+    EXPECT_TRUE(out.contains(QString::fromStdString("HTTP OK: " + url + "\n"))) << out.toStdString();
+
+    http.reset();
+    ftp.reset();
+    smtp.reset();
+    pop3.reset();
+    fs::remove(log);
+    EXPECT_EQ(run({ "/NAGIOS" }), 2) << err.toStdString();
+    const QRegularExpression line(QRegularExpression::anchoredPattern(
+        R"(SEN CRITICAL - 0 of 4 destinations OK, failing: web, files, mail in, mail out \| 'web'=\d+\.\d{3}s;;;0 'files'=\d+\.\d{3}s;;;0 'mail in'=\d+\.\d{3}s;;;0 'mail out'=\d+\.\d{3}s;;;0\n)"));
+    EXPECT_TRUE(line.match(out).hasMatch()) << out.toStdString();
+    EXPECT_EQ(logLines(),
+        (Lines {
+            "",
+            "SEN StartUp SEN.INI <stamp>",
+            "* HTTP Exception [" + url + "] Connection refused (Error #10061)",
+            "HTTP FAIL: 127.0.0.1 web <stamp>  [<ms>]",
+            "FTP FAIL: 127.0.0.1 files <stamp>  [<ms>]",
+            "SMTP FAIL: 127.0.0.1 mail in <stamp>  [<ms>]",
+            "POP3 FAIL: 127.0.0.1 mail out <stamp>  [<ms>]",
+            "SEN ShutDown SEN.INI <stamp>",
+        }));
+    for (const char* key : { "Stat1=Fail\r\n", "Stat2=Fail\r\n", "Stat3=Fail\r\n", "Stat4=Fail\r\n" })
+        EXPECT_NE(test::readFile(ini).find(key), std::string::npos) << key;
 }
