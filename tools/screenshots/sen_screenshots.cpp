@@ -91,9 +91,12 @@ int main(int argc, char** argv)
     QTemporaryDir work;
     const std::string root = work.path().toStdString();
 
-    // A web server that accepts, a mail server for the alert, a port that refuses.
-    int webPort = 8080;
-    const int web = loopbackSocket(true, &webPort);
+    // A web server, a mail server for the alert, a port that refuses.
+    const int webPort = closedPort(8080);
+    QProcess web;
+    web.start(QStringLiteral("/usr/bin/python3"),
+        { "-m", "http.server", "--bind", "127.0.0.1", QString::number(webPort), "--directory", work.path() });
+    web.waitForStarted();
     const int smtpPort = closedPort();
     QProcess smtp;
     smtp.start(QStringLiteral("/usr/bin/python3"),
@@ -108,7 +111,7 @@ int main(int argc, char** argv)
               "OKEmail=1\r\nFailRun=1\r\nFailCommand=/usr/bin/logger\r\nSendKeepAlive=1\r\n"
               "KeepAliveInterval=12\r\n[DestList]\r\nSortList=0\r\nDestCount=5\r\n"
             + row(1, "Gateway", "127.0.0.1", "PING", 0, "OK") + row(2, "File server", "127.0.0.2", "PING", 0, "OK")
-            + row(3, "Intranet web", "127.0.0.1", "TCP", webPort, "Fail")
+            + row(3, "Intranet web", "127.0.0.1", "HTTP", webPort, "Fail")
             + row(4, "Mail relay", "127.0.0.1", "TCP", closedPort(2525), "OK")
             + row(5, "Print server", "127.0.0.3", "TCP", 631, "na");
 
@@ -134,8 +137,9 @@ int main(int argc, char** argv)
 
     window->controller().settings().saveOnExit = false;
     window->close();
-    smtp.kill();
-    smtp.waitForFinished();
-    ::close(web);
+    for (QProcess* server : { &smtp, &web }) {
+        server->kill();
+        server->waitForFinished();
+    }
     return ok ? 0 : 1;
 }
