@@ -5,6 +5,7 @@
 
 #include "tests/support/PrivateNamespace.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -147,4 +148,23 @@ TEST_F(SenConsole, AFailedSaveAtTheCloseIsAnError)
     EXPECT_FALSE(sen->waitForFinished(500));
     EXPECT_EQ(stop(*sen, SIGTERM), 1);
     EXPECT_TRUE(err.contains("Unable to write to " + path)) << err.toStdString();
+}
+
+// Output into a pipe whose reader is gone: the lines are lost, the run and its close are not.
+TEST_F(SenConsole, AReaderThatWentAwayDoesNotCutTheCloseShort)
+{
+    const int open = openPort();
+    test::writeFile(ini,
+        "[SEN]\r\nLogFile=1\r\nLogFileName=" + log.string() + "\r\n[DestList]\r\nDestCount=1\r\n"
+            + destination(1, "web", "TCP", open));
+    QProcess shell;
+    shell.setProcessEnvironment(environment());
+    shell.start("/bin/bash",
+        { "-c",
+            QString::fromStdString(
+                "'" + program.string() + "' /CONSOLE /ONCE | { exec <&-; }; exit ${PIPESTATUS[0]}") });
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+    EXPECT_EQ(logLines().back(), "SEN ShutDown SEN.INI <stamp>");
+    EXPECT_NE(test::readFile(ini).find("Stat1=OK\r\n"), std::string::npos);
 }

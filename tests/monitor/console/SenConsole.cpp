@@ -77,9 +77,7 @@ int SenConsole::silentPort()
     return port;
 }
 
-namespace {
-
-QProcessEnvironment consoleEnvironment()
+QProcessEnvironment SenConsole::environment()
 {
     auto env = QProcessEnvironment::systemEnvironment();
     env.remove("DISPLAY");
@@ -89,12 +87,10 @@ QProcessEnvironment consoleEnvironment()
     return env;
 }
 
-} // namespace
-
 std::unique_ptr<QProcess> SenConsole::start(const QStringList& arguments)
 {
     auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(consoleEnvironment());
+    process->setProcessEnvironment(environment());
     process->start(QString::fromStdString(program.string()), arguments);
     process->closeWriteChannel();
     out.clear();

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 
 #include <chrono>
@@ -40,6 +41,8 @@ struct SenConsole : ::testing::Test
     // A loopback port whose accept queue is full: a connect gets no answer at all.
     int silentPort();
 
+    // No display, a pinned locale.
+    static QProcessEnvironment environment();
     // Runs SEN with `arguments` to its end; its exit status, or -1 when it did not end in time.
     int run(const QStringList& arguments, std::chrono::seconds timeout = std::chrono::seconds(60));
     // Starts SEN in the background.
