@@ -1,11 +1,14 @@
 // SEN: watches hosts and services. With a display it shows its window ("/TRAY" starts it in the
-// tray, a path names the data file). Without one it says so and ends; a console front end for
-// service managers comes with the test engine.
+// tray, a path names the data file). "/CONSOLE", or a machine without a display, runs it without
+// a window for a service manager; "/CONSOLE /ONCE" tests once for cron, "/NAGIOS" once as a
+// check of a monitoring system (see ConsoleMonitor.h).
 
 #include "common/desktop/gui/DisplayCheck.h"
 #include "common/desktop/gui/GuardedApplication.h"
 #include "monitor/core/CommandLine.h"
-#include "monitor/gui/MainWindow.h"
+#include "monitor/core/ConsoleApplication.h"
+#include "monitor/core/ConsoleMonitor.h"
+#include "monitor/gui/WindowStart.h"
 
 #include <QCoreApplication>
 
@@ -13,20 +16,27 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+std::string programPath()
+{
+    return QCoreApplication::applicationFilePath().toLocal8Bit().toStdString();
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     const monitor::CommandLine commandLine
         = monitor::parseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
-    if (!desktop::hasDisplay()) {
-        std::cerr << "SEN: no display to show the window on." << std::endl;
-        return 2;
+    if (commandLine.console || commandLine.nagios || !desktop::hasDisplay()) {
+        monitor::ConsoleApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("SEN"));
+        return monitor::runConsoleMonitor(programPath(), commandLine, std::cout, std::cerr);
     }
     desktop::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("SEN"));
-    const std::string programPath = QCoreApplication::applicationFilePath().toLocal8Bit().toStdString();
-    monitor::TForm1 window(programPath, commandLine);
-    app.setErrorDisplay([&window](const std::string& text) { window.showMessage(text); });
-    window.controller().StartupActions();
-    window.show();
+    const auto window = monitor::startMainWindow(programPath(), commandLine);
+    app.setErrorDisplay([&window](const std::string& text) { window->showMessage(text); });
     return app.exec();
 }

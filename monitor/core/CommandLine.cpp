@@ -25,8 +25,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         if (argument.empty())
             continue;
         if (isSwitch(argument)) {
-            if (QByteArray::fromStdString(argument).toUpper() == "/TRAY")
+            const QByteArray name = QByteArray::fromStdString(argument).toUpper();
+            if (name == "/TRAY")
                 line.tray = true;
+            else if (name == "/CONSOLE")
+                line.console = true;
+            else if (name == "/ONCE")
+                line.once = true;
+            else if (name == "/NAGIOS")
+                line.nagios = true;
             continue;
         }
         line.dataFile = argument;

@@ -1,9 +1,11 @@
 #pragma once
 
-// The monitor's command line, read once at the start: "/TRAY" in any letter case starts hidden
-// in the tray, other switches are ignored, and the last other non-empty argument names the
-// data file. Absolute paths begin with "/" here too, so a switch is "/" followed by letters
-// only ("/TRAY", "/Console"); "/home/u/net.SEN" is a path.
+// The monitor's command line, read once at the start. Switches are compared whole, without
+// regard to letter case: "/TRAY" starts hidden in the tray; "/CONSOLE" runs without a window;
+// "/ONCE" (without a window) runs one test pass and ends; "/NAGIOS" runs one pass without a
+// window and prints one line for a monitoring system. The window ignores the last two. Other switches are ignored, and
+// the last other non-empty argument names the data file. Absolute paths begin with "/" here too, so a switch is "/"
+// followed by letters only; "/home/u/net.SEN" is a path.
 
 #include <optional>
 #include <string>
@@ -15,6 +17,9 @@ struct CommandLine
 {
     bool tray = false;
     std::optional<std::string> dataFile;
+    bool console = false;
+    bool once = false;
+    bool nagios = false;
 };
 
 // `arguments` without the program itself.

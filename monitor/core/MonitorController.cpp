@@ -89,6 +89,11 @@ int MonitorController::launch(const std::vector<std::string>& command)
 
 // Start and close
 
+std::string MonitorController::startDataFile(const CommandLine& commandLine) const
+{
+    return commandLine.dataFile ? *commandLine.dataFile : core::settingsPathFor(m_programPath);
+}
+
 void MonitorController::start(const CommandLine& commandLine)
 {
     SetDataFile(core::settingsPathFor(m_programPath));
@@ -96,10 +101,11 @@ void MonitorController::start(const CommandLine& commandLine)
         SetDataFile(*commandLine.dataFile);
     m_log.SetLogFileName(m_log.defaultLogFileName());
     LoadSettings();
-    LoadActions();
-    // The keep-alive schedule starts with the startup actions.
     m_engine.SetupTestTimer();
     m_tray.reset(TrayTip);
+    // The alert actions come next, as their dialog is made; the keep-alive schedule starts with
+    // the startup actions.
+    LoadActions();
 }
 
 void MonitorController::StartupActions()
@@ -116,8 +122,15 @@ void MonitorController::StartupActions()
 void MonitorController::prepareClose()
 {
     m_engine.stopForClose();
-    if (m_settings.saveOnExit)
-        SaveSettings();
+    if (m_settings.saveOnExit) {
+        try {
+            SaveSettings();
+        } catch (...) {
+            // The program goes on: the user may untick "Save Settings on Exit" and close again.
+            m_engine.reopenAfterFailedClose();
+            throw;
+        }
+    }
     const std::string message = "SEN ShutDown " + dataFileName();
     m_log.WriteLogLine(message + " " + m_log.stamp());
     m_alerts.ShutdownActions(message);
@@ -231,6 +244,47 @@ void MonitorController::advancedEditing()
     LoadSettings();
     LoadActions();
     afterLoad();
+}
+
+bool MonitorController::reloadDataFile()
+{
+    if (!dataFileExists()) {
+        m_frontEnd.asker.showMessage("File Not Found: " + m_dataFile);
+        return false;
+    }
+    // What the tests found since the file was last saved is newer than the file's "Stat" and
+    // "Last": a row that is still there keeps it, so a reload raises no second alert for a
+    // change that was already told.
+    const std::vector<Destination> before = m_list.rows();
+    std::vector<bool> taken(before.size(), false);
+    m_list.clear();
+    LoadSettings();
+    LoadActions();
+    for (int row = 0; row < m_list.count(); ++row) {
+        const Destination& loaded = m_list.at(row);
+        for (size_t old = 0; old < before.size(); ++old) {
+            const Destination& was = before[old];
+            if (taken[old] || was.HostName != loaded.HostName || was.IPAddress() != loaded.IPAddress()
+                || was.Service() != loaded.Service() || was.Port() != loaded.Port())
+                continue;
+            // A second row alike takes the next one.
+            taken[old] = true;
+            Destination kept = loaded;
+            kept.SubItems.resize(5);
+            kept.SubItems[3] = was.Status();
+            kept.SubItems[4] = was.LastAttempt();
+            kept.State = was.State == StateImage::UnderTest ? StateImage::None : was.State;
+            m_list.update(row, std::move(kept));
+            break;
+        }
+    }
+    afterLoad();
+    return true;
+}
+
+void MonitorController::openAddress(const std::string& address)
+{
+    launch(core::openerCommand(address));
 }
 
 // The list

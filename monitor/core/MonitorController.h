@@ -1,6 +1,6 @@
 #pragma once
 
-// The monitor program's one owner object, driven by the window (and later a console front end)
+// The monitor program's one owner object, driven by the window and the console front end
 // alike. It owns MonitorSettings, the destination list, the event log, the current data file
 // and the host look-up, hands references to whoever needs them, and carries out the data-file
 // operations of the File menu, the list commands and the log commands. It reports through the
@@ -91,6 +91,8 @@ public:
     // The program's start up to its first activation: default data file, the command line's,
     // default log file, the data file's settings and alert actions, the tray icon.
     void start(const CommandLine& commandLine);
+    // The data file a start with this command line works on.
+    std::string startDataFile(const CommandLine& commandLine) const;
     // Once, after every window exists: the start-up line in the log, the start-up mail and
     // program, the keep-alive schedule; logging controls speak from now on.
     void StartupActions();
@@ -117,6 +119,13 @@ public:
     void newDataFile(const std::string& path);
     void toggleSaveOnExit();
     void advancedEditing();
+    // Reads the data file again as after advanced editing answered Yes, without saving first
+    // (the file holds the user's edits): for a service manager's reload. Rows alike in host,
+    // IP, service and port to rows of the list keep their status, last attempt and picture.
+    // A data file that is not there is told ("File Not Found: ") and changes nothing; false then.
+    bool reloadDataFile();
+    // Opens a web or mail address with the desktop's opener, without waiting.
+    void openAddress(const std::string& address);
 
     // The list.
     void exportToText(const std::string& path);

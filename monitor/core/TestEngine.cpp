@@ -91,7 +91,7 @@ std::string TestEngine::FormatLastAttempt(const QDateTime& start, const QDateTim
 
 void TestEngine::TestAllDestinations()
 {
-    if (m_passing)
+    if (m_passing || m_closed)
         return;
     m_timer.stop();
     m_passing = true;
@@ -156,7 +156,7 @@ bool TestEngine::rowUnderTest(uint64_t rowKey) const
 
 bool TestEngine::TestDestination(int index)
 {
-    if (index < 0 || index >= m_list.count() || rowUnderTest(m_list.keyOf(index)))
+    if (m_closed || index < 0 || index >= m_list.count() || rowUnderTest(m_list.keyOf(index)))
         return false;
     return startTest(index, false) != nullptr;
 }
@@ -177,6 +177,9 @@ void TestEngine::Abort()
 
 void TestEngine::stopForClose()
 {
+    // The shut-down mail waits in the event loop, where the timer would start a pass again.
+    m_closed = true;
+    m_timer.stop();
     m_settings.StopRequested = true;
     m_poster.cancelAll();
     auto tests = std::move(m_tests);
@@ -189,6 +192,18 @@ void TestEngine::stopForClose()
     updateTestingPointer();
     if (m_passing)
         finishPass();
+}
+
+void TestEngine::reopenAfterFailedClose()
+{
+    m_closed = false;
+    SetupTestTimer();
+}
+
+void TestEngine::holdTimer()
+{
+    m_timerHeld = true;
+    m_timer.stop();
 }
 
 // ---- one test -----------------------------------------------------------------------------
@@ -391,6 +406,8 @@ void TestEngine::record(std::unique_ptr<Test> owned)
     test.probe->reportResult(test.ok, test);
     giveBack(test);
     m_metrics.testRecorded(c.row, test.ok, c.previousStatus, c.startTime, c.endTime, test.inPass);
+    if (m_onRecorded)
+        m_onRecorded(c.row, test.ok, c.startTime.msecsTo(c.endTime));
     // A destination that left the list raises no alert.
     if (row < 0)
         return;
@@ -428,7 +445,7 @@ void TestEngine::SetupTestTimer()
 {
     const int interval = testTimerInterval(m_settings.timerInterval, m_settings.AllowFractionOfMinute);
     // During a pass the timer stays stopped; the pass's end comes back here.
-    if (!m_settings.enableTimer || interval <= 0 || m_passing)
+    if (!m_settings.enableTimer || interval <= 0 || m_passing || m_closed || m_timerHeld)
         m_timer.stop();
     else if (!m_timer.isActive() || m_timer.interval() != interval)
         m_timer.start(interval);

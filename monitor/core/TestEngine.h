@@ -78,6 +78,10 @@ public:
     void setAlertSender(AlertSender& alerts) { m_alerts = &alerts; }
     // Start and end times of the tests, and the timer's hint; the local time by default.
     void setClock(Clock clock) { m_clock = std::move(clock); }
+    // Told of every test's result as it is recorded (before its alerts): the row, the outcome
+    // and how long the test took, retry included.
+    using RecordedCall = std::function<void(uint64_t rowKey, bool ok, qint64 elapsedMs)>;
+    void setOnRecorded(RecordedCall call) { m_onRecorded = std::move(call); }
 
     // One pass over the list as it stands; refused while a pass runs.
     void TestAllDestinations();
@@ -86,9 +90,15 @@ public:
     bool TestDestination(int index);
     // "Abort": no further test of the pass starts, and running probes end as soon as they can.
     void Abort();
-    // The close of the window: no further test starts; tests under way are dropped without a
-    // result (their rows keep their status and get back their picture) and a pass ends.
+    // The close of the window: no further test starts, by any command or the timer; tests
+    // under way are dropped without a result (their rows keep their status and get back their
+    // picture) and a pass ends.
     void stopForClose();
+    // A close that did not go through (the data file could not be saved): tests and the timer
+    // work again.
+    void reopenAfterFailedClose();
+    // Keeps the test timer stopped whatever the settings say, for a run that tests once.
+    void holdTimer();
 
     // Applies "EnableTimer" and "TimerInterval" to the test timer and shows the next run time.
     void SetupTestTimer();
@@ -152,7 +162,10 @@ private:
     std::deque<uint64_t> m_singlesDone; // single tests over, in the order they ended
     uint64_t m_nextId = 0;
 
+    RecordedCall m_onRecorded;
     bool m_passing = false;
+    bool m_closed = false; // stopForClose: nothing starts any more
+    bool m_timerHeld = false;
     int m_passCount = 0; // rows the pass saw at its start
     int m_nextIndex = 0;
     bool m_releasing = false;

@@ -3,10 +3,12 @@
 #include "common/desktop/IniFile.h"
 #include "common/desktop/gui/Dialogs.h"
 #include "common/desktop/gui/QtText.h"
+#include "common/desktop/gui/ReadMeWindow.h"
 #include "common/desktop/gui/TrayIcon.h"
 #include "common/desktop/gui/TrayPictureSwitcher.h"
 #include "monitor/gui/ActionsDialog.h"
 #include "monitor/gui/DestinationPane.h"
+#include "monitor/gui/MonitorReadMeText.h"
 #include "monitor/gui/OptionsPane.h"
 
 #include <QApplication>
@@ -94,7 +96,9 @@ TForm1::TForm1(const std::string& programPath, const CommandLine& commandLine, d
 
     actionsDialog = new TForm2(m_controller, this);
     connect(optionsPane->btnConfigure, &QPushButton::clicked, this, &TForm1::ConfigureClick);
-    optionsPane->btnConfigure->setEnabled(true);
+
+    ReadMe = new desktop::TReadMe(monitorReadMeOptions());
+    connect(optionsPane->btnReadMe, &QPushButton::clicked, this, &TForm1::btnReadMeClick);
 }
 
 TForm1::~TForm1()
@@ -105,6 +109,7 @@ TForm1::~TForm1()
         QApplication::restoreOverrideCursor();
     m_controller.log().setView(nullptr);
     delete actionsDialog;
+    delete ReadMe;
     delete takeCentralWidget();
 }
 
@@ -163,8 +168,18 @@ void TForm1::buildMenus()
     });
 
     HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
-    actReadMe = HelpMenu->addAction(QStringLiteral("ReadMe"));
-    actReadMe->setEnabled(false); // the read-me text comes with its own part
+    actReadMe = HelpMenu->addAction(QStringLiteral("ReadMe"), this, &TForm1::btnReadMeClick);
+    HelpMenu->addSeparator();
+    // The desktop opens the addresses; nothing waits for the browser or the mail program.
+    actWebPage = HelpMenu->addAction(
+        QStringLiteral("SEN Web Page"), this, [this] { m_controller.openAddress(WebPageAddress); });
+    actMail = HelpMenu->addAction(
+        QStringLiteral("Mail to the SEN Maintainers"), this, [this] { m_controller.openAddress(MailAddress); });
+}
+
+void TForm1::btnReadMeClick()
+{
+    ReadMe->showReadMe();
 }
 
 void TForm1::guarded(const std::function<void()>& command)
@@ -417,6 +432,7 @@ void TForm1::closeEvent(QCloseEvent* event)
         return;
     }
     m_closed = true;
+    ReadMe->hide();
     TrayIcon->RemoveFromTray();
     event->accept();
 }

@@ -23,6 +23,7 @@ class QToolButton;
 
 namespace desktop {
 class Dialogs;
+class TReadMe;
 class TTrayIcon;
 class TrayPictureSwitcher;
 } // namespace desktop
@@ -43,8 +44,14 @@ class TForm1 final : public QMainWindow,
     Q_OBJECT
 public:
     static constexpr const char* DesignCaption = "Senvigil";
+    // The Help menu's addresses: the project's web page and a mail to its maintainers.
+    static constexpr const char* WebPageAddress = "https://senvigil.example.org/";
+    static constexpr const char* MailAddress = "mailto:maintainers@example.org?subject=SEN";
 
-    // Creates the window as the program's start does, up to and without the startup actions.
+    // Creates the window as the program's start does, up to and without the startup actions:
+    // the data file and the command line, the log file, the settings, the test timer, the
+    // service choice, the tray icon, the alert-actions dialog with its values, the read-me
+    // window (hidden). startMainWindow (WindowStart.h) is the whole start.
     // `dialogs` answers message boxes and file choices; the desktop's own when null.
     TForm1(const std::string& programPath, const CommandLine& commandLine, desktop::Dialogs* dialogs = nullptr);
     ~TForm1() override;
@@ -65,6 +72,8 @@ public:
     // Test menu "Test Selected" and a double click on the list: the selected row with the
     // lowest index, nothing when none is selected.
     void TestSelectedClick();
+    // "Read&Me" and the Help menu's "ReadMe": one read-me window, however often asked.
+    void btnReadMeClick();
 
     void MinimizeToTray();
     void RestoreFromTray();
@@ -94,6 +103,8 @@ public:
     desktop::TTrayIcon* TrayIcon;
     // The alert-actions dialog, hidden until the configure command shows it.
     TForm2* actionsDialog;
+    // The read-me window, hidden until asked for; closing it only hides it.
+    desktop::TReadMe* ReadMe;
 
     QMenu* FileMenu;
     QMenu* OptionsMenu;
@@ -114,6 +125,8 @@ public:
     QAction* actTestSelected;
     QAction* actTestAll;
     QAction* actReadMe;
+    QAction* actWebPage;
+    QAction* actMail;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

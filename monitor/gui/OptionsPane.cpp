@@ -51,9 +51,6 @@ OptionsPane::OptionsPane(MonitorController& controller, desktop::Dialogs& dialog
     btnBrowse->setToolTip(QStringLiteral("Browse for LOG file..."));
     btnConfigure = new QPushButton(QStringLiteral("&Configure Alert Actions..."));
     btnReadMe = new QPushButton(QStringLiteral("Read&Me"));
-    // The alert actions and the read-me text come with their own parts.
-    btnConfigure->setEnabled(false);
-    btnReadMe->setEnabled(false);
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(6, 4, 6, 6);

@@ -74,13 +74,37 @@ done
 gzip -l "$root/share/doc/senvigil/changelog.gz" >/dev/null || fail "changelog.gz is not gzip"
 
 # The installed programs run from there: without a display and a settings file, RPL's console
-# run ends with status 1 and SEN says it has no display (status 2).
+# run ends with status 1, and SEN's check says UNKNOWN (status 3) about its missing data file.
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$staging" "$root/bin/RPL" /BATCH /CONSOLE >/dev/null 2>&1
 status=$?
 [ $status -eq 1 ] || fail "RPL /BATCH /CONSOLE without settings ended with $status, not 1"
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$staging" "$root/bin/SEN" >/dev/null 2>&1
+line=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME HOME="$staging" "$root/bin/SEN" /NAGIOS 2>&1)
 status=$?
-[ $status -eq 2 ] || fail "SEN without a display ended with $status, not 2"
+[ $status -eq 3 ] || fail "SEN /NAGIOS without a data file ended with $status, not 3"
+case $line in
+"SEN UNKNOWN - cannot read the data file "*"/SEN.INI: No such file or directory") ;;
+*) fail "SEN /NAGIOS without a data file said: $line" ;;
+esac
+
+# The systemd units are valid, with the programs they start taken from the staging folder
+# (systemd looks a bare name up in its own path, where the staged programs are not).
+if command -v systemd-analyze >/dev/null; then
+    units=$staging/units
+    mkdir -p "$units"
+    for unit in "$root"/lib/systemd/system/* "$root"/lib/systemd/user/*; do
+        name=$(basename "$unit")
+        [ "$(dirname "$unit")" = "$root/lib/systemd/user" ] && name=user-$name
+        sed -e "s|^ExecStart=\([A-Z]*\) |ExecStart=$root/bin/\1 |" "$unit" >"$units/$name"
+    done
+    # A timer starts the service of its own name, which the renaming changed.
+    sed -i 's|^\[Timer\]|[Timer]\nUnit=user-rpl-mirror.service|' "$units/user-rpl-mirror.timer"
+    for unit in "$units"/*; do
+        SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no "$unit" >"$staging/verify.log" 2>&1 \
+            || fail "$(basename "$unit") does not verify: $(cat "$staging/verify.log")"
+    done
+    grep -q '^ExecReload=kill -HUP \$MAINPID$' "$root/lib/systemd/system/senvigil.service" \
+        || fail "senvigil.service does not reload with SIGHUP"
+fi
 
 if [ $failures -ne 0 ]; then
     echo "$failures check(s) failed"

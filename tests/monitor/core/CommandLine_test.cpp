@@ -1,4 +1,4 @@
-// The command line: the tray switch in any letter case, other switches ignored, the last path wins.
+// The command line: the switches in any letter case and order, others ignored, the last path wins.
 
 #include "monitor/core/CommandLine.h"
 
@@ -28,5 +28,30 @@ TEST(CommandLine, SwitchesAndDataFile)
         const auto line = parseCommandLine(c.arguments);
         EXPECT_EQ(line.tray, c.tray);
         EXPECT_EQ(line.dataFile, c.dataFile);
+    }
+}
+
+TEST(CommandLine, ConsoleSwitchesInAnyCaseAndOrder)
+{
+    struct Case
+    {
+        std::vector<std::string> arguments;
+        bool console, once, nagios;
+        std::optional<std::string> dataFile;
+    };
+    const std::vector<Case> cases = {
+        { { "/CONSOLE" }, true, false, false, std::nullopt },
+        { { "/once", "/Console", "net.SEN" }, true, true, false, "net.SEN" },
+        { { "a.SEN", "/nagios", "/ONCE", "/console", "b.SEN" }, true, true, true, "b.SEN" },
+        { { "/NAGIOS" }, false, false, true, std::nullopt },
+        { { "/CONSOLES", "/ONCE2", "/NAGIOS/" }, false, false, false, "/NAGIOS/" },
+    };
+    for (const Case& c : cases) {
+        const auto line = parseCommandLine(c.arguments);
+        EXPECT_EQ(line.console, c.console) << c.arguments.front();
+        EXPECT_EQ(line.once, c.once) << c.arguments.front();
+        EXPECT_EQ(line.nagios, c.nagios) << c.arguments.front();
+        EXPECT_EQ(line.dataFile, c.dataFile) << c.arguments.front();
+        EXPECT_FALSE(line.tray);
     }
 }

@@ -1,0 +1,25 @@
+#include "monitor/core/ConsoleApplication.h"
+
+#include <exception>
+#include <iostream>
+
+namespace monitor {
+
+ConsoleApplication::ConsoleApplication(int& argc, char** argv)
+    : QCoreApplication(argc, argv)
+{
+}
+
+bool ConsoleApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QCoreApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << std::endl;
+    } catch (...) {
+        std::cerr << "Unknown error" << std::endl;
+    }
+    return false;
+}
+
+} // namespace monitor

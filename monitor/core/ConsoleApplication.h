@@ -1,0 +1,18 @@
+#pragma once
+
+// The application object of the monitor without a window. An error that no handler took on
+// its way out of an event handler is the console's top-level error display: its text goes to
+// standard error, and the event loop goes on.
+
+#include <QCoreApplication>
+
+namespace monitor {
+
+class ConsoleApplication final : public QCoreApplication
+{
+public:
+    ConsoleApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+} // namespace monitor
