@@ -9,13 +9,12 @@
 #include "FtpServerFixture.h"
 #include "HttpScript.h"
 #include "HttpServerFixture.h"
+#include "MonitoringPlugin.h"
 #include "Pop3ServerFixture.h"
 
 #include "common/net/FtpClient.h"
 #include "common/net/HttpCli.h"
 #include "common/net/SyncPop3Cli.h"
-
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -27,30 +26,10 @@ using test::ScriptSession;
 
 namespace {
 
-constexpr const char* kPlugins = "/usr/lib/nagios/plugins/";
 constexpr int kTimeout = 2;
 
-struct PluginRun
-{
-    int exitCode = -1;
-    std::string output;
-};
-
-PluginRun runPlugin(const std::string& name, const QStringList& arguments)
-{
-    QProcess plugin;
-    plugin.setProcessChannelMode(QProcess::MergedChannels);
-    plugin.start(QString::fromStdString(kPlugins + name), arguments);
-    PluginRun run;
-    if (!plugin.waitForFinished(30000)) {
-        plugin.kill();
-        plugin.waitForFinished();
-        return run;
-    }
-    run.exitCode = plugin.exitStatus() == QProcess::NormalExit ? plugin.exitCode() : -1;
-    run.output = plugin.readAll().toStdString();
-    return run;
-}
+using test::PluginRun;
+using test::runPlugin;
 
 QStringList hostAndPort(int port)
 {
@@ -106,7 +85,7 @@ protected:
     void SetUp() override
     {
         for (const char* plugin : { "check_http", "check_ftp", "check_pop" })
-            ASSERT_TRUE(std::filesystem::exists(std::string(kPlugins) + plugin))
+            ASSERT_TRUE(test::pluginInstalled(plugin))
                 << plugin << " is missing: tools/install-deps installs monitoring-plugins-basic";
     }
 };

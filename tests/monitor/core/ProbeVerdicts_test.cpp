@@ -17,6 +17,7 @@
 
 #include "tests/net/FtpServerFixture.h"
 #include "tests/net/HttpServerFixture.h"
+#include "tests/net/MonitoringPlugin.h"
 #include "tests/net/Pop3ServerFixture.h"
 #include "tests/net/ScriptedServer.h"
 #include "tests/net/SmtpServerFixture.h"
@@ -26,8 +27,6 @@
 #include "monitor/core/MonitorSettings.h"
 #include "monitor/core/Pop3Probe.h"
 #include "monitor/core/SmtpProbe.h"
-
-#include <QProcess>
 
 #include <filesystem>
 #include <functional>
@@ -39,31 +38,14 @@ using test::ScriptSession;
 
 namespace {
 
-constexpr const char* Plugins = "/usr/lib/nagios/plugins/";
 constexpr int TimeOutSeconds = 2;
 
-struct PluginRun
-{
-    int exitCode = -1;
-    std::string output;
-    bool ok() const { return exitCode == 0; }
-};
+using test::PluginRun;
 
 PluginRun runPlugin(const std::string& name, QStringList arguments)
 {
     arguments << "-t" << QString::number(TimeOutSeconds);
-    QProcess plugin;
-    plugin.setProcessChannelMode(QProcess::MergedChannels);
-    plugin.start(QString::fromStdString(Plugins + name), arguments);
-    PluginRun run;
-    if (!plugin.waitForFinished(30000)) {
-        plugin.kill();
-        plugin.waitForFinished();
-        return run;
-    }
-    run.exitCode = plugin.exitStatus() == QProcess::NormalExit ? plugin.exitCode() : -1;
-    run.output = plugin.readAll().toStdString();
-    return run;
+    return test::runPlugin(name, arguments);
 }
 
 QStringList at(int port)
@@ -134,7 +116,7 @@ protected:
     void SetUp() override
     {
         for (const char* plugin : { "check_http", "check_ftp", "check_smtp", "check_pop" })
-            ASSERT_TRUE(std::filesystem::exists(std::string(Plugins) + plugin))
+            ASSERT_TRUE(test::pluginInstalled(plugin))
                 << plugin << " is missing: tools/install-deps installs monitoring-plugins-basic";
     }
 
