@@ -18,7 +18,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 
 using namespace net;
 using test::ScriptedServer;

@@ -28,7 +28,6 @@
 #include "monitor/core/Pop3Probe.h"
 #include "monitor/core/SmtpProbe.h"
 
-#include <filesystem>
 #include <functional>
 #include <memory>
 
