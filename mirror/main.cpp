@@ -5,7 +5,7 @@
 #include "common/desktop/gui/DisplayCheck.h"
 #include "common/desktop/gui/GuardedApplication.h"
 #include "mirror/core/CommandLine.h"
-#include "mirror/core/ConsoleFrontEnd.h"
+#include "mirror/core/ConsoleMirror.h"
 #include "mirror/gui/MainWindow.h"
 
 #include <QCoreApplication>
