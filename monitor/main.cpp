@@ -6,7 +6,7 @@
 #include "common/desktop/gui/DisplayCheck.h"
 #include "common/desktop/gui/GuardedApplication.h"
 #include "monitor/core/CommandLine.h"
-#include "monitor/core/ConsoleApplication.h"
+#include "common/core/ConsoleApplication.h"
 #include "monitor/core/ConsoleMonitor.h"
 #include "monitor/gui/WindowStart.h"
 
@@ -30,7 +30,7 @@ int main(int argc, char** argv)
     const monitor::CommandLine commandLine
         = monitor::parseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
     if (commandLine.console || commandLine.nagios || !desktop::hasDisplay()) {
-        monitor::ConsoleApplication app(argc, argv);
+        core::ConsoleApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("SEN"));
         return monitor::runConsoleMonitor(programPath(), commandLine, std::cout, std::cerr);
     }

@@ -1,9 +1,9 @@
-#include "monitor/core/ConsoleApplication.h"
+#include "common/core/ConsoleApplication.h"
 
 #include <exception>
 #include <iostream>
 
-namespace monitor {
+namespace core {
 
 ConsoleApplication::ConsoleApplication(int& argc, char** argv)
     : QCoreApplication(argc, argv)
@@ -22,4 +22,4 @@ bool ConsoleApplication::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
-} // namespace monitor
+} // namespace core

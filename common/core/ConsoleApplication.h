@@ -1,12 +1,12 @@
 #pragma once
 
-// The application object of the monitor without a window. An error that no handler took on
+// The application object of a program without a window. An error that no handler took on
 // its way out of an event handler is the console's top-level error display: its text goes to
 // standard error, and the event loop goes on.
 
 #include <QCoreApplication>
 
-namespace monitor {
+namespace core {
 
 class ConsoleApplication final : public QCoreApplication
 {
@@ -15,4 +15,4 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-} // namespace monitor
+} // namespace core
