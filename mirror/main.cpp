@@ -2,6 +2,7 @@
 // ends, "/TRAY" starts in the tray). "RPL /BATCH /CONSOLE" (switches in any order and letter
 // case), or "RPL /BATCH" where no display is available, runs once without a window for cron.
 
+#include "common/core/ConsoleApplication.h"
 #include "common/desktop/gui/DisplayCheck.h"
 #include "common/desktop/gui/GuardedApplication.h"
 #include "mirror/core/CommandLine.h"
@@ -27,7 +28,7 @@ int main(int argc, char** argv)
 {
     const mirror::CommandLine commandLine = mirror::parseCommandLine(std::vector<std::string>(argv, argv + argc));
     if (commandLine.batch && (commandLine.console || !desktop::hasDisplay())) {
-        QCoreApplication app(argc, argv);
+        core::ConsoleApplication app(argc, argv);
         return mirror::runConsoleMirror(programPath(), std::cout, std::cerr);
     }
     if (!desktop::hasDisplay()) {

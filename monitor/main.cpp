@@ -3,10 +3,10 @@
 // a window for a service manager; "/CONSOLE /ONCE" tests once for cron, "/NAGIOS" once as a
 // check of a monitoring system (see ConsoleMonitor.h).
 
+#include "common/core/ConsoleApplication.h"
 #include "common/desktop/gui/DisplayCheck.h"
 #include "common/desktop/gui/GuardedApplication.h"
 #include "monitor/core/CommandLine.h"
-#include "common/core/ConsoleApplication.h"
 #include "monitor/core/ConsoleMonitor.h"
 #include "monitor/gui/WindowStart.h"
 
