@@ -139,7 +139,7 @@ int main(int argc, char** argv)
     const fs::path dir = fs::temp_directory_path() / ("datafile-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     Quiet quiet;
-    const monitor::MonitorFrontEnd roles = monitor::MonitorFrontEnd::of(quiet);
+    const monitor::FrontEnd roles = monitor::FrontEnd::of(quiet);
     const fs::path ours = dir / "ours.SEN";
     const fs::path peer = dir / "peer.SEN";
 

@@ -101,7 +101,7 @@ int connectLoop(int count, uint16_t port)
 int pass(const std::string& service, int parallel, int timeoutMs, const std::string& port, char** addresses, int count)
 {
     Headless front;
-    monitor::MonitorController controller("/nonexistent/probes-bench/SEN", monitor::MonitorFrontEnd::of(front));
+    monitor::MonitorController controller("/nonexistent/probes-bench/SEN", monitor::FrontEnd::of(front));
     monitor::MonitorSettings& settings = controller.settings();
     settings.StartingUp = false;
     settings.MaxParallelTests = parallel;

@@ -55,7 +55,7 @@ ConsoleMonitor::ConsoleMonitor(
     : m_commandLine(commandLine)
     , m_mode(modeOf(commandLine))
     , m_console(out, err, m_mode == Mode::Nagios)
-    , m_controller(programPath, MonitorFrontEnd::of(m_console))
+    , m_controller(programPath, FrontEnd::of(m_console))
 {
     m_console.onPassEnd = [this] { passEnded(); };
     m_controller.engine().setOnRecorded([this](uint64_t row, bool ok, int64_t elapsedMs) {

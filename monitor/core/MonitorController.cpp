@@ -34,7 +34,7 @@ std::string advancedEditingText(const std::string& path)
 
 } // namespace
 
-MonitorController::MonitorController(std::string programPath, const MonitorFrontEnd& frontEnd)
+MonitorController::MonitorController(std::string programPath, const FrontEnd& frontEnd)
     : m_programPath(std::move(programPath))
     , m_frontEnd(frontEnd)
     , m_activity(frontEnd.activity)

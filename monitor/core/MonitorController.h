@@ -6,10 +6,7 @@
 // operations of the File menu, the list commands and the log commands. It reports through the
 // core roles (activity pane, asker, tray indicator) and SettingsView.
 
-#include "common/core/ActivityOutlet.h"
-#include "common/core/Asker.h"
 #include "common/core/DesktopCommands.h"
-#include "common/core/RunIndicator.h"
 #include "common/net/Ping.h"
 #include "monitor/core/ActivityLines.h"
 #include "monitor/core/AlertDispatcher.h"
@@ -18,11 +15,10 @@
 #include "monitor/core/DestinationList.h"
 #include "monitor/core/EventLog.h"
 #include "monitor/core/FileManager.h"
+#include "monitor/core/FrontEnd.h"
 #include "monitor/core/MonitorProbes.h"
 #include "monitor/core/MonitorSettings.h"
-#include "monitor/core/SettingsView.h"
 #include "monitor/core/TestEngine.h"
-#include "monitor/core/TestView.h"
 #include "monitor/core/TrayStatus.h"
 
 #include <cstdint>
@@ -33,18 +29,6 @@
 #include <vector>
 
 namespace monitor {
-
-// Who shows the monitor, one role each.
-struct MonitorFrontEnd
-{
-    core::ActivityOutlet& activity;
-    core::Asker& asker;
-    core::RunIndicator& indicator;
-    SettingsView& view;
-    TestView& tests;
-
-    template <class AllRoles> static MonitorFrontEnd of(AllRoles& all) { return { all, all, all, all, all }; }
-};
 
 // The four ways "Open LOG" offers to show the log file.
 enum class LogViewer
@@ -61,7 +45,7 @@ public:
     static constexpr const char* TrayTip = "SEN";
     static constexpr const char* DataFileFilter = "SEN data file (*.SEN *.INI)";
 
-    MonitorController(std::string programPath, const MonitorFrontEnd& frontEnd);
+    MonitorController(std::string programPath, const FrontEnd& frontEnd);
 
     MonitorSettings& settings() { return m_settings; }
     DestinationList& list() { return m_list; }
@@ -146,7 +130,7 @@ private:
     int launch(const std::vector<std::string>& command);
 
     std::string m_programPath;
-    MonitorFrontEnd m_frontEnd;
+    FrontEnd m_frontEnd;
     MonitorSettings m_settings;
     ActivityLines m_activity;
     DestinationList m_list;
