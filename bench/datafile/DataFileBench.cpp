@@ -150,9 +150,9 @@ int main(int argc, char** argv)
     writer.SetDataFile(ours.string());
 
     // Save into a new file.
-    writer.SaveSettings();
+    writer.save();
     const std::vector<Key> keys = keysOf(ours);
-    const double saveNew = medianMs([&] { fs::remove(ours); }, [&] { writer.SaveSettings(); });
+    const double saveNew = medianMs([&] { fs::remove(ours); }, [&] { writer.save(); });
     auto peerSave = [&] {
         desktop::TIniFile ini(peer.string());
         for (const Key& k : keys)
@@ -176,13 +176,13 @@ int main(int argc, char** argv)
         writer.list().update(row, std::move(changed));
     }
     const std::string before = slurp(ours);
-    writer.SaveSettings();
+    writer.save();
     const std::vector<Key> changedKeys = keysOf(ours);
     const std::string peerBefore = slurp(peer);
     auto restore = [](const fs::path& path, const std::string& text) {
         return [path, text] { std::ofstream(path, std::ios::binary | std::ios::trunc) << text; };
     };
-    const double saveAgain = medianMs(restore(ours, before), [&] { writer.SaveSettings(); });
+    const double saveAgain = medianMs(restore(ours, before), [&] { writer.save(); });
     const double peerSaveAgain = medianMs(restore(peer, peerBefore), [&] {
         desktop::TIniFile ini(peer.string());
         for (const Key& k : changedKeys)
@@ -207,8 +207,8 @@ int main(int argc, char** argv)
                 touchAsAnotherWriter(ours);
             },
             [&] {
-                reader.LoadSettings();
-                reader.LoadActions();
+                reader.load();
+                reader.loadActions();
             });
         const double peerLoadMs = medianMs([&] { touchAsAnotherWriter(peer); }, peerLoad);
         if (reader.list().count() != Rows) {

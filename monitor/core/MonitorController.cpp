@@ -100,12 +100,12 @@ void MonitorController::start(const CommandLine& commandLine)
     if (commandLine.dataFile)
         SetDataFile(*commandLine.dataFile);
     m_log.SetLogFileName(m_log.defaultLogFileName());
-    LoadSettings();
+    load();
     m_engine.SetupTestTimer();
     m_tray.reset(TrayTip);
     // The alert actions come next, as their dialog is made; the keep-alive schedule starts with
     // the startup actions.
-    LoadActions();
+    loadActions();
 }
 
 void MonitorController::StartupActions()
@@ -124,7 +124,7 @@ void MonitorController::prepareClose()
     m_engine.stopForClose();
     if (m_settings.saveOnExit) {
         try {
-            SaveSettings();
+            save();
         } catch (...) {
             // The program goes on: the user may untick "Save Settings on Exit" and close again.
             m_engine.reopenAfterFailedClose();
@@ -153,7 +153,7 @@ void MonitorController::SetDataFile(const std::string& path)
     m_frontEnd.view.showDataFile(path);
 }
 
-void MonitorController::LoadSettings()
+void MonitorController::load()
 {
     if (!dataFileExists())
         return;
@@ -169,14 +169,14 @@ void MonitorController::LoadSettings()
     m_frontEnd.view.showSettings();
 }
 
-void MonitorController::LoadActions()
+void MonitorController::loadActions()
 {
     if (!dataFileExists())
         return;
     readActions(desktop::TIniFile(m_dataFile), m_settings.actions);
 }
 
-void MonitorController::SaveSettings()
+void MonitorController::save()
 {
     m_activity.appendActivityLine("Saving - " + m_dataFile);
     desktop::TIniFile ini(m_dataFile);
@@ -198,15 +198,15 @@ void MonitorController::openDataFile(const std::string& path)
 {
     m_list.clear();
     SetDataFile(path);
-    LoadSettings();
-    LoadActions();
+    load();
+    loadActions();
     afterLoad();
 }
 
 void MonitorController::saveDataFileAs(const std::string& path)
 {
     SetDataFile(path);
-    SaveSettings();
+    save();
 }
 
 void MonitorController::newDataFile(const std::string& path)
@@ -215,7 +215,7 @@ void MonitorController::newDataFile(const std::string& path)
     SetDataFile(path);
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
-    SaveSettings();
+    save();
 }
 
 void MonitorController::toggleSaveOnExit()
@@ -234,15 +234,15 @@ void MonitorController::advancedEditing()
         m_frontEnd.asker.showMessage("File Not Found: " + m_dataFile);
         return;
     }
-    SaveSettings();
+    save();
     // An editor variable naming a program that is not there should not leave the user without one.
     if (launch(core::editorCommand(m_dataFile, m_environment)) != 0)
         launch(core::openerCommand(m_dataFile));
     if (!m_frontEnd.asker.askYesNo("Advanced Configuration - " + m_dataFile, advancedEditingText(m_dataFile)))
         return;
     m_list.clear();
-    LoadSettings();
-    LoadActions();
+    load();
+    loadActions();
     afterLoad();
 }
 
@@ -258,8 +258,8 @@ bool MonitorController::reloadDataFile()
     const std::vector<Destination> before = m_list.rows();
     std::vector<bool> taken(before.size(), false);
     m_list.clear();
-    LoadSettings();
-    LoadActions();
+    load();
+    loadActions();
     for (int row = 0; row < m_list.count(); ++row) {
         const Destination& loaded = m_list.at(row);
         for (size_t old = 0; old < before.size(); ++old) {

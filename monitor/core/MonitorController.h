@@ -90,12 +90,14 @@ public:
     // pass and runs `close` again once the mails are out; false when the close may go on now.
     bool deferCloseForMail(std::function<void()> close);
 
-    // The data file.
+    // The data file, loaded and saved as the mirror's settings are: load reads the sections
+    // "SEN" and "DestList" (appending the stored rows), loadActions the section "Actions", save
+    // writes all three.
     void SetDataFile(const std::string& path);
-    void LoadSettings();
-    void LoadActions();
+    void load();
+    void loadActions();
     // Throws desktop::EIniFileException at the first key the file system refuses.
-    void SaveSettings();
+    void save();
 
     // The File menu, after the user confirmed a file where one is asked for.
     void openDataFile(const std::string& path);

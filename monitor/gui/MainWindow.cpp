@@ -227,7 +227,7 @@ void TForm1::NewClick()
 
 void TForm1::SaveNowClick()
 {
-    guarded([&] { m_controller.SaveSettings(); });
+    guarded([&] { m_controller.save(); });
 }
 
 void TForm1::SaveOnExitClick()

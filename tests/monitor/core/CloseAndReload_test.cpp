@@ -62,7 +62,7 @@ TEST_F(ControllerFixture, AReloadTakesTheFileButKeepsTheStatesTheTestsFound)
              stored("twin", "127.0.0.3", "OK"),
              stored("twin", "127.0.0.3", "OK") })
         list.append(row);
-    controller->SaveSettings();
+    controller->save();
     // What the tests found since the save.
     for (int row : { 0, 1, 2 }) {
         Destination found = list.at(row);

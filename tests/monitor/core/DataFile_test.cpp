@@ -54,7 +54,7 @@ TEST_F(ControllerFixture, WithoutADataFileNothingLoadsAndTheFirstSaveWritesEvery
     EXPECT_EQ(frontEnd.dataFiles.back(), ini.string());
     EXPECT_EQ(frontEnd.tray, (std::vector<std::pair<int, std::string>> { { 0, "SEN" } }));
     EXPECT_FALSE(fs::exists(ini));
-    controller->SaveSettings();
+    controller->save();
     EXPECT_EQ(frontEnd.activity.back(), "Saving - " + ini.string());
     EXPECT_EQ(test::readFile(ini), freshFile(log.string()));
 }
@@ -93,7 +93,7 @@ TEST_F(ControllerFixture, EverySettingAndRowSurvivesASaveAndALoad)
     controller->list().append(row("web server ünïcode", "127.0.0.2", "HTTP", "8080"));
     Destination partial { "two columns", { "127.0.0.3", "TCP" }, StateImage::OK };
     controller->list().append(partial);
-    controller->SaveSettings();
+    controller->save();
     const MonitorSettings saved = s;
     const std::vector<Destination> rows = controller->list().rows();
 
@@ -168,9 +168,9 @@ TEST_F(ControllerFixture, ASaveLeavesKeysOfRemovedRowsUnknownKeysAndComments)
     EXPECT_EQ(controller->settings().actions.smtpTimeOut, 30);
     for (int i = 1; i <= 8; ++i)
         controller->list().append(row("host" + std::to_string(i), "127.0.0." + std::to_string(i)));
-    controller->SaveSettings();
+    controller->save();
     controller->list().remove({ 5, 6, 7 });
-    controller->SaveSettings();
+    controller->save();
 
     const std::string text = test::readFile(ini);
     for (const char* kept : { "; written by hand\r\n",
@@ -251,7 +251,7 @@ TEST_F(ControllerFixture, SavingMaximisedKeepsTheStoredGeometry)
     test::writeFile(ini, "[SEN]\r\nWindowLeft=5\r\nWindowTop=6\r\nWindowWidth=700\r\nWindowHeight=600\r\n");
     open();
     controller->settings().window = { true, 0, 0, 1920, 1080 };
-    controller->SaveSettings();
+    controller->save();
     const std::string text = test::readFile(ini);
     EXPECT_NE(text.find("[SEN]\r\nWindowLeft=5\r\nWindowTop=6\r\nWindowWidth=700\r\nWindowHeight=600\r\n"
                         "VersionInfo=SEN - Senvigil, ver 1.53b\r\nWindowMaximized=1\r\nEnableTimer=0\r\n"),
@@ -291,7 +291,7 @@ TEST_F(ControllerFixture, ARefusedWriteStopsTheSaveWithTheStoresError)
     EXPECT_THROW(
         {
             try {
-                controller->SaveSettings();
+                controller->save();
             } catch (const desktop::EIniFileException& e) {
                 EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
                 throw;
@@ -320,7 +320,7 @@ TEST_F(ControllerFixture, ALineBreakInAValueCannotAddKeys)
 {
     open();
     controller->list().append(row("evil\r\nDestCount=999", "127.0.0.1\nNAME2=injected"));
-    controller->SaveSettings();
+    controller->save();
     const std::string text = test::readFile(ini);
     EXPECT_NE(text.find("NAME1=evil\r\nIP1=127.0.0.1\r\n"), std::string::npos);
     EXPECT_EQ(text.find("999"), std::string::npos);

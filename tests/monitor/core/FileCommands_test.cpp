@@ -39,7 +39,7 @@ TEST_F(ControllerFixture, AdvancedEditingOpensTheEditorThenAsksAndReloads)
     EXPECT_TRUE(starts.commands.empty());
 
     controller->list().append(row("kept", "127.0.0.1"));
-    controller->SaveSettings();
+    controller->save();
     environment["VISUAL"] = "code --wait";
     // The user edits the file while the question waits.
     frontEnd.onQuestion = [&] {
