@@ -12,7 +12,7 @@ namespace mirror {
 
 MirrorController::MirrorController(std::string programPath, const FrontEnd& frontEnd)
     : m_programPath(std::move(programPath))
-    , m_engine(m_settings, frontEnd, m_running)
+    , m_engine(m_settings, frontEnd, m_stop)
     , m_report(m_settings, m_engine.status(), frontEnd.outlets)
 {
     m_engine.setReportSender([this] { m_report.SendReport(); });

@@ -1,16 +1,16 @@
 #pragma once
 
 // The mirror program's one controller, driven by the window and by the console front end
-// alike: settings loaded at start and saved at close (never in batch mode), the running flag,
+// alike: settings loaded at start and saved at close (never in batch mode), the stop flag,
 // the engine and its run with the mail report as the last step, and the auto-pilot timer.
 // Front ends forward their commands here and show state.
 
 #include "common/core/EventLoop.h"
+#include "common/core/StopFlag.h"
 #include "mirror/core/FrontEnd.h"
 #include "mirror/core/MailReport.h"
 #include "mirror/core/MirrorEngine.h"
 #include "mirror/core/MirrorSettings.h"
-#include "mirror/core/RunFlag.h"
 
 #include <functional>
 #include <string>
@@ -27,7 +27,7 @@ public:
     MirrorSettings& settings() { return m_settings; }
     MirrorEngine& engine() { return m_engine; }
     MailReport& report() { return m_report; }
-    const RunFlag& running() const { return m_running; }
+    const core::StopFlag& stopFlag() const { return m_stop; }
 
     // Loads the settings; what was wrong with the file is for the console run to tell.
     SettingsLoad load();
@@ -58,7 +58,8 @@ public:
 private:
     std::string m_programPath;
     MirrorSettings m_settings;
-    RunFlag m_running;
+    // Raised while no run is busy.
+    core::StopFlag m_stop { true };
     MirrorEngine m_engine;
     MailReport m_report;
     core::Timer m_autoPilot;

@@ -7,7 +7,6 @@
 #include "mirror/core/MirrorSettings.h"
 #include "mirror/core/PackedTime.h"
 #include "mirror/core/PairOverlap.h"
-#include "mirror/core/RunFlag.h"
 
 #include <QDateTime>
 
@@ -56,11 +55,11 @@ std::string number(int value)
 
 } // namespace
 
-MirrorEngine::MirrorEngine(MirrorSettings& settings, const FrontEnd& frontEnd, RunFlag& running)
+MirrorEngine::MirrorEngine(MirrorSettings& settings, const FrontEnd& frontEnd, core::StopFlag& stop)
     : m_settings(settings)
     , m_frontEnd(frontEnd)
-    , m_running(running)
-    , m_status(frontEnd, settings, running)
+    , m_stop(stop)
+    , m_status(frontEnd, settings, stop)
     , m_clock([] { return static_cast<long long>(std::time(nullptr)); })
     , m_keepAlive([this] { m_frontEnd.pump.processEvents(); })
 {
@@ -68,7 +67,7 @@ MirrorEngine::MirrorEngine(MirrorSettings& settings, const FrontEnd& frontEnd, R
 
 void MirrorEngine::cancel()
 {
-    m_running.stop();
+    m_stop.raise();
 }
 
 void MirrorEngine::RunMirror()
@@ -77,11 +76,11 @@ void MirrorEngine::RunMirror()
     m_frontEnd.indicator.setBusy(true);
     try {
         m_status.startRun();
-        m_running.start();
+        m_stop.clear();
         // Entries removed while the run serves events must not be read past the list's end.
         const int count = m_settings.folders.count();
         for (int i = 0; i < count && i < m_settings.folders.count(); ++i) {
-            if (!m_running.running())
+            if (m_stop.raised())
                 continue;
             const FolderPair pair = m_settings.folders.at(i);
             const auto paths = pair.split();
@@ -105,12 +104,12 @@ void MirrorEngine::RunMirror()
         if (m_settings.sendEMailEnable && m_sendReport)
             m_sendReport();
     } catch (...) {
-        m_running.stop();
+        m_stop.raise();
         m_busy = false;
         m_frontEnd.indicator.setBusy(false);
         throw;
     }
-    m_running.stop();
+    m_stop.raise();
     m_busy = false;
     m_frontEnd.indicator.setBusy(false);
 }
@@ -152,7 +151,7 @@ void MirrorEngine::MirrorPair(const std::string& source, const std::string& dest
 
 void MirrorEngine::MirrorFolder(std::string source, std::string destination, std::string deletedFolder)
 {
-    if (!m_running.running())
+    if (m_stop.raised())
         return;
     const bool stopOnFolderErrors = !m_settings.skipCopyFolderError;
     // Only the pair's own folders may be reached through a link; below them links stay links.
@@ -204,7 +203,7 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
     destination = withSlash(destination);
     deletedFolder = withSlash(deletedFolder);
 
-    if (!m_running.running())
+    if (m_stop.raised())
         return;
     // A source that cannot be read whole must never look like a smaller one: phase 1 would
     // take from the copy what the source still has.
@@ -221,10 +220,10 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
     }
     removeExtraEntries(destinationList, sourceList, destination, deletedFolder);
 
-    if (!m_running.running())
+    if (m_stop.raised())
         return;
     for (const FolderEntry& entry : sourceList.entries()) {
-        if (!m_running.running())
+        if (m_stop.raised())
             break;
         if (entry.name.front() == '.')
             continue;
@@ -243,7 +242,7 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
     }
     // Permission bits (and owners, run as root) follow the source's, also where a killed
     // whole-folder copy left a folder private to its maker.
-    if (m_running.running())
+    if (!m_stop.raised())
         core::carryFolderAttributes(sourceFolder, destinationFolder, destinationPath, pairRoot);
 }
 
@@ -259,7 +258,7 @@ void MirrorEngine::reportFolderCopyError(int error, const std::string& destinati
 {
     // After a user's abort the run is ending anyway: report, but ask nothing more.
     m_status.WriteError(number(error) + " CANNOT COPY DIRECTORY: " + destination,
-        !m_settings.skipCopyFolderError && m_running.running());
+        !m_settings.skipCopyFolderError && !m_stop.raised());
 }
 
 // The user's own DELETED at the top of the source would mix with the archive of removed
@@ -284,7 +283,7 @@ void MirrorEngine::removeExtraEntries(FolderListing& destinationList,
     const std::string& deletedFolder)
 {
     for (const FolderEntry& entry : destinationList.entries()) {
-        if (!m_running.running())
+        if (m_stop.raised())
             break;
         if (entry.name.empty())
             continue;
@@ -506,7 +505,7 @@ int MirrorEngine::copyTree(const std::string& source, const std::string& destina
         m_status.WriteError(number(firstError) + " Cannot read folder " + source, false);
     }
     for (const FolderEntry& entry : list.entries()) {
-        if (!m_running.running())
+        if (m_stop.raised())
             return ECANCELED;
         const std::string from = source + "/" + entry.name;
         const std::string to = destination + "/" + entry.name;

@@ -27,10 +27,11 @@
 //  - an unexpected error ends its pair with an error line; the run goes on.
 //
 // The engine runs on the GUI thread; every status line lets the front end serve its events,
-// which is how Stop reaches a run. The running flag is tested before each pair, on entry to
-// each folder, before phase 1 and each of its entries, between the phases and before each
+// which is how Stop reaches a run. The stop flag is read before each pair, on entry to each
+// folder, before phase 1 and each of its entries, between the phases and before each
 // entry of phase 2.
 
+#include "common/core/StopFlag.h"
 #include "mirror/core/DestinationLock.h"
 #include "mirror/core/FolderListing.h"
 #include "mirror/core/FrontEnd.h"
@@ -41,21 +42,21 @@
 
 namespace mirror {
 
-class RunFlag;
 struct MirrorSettings;
 
 class MirrorEngine
 {
 public:
-    // `running` is the program's running flag, owned by its controller.
-    MirrorEngine(MirrorSettings& settings, const FrontEnd& frontEnd, RunFlag& running);
+    // `stop` is the program's stop flag, owned by its controller: a run clears it at its start
+    // and raises it at its end.
+    MirrorEngine(MirrorSettings& settings, const FrontEnd& frontEnd, core::StopFlag& stop);
 
     // One complete run over the folder-pair list; the report sender, when set, is its last step.
     void RunMirror();
 
     // The Stop button: asks "Program Paused"; Cancel aborts the run.
     void Stop();
-    // Clears the running flag without asking (closing the window).
+    // Raises the stop flag without asking (closing the window).
     void cancel();
 
     bool isBusy() const { return m_busy; }
@@ -101,7 +102,7 @@ private:
 
     MirrorSettings& m_settings;
     FrontEnd m_frontEnd;
-    RunFlag& m_running;
+    core::StopFlag& m_stop;
     bool m_busy = false;
     StatusOutput m_status;
     int m_depth = 0;

@@ -2,7 +2,6 @@
 
 #include "common/core/LineWriter.h"
 #include "mirror/core/MirrorSettings.h"
-#include "mirror/core/RunFlag.h"
 
 #include <cstring>
 #include <sys/stat.h>
@@ -23,10 +22,10 @@ std::string lineAt(const std::string& text, size_t& from)
 
 } // namespace
 
-StatusOutput::StatusOutput(const FrontEnd& frontEnd, const MirrorSettings& settings, RunFlag& running)
+StatusOutput::StatusOutput(const FrontEnd& frontEnd, const MirrorSettings& settings, core::StopFlag& stop)
     : m_frontEnd(frontEnd)
     , m_settings(settings)
-    , m_running(running)
+    , m_stop(stop)
 {
 }
 
@@ -49,7 +48,7 @@ void StatusOutput::WriteError(const std::string& text, bool stop)
     ++m_errors;
     if (stop) {
         m_frontEnd.asker.showMessage(line);
-        m_running.stop();
+        m_stop.raise();
     }
     WriteStatus(line, StatusLevel::Error);
 }

@@ -147,7 +147,7 @@ void ConsoleMonitor::beginClose()
         return;
     m_closeRequested = true;
     // No further test of the pass starts; those running end on their own.
-    m_controller.settings().StopRequested = true;
+    m_controller.settings().StopRequested.raise();
     m_controller.engine().holdTimer();
     // Before the start has run to its end, run() takes it from there.
     if (m_started)

@@ -140,7 +140,7 @@ bool MonitorController::deferCloseForMail(std::function<void()> close)
 {
     if (!m_alerts.sending())
         return false;
-    m_settings.StopRequested = true;
+    m_settings.StopRequested.raise();
     m_alerts.whenIdle(std::move(close));
     return true;
 }

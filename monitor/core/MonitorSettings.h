@@ -5,6 +5,8 @@
 // the one instance and hands references to whoever reads it (engine, probes, alert actions).
 // The log file's path and switch belong to EventLog, the sort choice to DestinationList.
 
+#include "common/core/StopFlag.h"
+
 #include <cstdint>
 #include <string>
 
@@ -74,8 +76,8 @@ struct MonitorSettings
     std::string metricsFile;
     // True until the startup actions have run: the log controls stay silent meanwhile.
     bool StartingUp = true;
-    // Stops a running test pass; set by closing and by Abort, cleared when a pass starts.
-    bool StopRequested = false;
+    // Stops a running test pass; raised by closing and by Abort, cleared when a pass starts.
+    core::StopFlag StopRequested;
 
     // Values the main window shows in its controls.
     WindowPlacement window;

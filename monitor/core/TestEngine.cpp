@@ -96,7 +96,7 @@ void TestEngine::TestAllDestinations()
     m_timer.stop();
     m_passing = true;
     m_indicator.setBusy(true);
-    m_settings.StopRequested = false;
+    m_settings.StopRequested.clear();
     m_metrics.passStarted(now());
     m_activity.trim(ActivityLimit, ActivityTrim);
     write(false, "");
@@ -113,7 +113,7 @@ void TestEngine::schedule()
     if (!m_passing || m_releasing)
         return;
     const int parallel = std::clamp(m_settings.MaxParallelTests, 1, MaxParallelLimit);
-    while (!m_settings.StopRequested && m_nextIndex < m_passCount && runningInPass() < parallel) {
+    while (!m_settings.StopRequested.raised() && m_nextIndex < m_passCount && runningInPass() < parallel) {
         const int index = m_nextIndex;
         if (index < m_list.count() && rowUnderTest(m_list.keyOf(index)))
             break; // its test ends and calls here again
@@ -121,7 +121,7 @@ void TestEngine::schedule()
         if (index < m_list.count())
             startTest(index, true);
     }
-    if (m_passOrder.empty() && (m_settings.StopRequested || m_nextIndex >= m_passCount))
+    if (m_passOrder.empty() && (m_settings.StopRequested.raised() || m_nextIndex >= m_passCount))
         finishPass();
 }
 
@@ -163,7 +163,7 @@ bool TestEngine::TestDestination(int index)
 
 void TestEngine::Abort()
 {
-    m_settings.StopRequested = true;
+    m_settings.StopRequested.raise();
     std::vector<Probe*> running;
     for (auto& [id, test] : m_tests) {
         if (!test->finished) {
@@ -180,7 +180,7 @@ void TestEngine::stopForClose()
     // The shut-down mail waits in the event loop, where the timer would start a pass again.
     m_closed = true;
     m_timer.stop();
-    m_settings.StopRequested = true;
+    m_settings.StopRequested.raise();
     m_poster.cancelAll();
     auto tests = std::move(m_tests);
     m_tests.clear();
