@@ -27,8 +27,7 @@ std::string programPath()
 
 int main(int argc, char** argv)
 {
-    const monitor::CommandLine commandLine
-        = monitor::parseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    const monitor::CommandLine commandLine = monitor::parseCommandLine(std::vector<std::string>(argv, argv + argc));
     if (commandLine.console || commandLine.nagios || !desktop::hasDisplay()) {
         core::ConsoleApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("SEN"));

@@ -18,10 +18,11 @@ bool isSwitch(const std::string& argument)
 
 } // namespace
 
-CommandLine parseCommandLine(const std::vector<std::string>& arguments)
+CommandLine parseCommandLine(const std::vector<std::string>& words)
 {
     CommandLine line;
-    for (const std::string& argument : arguments) {
+    for (size_t i = 1; i < words.size(); ++i) {
+        const std::string& argument = words[i];
         if (argument.empty())
             continue;
         if (isSwitch(argument)) {

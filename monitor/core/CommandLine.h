@@ -1,10 +1,11 @@
 #pragma once
 
-// The monitor's command line, read once at the start. Switches are compared whole, without
-// regard to letter case: "/TRAY" starts hidden in the tray; "/CONSOLE" runs without a window;
-// "/ONCE" (without a window) runs one test pass and ends; "/NAGIOS" runs one pass without a
-// window and prints one line for a monitoring system. The window ignores the last two. Other switches are ignored, and
-// the last other non-empty argument names the data file. Absolute paths begin with "/" here too, so a switch is "/"
+// The monitor's command line, read once by the program's start and handed to the front end it
+// starts. Switches are compared whole, without regard to letter case: "/TRAY" starts hidden in
+// the tray; "/CONSOLE" runs without a window; "/ONCE" (without a window) runs one test pass and
+// ends; "/NAGIOS" runs one pass without a window and prints one line for a monitoring system.
+// The window ignores the last two. Other switches are ignored, and the last other non-empty
+// argument names the data file. Absolute paths begin with "/" here too, so a switch is "/"
 // followed by letters only; "/home/u/net.SEN" is a path.
 
 #include <optional>
@@ -22,7 +23,7 @@ struct CommandLine
     bool nagios = false;
 };
 
-// `arguments` without the program itself.
-CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+// `words` are the program's arguments, the program itself first.
+CommandLine parseCommandLine(const std::vector<std::string>& words);
 
 } // namespace monitor

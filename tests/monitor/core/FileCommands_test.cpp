@@ -12,7 +12,7 @@ TEST_F(ControllerFixture, TheLastCommandLinePathIsTheDataFile)
 {
     const fs::path named = dir / "net.SEN";
     test::writeFile(named, "[DestList]\r\nDestCount=1\r\nNAME1=from the command line\r\n");
-    open(parseCommandLine({ (dir / "first.SEN").string(), "/tray", named.string() }));
+    open(parseCommandLine({ "SEN", (dir / "first.SEN").string(), "/tray", named.string() }));
     EXPECT_EQ(controller->dataFile(), named.string());
     EXPECT_EQ(controller->dataFileName(), "net.SEN");
     EXPECT_EQ(frontEnd.dataFiles, (Words { ini.string(), named.string() }));
