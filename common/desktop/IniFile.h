@@ -26,8 +26,6 @@ public:
     TIniFile(const TIniFile&) = default;
     TIniFile& operator=(const TIniFile&) = default;
 
-    const std::string& FileName() const { return m_path; }
-
     // The stored value cut to 1023 characters, or `defaultValue` when file, section or key is absent.
     std::string ReadText(const std::string& section, const std::string& key, const std::string& defaultValue) const;
     void WriteText(const std::string& section, const std::string& key, const std::string& value);

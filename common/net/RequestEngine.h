@@ -71,7 +71,6 @@ public:
     // and the result; returns the result.
     int judge(int code);
     Action takeContinuation();
-    bool hasContinuation() const { return static_cast<bool>(m_then); }
 
     // ---- texts ----------------------------------------------------------------------------
     const std::string& lastResponse() const { return m_lastResponse; }

@@ -36,8 +36,7 @@ public:
     bool SendMail(const std::string& subject, const std::string& body);
     bool busy() const { return m_busy; }
 
-    // The SMTP pane: the lines of the last mail.
-    const std::vector<std::string>& paneLines() const { return m_pane; }
+    // The SMTP pane: the lines of the last mail, shown again to a view that attaches.
     void clearPane();
     void addPaneLine(const std::string& line);
 
