@@ -7,6 +7,7 @@
 
 #include "CustomSmtpClient.h"
 
+#include "LineBreaks.h"
 #include "SmtpCodecs.h"
 #include "WinsockErrors.h"
 
@@ -47,7 +48,7 @@ TCustomSmtpClient::~TCustomSmtpClient()
 
 void TCustomSmtpClient::SetRcptNameText(const std::string& text)
 {
-    RcptName = smtpSplitLines(text);
+    RcptName = splitLines(text, FinalBreak::EndsLastLine);
 }
 
 std::string TCustomSmtpClient::mediaType() const

@@ -83,23 +83,6 @@ std::string smtpMultipartBoundary(const QDateTime& local)
     return "= Multipart Boundary " + local.toString(QStringLiteral("MMddyyhhmm")).toStdString();
 }
 
-std::vector<std::string> smtpSplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
-            continue;
-        lines.push_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        lines.push_back(text.substr(start));
-    return lines;
-}
-
 std::string base64Encode(std::string_view bytes)
 {
     static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

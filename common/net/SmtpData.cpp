@@ -7,6 +7,7 @@
 
 #include "CustomSmtpClient.h"
 
+#include "LineBreaks.h"
 #include "MimeCodecs.h"
 #include "SmtpCodecs.h"
 #include "WSocketResolve.h"
@@ -202,7 +203,7 @@ bool TCustomSmtpClient::nextDataLine(std::string& line)
         return false;
     if (std::memchr(line.data(), '\r', line.size()) || std::memchr(line.data(), '\n', line.size())) {
         // Every CR, LF or CR LF inside is a line break of the message.
-        for (auto& piece : splitAtLineBreaks(line)) {
+        for (auto& piece : splitLines(line, FinalBreak::StartsLine)) {
             finishBodyLine(piece, kMaxBodyLine);
             m_pieces.push_back(std::move(piece));
         }

@@ -68,16 +68,6 @@ TEST(SmtpCodecs, DateAndBoundaryTexts)
     EXPECT_EQ(smtpMultipartBoundary(local), "= Multipart Boundary 1206261413");
 }
 
-TEST(SmtpCodecs, SplitLinesAtAnyLineBreak)
-{
-    using V = std::vector<std::string>;
-    EXPECT_EQ(smtpSplitLines(""), V {});
-    EXPECT_EQ(smtpSplitLines("a\r\nb\rc\nd"), (V { "a", "b", "c", "d" }));
-    EXPECT_EQ(smtpSplitLines("a\r\n"), V { "a" });
-    EXPECT_EQ(smtpSplitLines("a\r\n\r\n"), (V { "a", "" }));
-    EXPECT_EQ(smtpSplitLines("\n\rx"), (V { "", "", "x" }));
-}
-
 TEST(SmtpCodecs, Base64AndAuthAnswers)
 {
     EXPECT_EQ(base64Encode(""), "");
