@@ -1,8 +1,8 @@
 #include "AsyncEcho.h"
 
-#include "IcmpSocket.h"
 #include "IcmpStatus.h"
 #include "WSocketResolve.h"
+#include "detail/IcmpSocket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

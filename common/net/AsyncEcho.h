@@ -10,7 +10,7 @@
 #include "HostResolver.h"
 #include "IcmpEchoReply.h"
 #include "IcmpException.h"
-#include "IcmpPacket.h"
+#include "detail/IcmpPacket.h"
 
 #include "common/core/EventLoop.h"
 

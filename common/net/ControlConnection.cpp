@@ -1,8 +1,8 @@
 #include "ControlConnection.h"
 
-#include "LineBreaks.h"
-#include "ReplyCodes.h"
 #include "WinsockErrors.h"
+#include "detail/LineBreaks.h"
+#include "detail/ReplyCodes.h"
 
 namespace net {
 

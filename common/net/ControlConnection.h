@@ -21,9 +21,9 @@
 // destroyed the client; only the entry points catch that (RequestEngine::entry for the public
 // operations, the socket's event guard for socket events).
 
-#include "LineReader.h"
-#include "RequestEngine.h"
 #include "WSocket.h"
+#include "detail/LineReader.h"
+#include "detail/RequestEngine.h"
 
 #include <exception>
 #include <string>

@@ -2,8 +2,8 @@
 
 #include "CustomFtpCli.h"
 
-#include "ReplyCodes.h"
 #include "WinsockErrors.h"
+#include "detail/ReplyCodes.h"
 
 namespace net {
 

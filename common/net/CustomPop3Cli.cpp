@@ -2,8 +2,8 @@
 
 #include "CustomPop3Cli.h"
 
-#include "ReplyCodes.h"
 #include "WinsockErrors.h"
+#include "detail/ReplyCodes.h"
 
 namespace net {
 

@@ -3,9 +3,9 @@
 
 #include "CustomSmtpClient.h"
 
-#include "LineBreaks.h"
-#include "SmtpCodecs.h"
 #include "WinsockErrors.h"
+#include "detail/LineBreaks.h"
+#include "detail/SmtpCodecs.h"
 
 namespace net {
 

@@ -3,7 +3,7 @@
 
 #include "CustomSmtpClient.h"
 
-#include "SmtpCodecs.h"
+#include "detail/SmtpCodecs.h"
 
 namespace net {
 

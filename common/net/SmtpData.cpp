@@ -7,10 +7,10 @@
 
 #include "CustomSmtpClient.h"
 
-#include "LineBreaks.h"
-#include "MimeCodecs.h"
-#include "SmtpCodecs.h"
 #include "WSocketResolve.h"
+#include "detail/LineBreaks.h"
+#include "detail/MimeCodecs.h"
+#include "detail/SmtpCodecs.h"
 
 #include <QDateTime>
 

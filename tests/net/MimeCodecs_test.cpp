@@ -2,9 +2,9 @@
 // words, RFC 2231 parameters, the UTF-8 checks and line splitting. Encodings are decoded back
 // here and must give the very bytes that went in.
 
-#include "common/net/LineBreaks.h"
-#include "common/net/MimeCodecs.h"
-#include "common/net/SmtpCodecs.h"
+#include "common/net/detail/LineBreaks.h"
+#include "common/net/detail/MimeCodecs.h"
+#include "common/net/detail/SmtpCodecs.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // bounded reply buffer.
 
 #include "common/net/CustomSmtpClient.h"
-#include "common/net/LineReader.h"
-#include "common/net/Md5.h"
-#include "common/net/SmtpCodecs.h"
+#include "common/net/detail/LineReader.h"
+#include "common/net/detail/Md5.h"
+#include "common/net/detail/SmtpCodecs.h"
 
 #include <gtest/gtest.h>
 

@@ -4,11 +4,11 @@
 // (the namespace's ping_group_range decides which the echo gets).
 
 #include "common/core/EventLoop.h"
-#include "common/net/IcmpPacket.h"
 #include "common/net/Ping.h"
+#include "common/net/detail/IcmpPacket.h"
 
-#include "tests/support/PrivateNamespace.h"
 #include "RawIcmpSocket.h"
+#include "tests/support/PrivateNamespace.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "SmtpCodecs.h"
 
 #include "Md5.h"
-#include "WSocketResolve.h"
+#include "common/net/WSocketResolve.h"
 
 #include <QByteArray>
 
@@ -42,7 +42,7 @@ std::string enclosed(const std::string& prefix, const std::string& address)
 
 QByteArray qbytes(const std::string& text)
 {
-    return {text.data(), static_cast<qsizetype>(text.size())};
+    return { text.data(), static_cast<qsizetype>(text.size()) };
 }
 
 } // namespace

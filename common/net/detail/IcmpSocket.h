@@ -5,8 +5,8 @@
 // The datagram socket gets only its own answers; the raw one sees every ICMP message of the
 // machine, and the codec picks ours out of them.
 
-#include "IcmpEchoReply.h"
 #include "IcmpPacket.h"
+#include "common/net/IcmpEchoReply.h"
 
 #include <chrono>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "IcmpSocket.h"
 
-#include "IcmpException.h"
-#include "IcmpStatus.h"
+#include "common/net/IcmpException.h"
+#include "common/net/IcmpStatus.h"
 
 #include <linux/errqueue.h>
 #include <linux/icmp.h>
