@@ -40,7 +40,7 @@ struct PassFixture : ControllerFixture
         actions.failCommand = "fail.sh";
         actions.okCommand = "ok.sh";
         MonitorSettings& s = controller->settings();
-        s.ftpTimeOutSeconds = s.smtpTimeOutSeconds = s.pop3TimeOutSeconds = 1;
+        setTimeOuts(s, SessionServices, 1s);
     }
 
     void clearRecords()
@@ -136,7 +136,8 @@ TEST_F(PassFixture, EveryLineOfEachProbeInOrder)
     start();
     MonitorSettings& s = controller->settings();
     s.Verbose = true;
-    s.HTTPRetryOnFirstFail = s.FTPRetryOnFirstFail = s.SMTPRetryOnFirstFail = s.POP3RetryOnFirstFail = true;
+    for (const Service service : AppServices)
+        s.of(service).retryOnFirstFail = true;
     for (const int parallel : { 1, 4 }) {
         SCOPED_TRACE(parallel);
         s.MaxParallelTests = parallel;
@@ -271,7 +272,7 @@ TEST_F(PassFixture, AbortAndCloseWhileProbesWait)
     SilentListener silent;
     start();
     MonitorSettings& s = controller->settings();
-    s.ftpTimeOutSeconds = s.smtpTimeOutSeconds = s.pop3TimeOutSeconds = 60;
+    setTimeOuts(s, SessionServices, 60s);
     s.MaxParallelTests = 8;
     for (const char* service : { "HTTP", "FTP", "SMTP", "POP3" })
         add(std::string("silent ") + service, service, silent.portText());

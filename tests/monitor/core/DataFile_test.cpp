@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 using namespace monitor;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -67,13 +68,14 @@ TEST_F(ControllerFixture, EverySettingAndRowSurvivesASaveAndALoad)
     s.enableTimer = true;
     s.AllowFractionOfMinute = true;
     s.timerInterval = "0.5";
-    s.echo = { 100, 3000, 12 };
-    s.PingRetryOnFirstFail = s.HTTPRetryOnFirstFail = s.FTPRetryOnFirstFail = true;
-    s.SMTPRetryOnFirstFail = s.POP3RetryOnFirstFail = s.TCPRetryOnFirstFail = true;
-    s.ftpTimeOutSeconds = 7;
-    s.smtpTimeOutSeconds = 8;
-    s.pop3TimeOutSeconds = 9;
-    s.TcpTimeOutMiliSec = 1500;
+    s.echo = { 100, 12 };
+    for (ServiceOptions& service : s.services)
+        service.retryOnFirstFail = true;
+    s.of(Service::Ping).timeOut = 3000ms;
+    s.of(Service::Ftp).timeOut = 7s;
+    s.of(Service::Smtp).timeOut = 8s;
+    s.of(Service::Pop3).timeOut = 9s;
+    s.of(Service::Tcp).timeOut = 1500ms;
     s.EmptyMessageText = s.Verbose = true;
     s.saveOnExit = false;
     s.actions.smtpServer = "127.0.0.2";
@@ -103,14 +105,14 @@ TEST_F(ControllerFixture, EverySettingAndRowSurvivesASaveAndALoad)
     EXPECT_EQ(l.window.left, 10);
     EXPECT_EQ(l.window.height, 500);
     EXPECT_EQ(l.timerInterval, "0.5");
-    EXPECT_EQ(l.echo.timeOut, 3000);
+    EXPECT_EQ(l.of(Service::Ping).timeOut, 3000ms);
     EXPECT_EQ(l.echo.ttl, 12);
-    EXPECT_EQ(l.ftpTimeOutSeconds, 7);
-    EXPECT_EQ(l.pop3TimeOutSeconds, 9);
-    EXPECT_EQ(l.TcpTimeOutMiliSec, 1500);
+    EXPECT_EQ(l.of(Service::Ftp).timeOut, 7s);
+    EXPECT_EQ(l.of(Service::Pop3).timeOut, 9s);
+    EXPECT_EQ(l.of(Service::Tcp).timeOut, 1500ms);
     EXPECT_TRUE(l.enableTimer && l.AllowFractionOfMinute && l.EmptyMessageText && l.Verbose);
-    EXPECT_TRUE(l.PingRetryOnFirstFail && l.HTTPRetryOnFirstFail && l.FTPRetryOnFirstFail);
-    EXPECT_TRUE(l.SMTPRetryOnFirstFail && l.POP3RetryOnFirstFail && l.TCPRetryOnFirstFail);
+    for (const ServiceOptions& service : l.services)
+        EXPECT_TRUE(service.retryOnFirstFail);
     EXPECT_FALSE(l.saveOnExit);
     EXPECT_EQ(l.actions.emailAddress, saved.actions.emailAddress);
     EXPECT_EQ(l.actions.sendCurrentStatus, 2);
@@ -137,10 +139,10 @@ TEST_F(ControllerFixture, AFileWithoutKeysGivesOtherDefaultsThanNoFile)
     test::writeFile(ini, "[SEN]\r\n");
     open();
     const MonitorSettings& s = controller->settings();
-    EXPECT_EQ(s.echo.timeOut, 2000);
-    EXPECT_EQ(s.ftpTimeOutSeconds, 10);
-    EXPECT_EQ(s.smtpTimeOutSeconds, 10);
-    EXPECT_EQ(s.pop3TimeOutSeconds, 10);
+    EXPECT_EQ(s.of(Service::Ping).timeOut, 2000ms);
+    EXPECT_EQ(s.of(Service::Ftp).timeOut, 10s);
+    EXPECT_EQ(s.of(Service::Smtp).timeOut, 10s);
+    EXPECT_EQ(s.of(Service::Pop3).timeOut, 10s);
     EXPECT_EQ(s.actions.smtpServer, "");
     EXPECT_EQ(s.actions.fromAddress, "");
     EXPECT_EQ(s.actions.sendCurrentStatus, 0);
@@ -150,8 +152,8 @@ TEST_F(ControllerFixture, AFileWithoutKeysGivesOtherDefaultsThanNoFile)
 
     fs::remove(ini);
     open();
-    EXPECT_EQ(controller->settings().echo.timeOut, 4000);
-    EXPECT_EQ(controller->settings().ftpTimeOutSeconds, 15);
+    EXPECT_EQ(controller->settings().of(Service::Ping).timeOut, 4000ms);
+    EXPECT_EQ(controller->settings().of(Service::Ftp).timeOut, 15s);
     EXPECT_EQ(controller->settings().actions.smtpServer, "127.0.0.1");
     EXPECT_EQ(controller->settings().actions.fromAddress, AlertActions::PlaceholderSender);
     EXPECT_EQ(controller->settings().actions.sendCurrentStatus, -1);
