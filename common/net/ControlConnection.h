@@ -43,6 +43,18 @@ public:
         int waitingBanner; // connected, the greeting not yet complete
         int waitingResponse; // a command is out, its reply not yet complete
         int abort;
+
+        template <class State>
+        static constexpr States of(
+            State ready, State dnsLookup, State connecting, State waitingBanner, State waitingResponse, State abort)
+        {
+            return { static_cast<int>(ready),
+                static_cast<int>(dnsLookup),
+                static_cast<int>(connecting),
+                static_cast<int>(waitingBanner),
+                static_cast<int>(waitingResponse),
+                static_cast<int>(abort) };
+        }
     };
     // How the protocol names itself and its made-up replies.
     struct Naming
@@ -74,6 +86,7 @@ protected:
     int state() const { return m_state; }
     // Fires the state change when the state really changes.
     void setState(int state);
+    template <class State> void setState(State state) { setState(static_cast<int>(state)); }
     // Without the event: for a request that failed before it began.
     void setStateQuietly(int state) { m_state = state; }
     // True when no request runs.

@@ -14,20 +14,15 @@ constexpr int kLocalCode = 500;
 constexpr int kGreetingCode = 220;
 constexpr int kGoodbyeCode = 221;
 
-int asInt(TFtpState state)
-{
-    return static_cast<int>(state);
-}
-
 // Internal ready is the moment between a final reply and the end of its request: a caller
 // re-entering from an event then must not start a request of its own. The connect goes
 // straight to waiting for the greeting.
-const ControlConnection::States kStates = { asInt(TFtpState::ftpReady),
-    asInt(TFtpState::ftpDnsLookup),
-    asInt(TFtpState::ftpWaitingBanner),
-    asInt(TFtpState::ftpWaitingBanner),
-    asInt(TFtpState::ftpWaitingResponse),
-    asInt(TFtpState::ftpAbort) };
+constexpr auto kStates = ControlConnection::States::of(TFtpState::ftpReady,
+    TFtpState::ftpDnsLookup,
+    TFtpState::ftpWaitingBanner,
+    TFtpState::ftpWaitingBanner,
+    TFtpState::ftpWaitingResponse,
+    TFtpState::ftpAbort);
 
 } // namespace
 
@@ -125,7 +120,7 @@ void TCustomFtpCli::greetingLine(const std::string& line)
         Socket().Close(); // the request ends through the session-closed step
         return;
     }
-    setState(asInt(TFtpState::ftpConnected));
+    setState(TFtpState::ftpConnected);
     fireSessionConnected(0);
     completeRequest(0);
 }
@@ -138,7 +133,7 @@ void TCustomFtpCli::replyLine(const std::string& line)
         return;
     const int result = engine().judge(code);
     // The reply is in: a close from now on is no longer a missing reply.
-    setState(asInt(TFtpState::ftpInternalReady));
+    setState(TFtpState::ftpInternalReady);
     if (RequestEngine::Action then = engine().takeContinuation()) {
         then();
         return;

@@ -11,19 +11,14 @@ namespace {
 
 constexpr int kFailureCode = 500;
 
-int asInt(TPop3State state)
-{
-    return static_cast<int>(state);
-}
-
 // Internal ready means QUIT was answered and its request waits for the close: nothing else may
 // start then.
-const ControlConnection::States kStates = { asInt(TPop3State::pop3Ready),
-    asInt(TPop3State::pop3DnsLookup),
-    asInt(TPop3State::pop3Connecting),
-    asInt(TPop3State::pop3WaitingBanner),
-    asInt(TPop3State::pop3WaitingResponse),
-    asInt(TPop3State::pop3Abort) };
+constexpr auto kStates = ControlConnection::States::of(TPop3State::pop3Ready,
+    TPop3State::pop3DnsLookup,
+    TPop3State::pop3Connecting,
+    TPop3State::pop3WaitingBanner,
+    TPop3State::pop3WaitingResponse,
+    TPop3State::pop3Abort);
 
 } // namespace
 
@@ -79,7 +74,7 @@ void TCustomPop3Cli::sessionClosed(int error)
         if (!engine().complete(0))
             return;
         engine().setResult(result);
-        setState(asInt(TPop3State::pop3Ready));
+        setState(TPop3State::pop3Ready);
         return;
     }
     completeRequest(WSAEINTR);
@@ -120,7 +115,7 @@ void TCustomPop3Cli::greetingLine(const std::string& line)
     engine().setStatusCode(0);
     m_timeStamp = pop3TimeStamp(line);
     m_protocolState = TPop3ProtocolState::pop3WaitingUser;
-    setState(asInt(TPop3State::pop3Connected));
+    setState(TPop3State::pop3Connected);
     fireSessionConnected(0);
     completeRequest(0);
 }
@@ -141,7 +136,7 @@ void TCustomPop3Cli::replyLine(const std::string& line)
     if (RequestType() == TPop3Request::pop3RqQuit) {
         // Held back: QUIT ends with the server's close.
         m_quitAnswered = true;
-        setState(asInt(TPop3State::pop3InternalReady));
+        setState(TPop3State::pop3InternalReady);
         return;
     }
     completeRequest(result);

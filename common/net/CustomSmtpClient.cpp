@@ -16,17 +16,12 @@ int asInt(TSmtpRequest request)
     return static_cast<int>(request);
 }
 
-int asInt(TSmtpState state)
-{
-    return static_cast<int>(state);
-}
-
-const ControlConnection::States kStates = { asInt(TSmtpState::smtpReady),
-    asInt(TSmtpState::smtpDnsLookup),
-    asInt(TSmtpState::smtpConnecting),
-    asInt(TSmtpState::smtpWaitingBanner),
-    asInt(TSmtpState::smtpWaitingResponse),
-    asInt(TSmtpState::smtpAbort) };
+constexpr auto kStates = ControlConnection::States::of(TSmtpState::smtpReady,
+    TSmtpState::smtpDnsLookup,
+    TSmtpState::smtpConnecting,
+    TSmtpState::smtpWaitingBanner,
+    TSmtpState::smtpWaitingResponse,
+    TSmtpState::smtpAbort);
 
 } // namespace
 
@@ -82,14 +77,14 @@ void TCustomSmtpClient::completeRequest(int error)
     if (m_multiStep) {
         m_lastStepResult = error;
         if (State() != TSmtpState::smtpAbort)
-            setState(asInt(TSmtpState::smtpInternalReady));
+            setState(TSmtpState::smtpInternalReady);
         nextStep();
         return;
     }
     engine().setResult(error);
     m_dataTransfer = false;
     engine().postDone(error);
-    setState(asInt(TSmtpState::smtpReady));
+    setState(TSmtpState::smtpReady);
 }
 
 // ---- multi-step requests ------------------------------------------------------------------
@@ -115,7 +110,7 @@ void TCustomSmtpClient::startMultiStep(TSmtpRequest request, unsigned steps)
         // The first step failed before anything was sent: the caller gets the exception.
         m_multiStep = false;
         engine().end();
-        setStateQuietly(asInt(TSmtpState::smtpReady));
+        setStateQuietly(static_cast<int>(TSmtpState::smtpReady));
         throw;
     }
 }
@@ -290,7 +285,7 @@ void TCustomSmtpClient::sessionClosed(int error)
 // way; without a connection (a look-up or nothing yet) it is ended here.
 void TCustomSmtpClient::doAbort()
 {
-    setState(asInt(TSmtpState::smtpAbort));
+    setState(TSmtpState::smtpAbort);
     m_dataTransfer = false;
     m_batchInFlight = false;
     m_pieces.clear();
@@ -312,7 +307,7 @@ void TCustomSmtpClient::doAbort()
         e.setResult(RequestEngine::kTimeoutCode);
         e.postDone(RequestEngine::kTimeoutCode);
     }
-    setState(asInt(TSmtpState::smtpReady));
+    setState(TSmtpState::smtpReady);
 }
 
 // ---- replies ------------------------------------------------------------------------------
@@ -338,7 +333,7 @@ void TCustomSmtpClient::greetingLine(const std::string& line)
         Socket().Close(); // the request ends through the session-closed step
         return;
     }
-    setState(asInt(TSmtpState::smtpConnected));
+    setState(TSmtpState::smtpConnected);
     fireSessionConnected(0);
     completeRequest(0);
 }
@@ -351,7 +346,7 @@ void TCustomSmtpClient::replyLine(const std::string& line)
     const int result = engine().judge(code);
     if (Action then = engine().takeContinuation()) {
         // The continuation belongs to the running request: it may send the next command.
-        setState(asInt(TSmtpState::smtpInternalReady));
+        setState(TSmtpState::smtpInternalReady);
         runInternal(then);
         return;
     }

@@ -35,18 +35,13 @@ std::string socketErrorReason(int error)
     return winsockErrorText(error) + " (Error #" + std::to_string(error) + ")";
 }
 
-int asInt(THttpState state)
-{
-    return static_cast<int>(state);
-}
-
 // The connect runs in "look-up done"; a reply's header is read while waiting for it.
-const ControlConnection::States kStates = { asInt(THttpState::httpReady),
-    asInt(THttpState::httpDnsLookup),
-    asInt(THttpState::httpDnsLookupDone),
-    asInt(THttpState::httpConnected),
-    asInt(THttpState::httpWaitingHeader),
-    asInt(THttpState::httpAborting) };
+constexpr auto kStates = ControlConnection::States::of(THttpState::httpReady,
+    THttpState::httpDnsLookup,
+    THttpState::httpDnsLookupDone,
+    THttpState::httpConnected,
+    THttpState::httpWaitingHeader,
+    THttpState::httpAborting);
 
 } // namespace
 
@@ -345,7 +340,7 @@ void THttpCli::closeQuietly()
 {
     const int state = ControlConnection::state();
     // Closing reports the close at once; with the request ended (or moving on) it is ignored.
-    setStateQuietly(asInt(THttpState::httpNotConnected));
+    setStateQuietly(static_cast<int>(THttpState::httpNotConnected));
     Socket().Close();
     setStateQuietly(state);
 }

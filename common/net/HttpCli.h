@@ -120,7 +120,6 @@ private:
     void doHead();
     void abortWith(const std::string& reason);
 
-    void setState(THttpState state) { ControlConnection::setState(static_cast<int>(state)); }
     void startAttempt();
     void resetReply();
     void sendRequest();

@@ -146,7 +146,7 @@ void TCustomSmtpClient::dataSent()
 
 void TCustomSmtpClient::sendDataBatch()
 {
-    setState(static_cast<int>(TSmtpState::smtpInternalReady));
+    setState(TSmtpState::smtpInternalReady);
     std::string batch;
     batch.reserve(kBatchBytes + kMaxBodyLine + 2);
     std::string line;
