@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <thread>
 
 using namespace net;
 using test::ScriptedServer;
@@ -114,11 +113,7 @@ TYPED_TEST(LineClientScripted, TimeOutAtEveryStepLeavesTheClientReady)
         { "name look-up",
             [](Client& c) -> std::shared_ptr<void> {
                 Kind::setHost(c, "slow.example.test");
-                Kind::socket(c).Resolver().setBlockingLookup([](const std::string&, std::vector<std::string>& a) {
-                    std::this_thread::sleep_for(std::chrono::seconds(3));
-                    a = { "127.0.0.1" };
-                    return 0;
-                });
+                test::slowLookup(Kind::socket(c));
                 return nullptr;
             },
             true },
