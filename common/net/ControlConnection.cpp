@@ -78,6 +78,13 @@ void ControlConnection::completeRequest(int error)
     setState(m_states.ready);
 }
 
+void ControlConnection::greetingRefused(int result)
+{
+    m_engine.noteError(m_engine.lastResponse());
+    m_engine.setResult(result);
+    m_socket.Close();
+}
+
 void ControlConnection::abortRequest()
 {
     setState(m_states.abort);

@@ -111,6 +111,16 @@ protected:
     void localFailure(const std::string& response, int error);
     // Ends the request once (its OnRequestDone is posted) and makes the client ready.
     virtual void completeRequest(int error);
+    // The greeting's final line: a refusal makes `result` the request's result and the line its
+    // first error, and closes (the close ends the request); an acceptance moves to the
+    // protocol's connected state, fires OnSessionConnected and ends the request with 0.
+    void greetingRefused(int result);
+    template <class State> void greetingAccepted(State connected)
+    {
+        setState(connected);
+        fireSessionConnected(0);
+        completeRequest(0);
+    }
     // Drops the look-up or the connection at once and ends a running request with 426.
     void abortRequest();
 

@@ -114,15 +114,9 @@ void TCustomFtpCli::greetingLine(const std::string& line)
     if (!ftpFinalReply(line, code))
         return;
     engine().setStatusCode(code);
-    if (code != kGreetingCode) {
-        engine().noteError(line);
-        engine().setResult(code);
-        Socket().Close(); // the request ends through the session-closed step
-        return;
-    }
-    setState(TFtpState::ftpConnected);
-    fireSessionConnected(0);
-    completeRequest(0);
+    if (code != kGreetingCode)
+        return greetingRefused(code);
+    greetingAccepted(TFtpState::ftpConnected);
 }
 
 void TCustomFtpCli::replyLine(const std::string& line)

@@ -107,17 +107,12 @@ void TCustomPop3Cli::greetingLine(const std::string& line)
     display("< " + line);
     if (!pop3Positive(line)) {
         engine().setStatusCode(kFailureCode);
-        engine().noteError(line);
-        engine().setResult(kFailureCode);
-        Socket().Close(); // the request ends through the session-closed step
-        return;
+        return greetingRefused(kFailureCode);
     }
     engine().setStatusCode(0);
     m_timeStamp = pop3TimeStamp(line);
     m_protocolState = TPop3ProtocolState::pop3WaitingUser;
-    setState(TPop3State::pop3Connected);
-    fireSessionConnected(0);
-    completeRequest(0);
+    greetingAccepted(TPop3State::pop3Connected);
 }
 
 void TCustomPop3Cli::replyLine(const std::string& line)

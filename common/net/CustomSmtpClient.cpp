@@ -327,15 +327,9 @@ void TCustomSmtpClient::greetingLine(const std::string& line)
     int code = 0;
     if (!takeReplyLine(line, code))
         return;
-    if (code != 220) {
-        engine().noteError(engine().lastResponse());
-        engine().setResult(code);
-        Socket().Close(); // the request ends through the session-closed step
-        return;
-    }
-    setState(TSmtpState::smtpConnected);
-    fireSessionConnected(0);
-    completeRequest(0);
+    if (code != 220)
+        return greetingRefused(code);
+    greetingAccepted(TSmtpState::smtpConnected);
 }
 
 void TCustomSmtpClient::replyLine(const std::string& line)
