@@ -1,8 +1,7 @@
 // The result history: the uptime arithmetic, the tables' sums and pruning at chosen times, the
 // engine's passes writing it under address, service and port, and files it cannot write.
 
-#include "ControllerFixture.h"
-#include "ScriptedProbes.h"
+#include "PassFixture.h"
 
 #include "monitor/core/HistoryReport.h"
 #include "monitor/core/HistoryTables.h"
@@ -187,30 +186,17 @@ TEST(HistoryTables, PruningKeepsResults48HoursAndSums400Days)
 
 namespace {
 
-struct HistoryEngine : ControllerFixture
+struct HistoryEngine : PassFixture
 {
-    ScriptedProbes probes;
-    RecordingAlerts alerts;
     fs::path history = dir / "SEN.history";
 
     void start(const std::string& senKeys)
     {
-        test::writeFile(ini,
-            "[SEN]\r\nLogFile=1\r\n" + senKeys
+        startWith("[SEN]\r\nLogFile=1\r\n" + senKeys
                 + "[DestList]\r\nDestCount=3\r\n"
                   "NAME1=web\r\nIP1=127.0.0.1\r\nService1=TCP\r\nPort1=80\r\nStat1=OK\r\n"
                   "NAME2=web again\r\nIP2=127.0.0.1\r\nService2=Tcp\r\nPort2=80\r\nStat2=OK\r\n"
                   "NAME3=down\r\nIP3=127.0.0.2\r\nService3=TCP\r\nPort3=22\r\nStat3=OK\r\n");
-        run();
-        controller->setProbeFactory(&probes);
-        controller->setAlertSender(&alerts);
-        probes.script = [](const TestContext& c, Attempt) { return Script(c.IP != "127.0.0.2", 1); };
-    }
-
-    void pass()
-    {
-        controller->engine().TestAllDestinations();
-        ASSERT_TRUE(core::waitFor([&] { return !controller->engine().passing(); }, 20s));
     }
 
     std::map<HistoryKey, HistorySummary> summaries()

@@ -1,8 +1,7 @@
 // The status page: escaping, the page a pass writes as Debian's headless Chromium shows it
 // (every destination there, no script, nothing wider than a phone), and a path it must refuse.
 
-#include "ControllerFixture.h"
-#include "ScriptedProbes.h"
+#include "PassFixture.h"
 
 #include "monitor/core/StatusPage.h"
 #include "tests/support/PrivateNamespace.h"
@@ -55,11 +54,8 @@ size_t occurrences(const std::string& text, const std::string& part)
     return n;
 }
 
-struct StatusPageEngine : ControllerFixture
+struct StatusPageEngine : PassFixture
 {
-    ScriptedProbes probes;
-    RecordingAlerts alerts;
-
     void start(const fs::path& page, const std::vector<std::string>& captions)
     {
         std::string rows;
@@ -68,20 +64,8 @@ struct StatusPageEngine : ControllerFixture
             rows += "NAME" + n + "=" + captions[i] + "\r\nIP" + n + "=127.0.0." + n + "\r\nService" + n + "=TCP\r\nPort" + n
                 + "=80\r\nStat" + n + "=na\r\n";
         }
-        test::writeFile(ini,
-            "[SEN]\r\nStatusPageFile=" + page.string() + "\r\n[DestList]\r\nDestCount=" + std::to_string(captions.size())
-                + "\r\n" + rows);
-        run();
-        controller->setProbeFactory(&probes);
-        controller->setAlertSender(&alerts);
-        probes.script = [](const TestContext& c, Attempt) { return Script(c.IP != "127.0.0.2", 1); };
-    }
-
-    void pass()
-    {
-        controller->engine().TestAllDestinations();
-        ASSERT_TRUE(core::waitFor([&] { return !controller->engine().passing(); }, 20s));
-        controller->history().finish(10s);
+        startWith("[SEN]\r\nStatusPageFile=" + page.string() + "\r\n[DestList]\r\nDestCount="
+            + std::to_string(captions.size()) + "\r\n" + rows);
     }
 };
 
