@@ -7,11 +7,14 @@
 // the last pass, never the file), and a busy time-out of one second, so a file held by another
 // writer delays a pass by at most that long. Tables:
 //   destination(id, address, service, port, ok, changed_ms, last_ms)  one per history key
-//   result(destination, at_ms, ok, probe_ms)                          every test, kept 48 hours
+//   result(destination, at_ms, ok, probe_ms)                          every test, kept 48 hours,
+//                                                                     in the order written
 //   hourly(destination, hour, tests, failures, total_ms, worst_ms)    per UTC hour, 400 days
 //   daily(destination, day, tests, failures, total_ms, worst_ms)      per local day, 400 days
 // The daily sums are the hourly ones again by the local calendar, so that a month of all rows
-// is read from a few thousand rows.
+// is read from thirty thousand rows. Everything is kept in time order, so that a pass writes a
+// few pages at the end of each table, a window is one range and pruning cuts from the front;
+// a row's chart reads the 48 hours of all rows, in the background.
 
 #include <cstdint>
 #include <stdexcept>
@@ -61,6 +64,7 @@ public:
     {
         Write, // created when missing, with its tables
         Read, // must exist; never written
+        Checkpoint, // must exist and be a history file; for checkpoint() alone
     };
 
     // Throws HistoryError when the file cannot be opened in that mode, exists and is not a
@@ -76,6 +80,8 @@ public:
     void begin();
     void commit();
     void rollback() noexcept;
+    // Copies what the log holds back into the file as far as no reader needs it; never waits.
+    void checkpoint();
 
     static constexpr int BusyTimeoutMs = 1000;
 

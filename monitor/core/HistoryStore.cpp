@@ -205,6 +205,8 @@ void HistoryStore::afterWrite(bool withPage)
                 try {
                     HistoryDatabase db(path, HistoryDatabase::Mode::Read);
                     reply->summaries = readSummaries(db, now);
+                    // Here rather than in the writer's commit, which the GUI thread waits for.
+                    HistoryDatabase(path, HistoryDatabase::Mode::Checkpoint).checkpoint();
                 } catch (const HistoryError&) {
                     // The writer tells what is wrong with the file; the page goes without it.
                 }

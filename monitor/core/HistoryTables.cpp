@@ -6,6 +6,8 @@ namespace monitor {
 
 namespace {
 
+constexpr int64_t PruneStep = 20000; // rows a prune transaction drops at most
+
 constexpr const char* SumUpsert = R"( VALUES(?1, ?2, 1, ?3, ?4, ?4)
     ON CONFLICT DO UPDATE SET tests = tests + 1, failures = failures + excluded.failures,
         total_ms = total_ms + excluded.total_ms, worst_ms = max(worst_ms, excluded.worst_ms))";
@@ -85,17 +87,16 @@ std::map<HistoryKey, HistorySummary> readSummaries(
         }
         const auto readSums = [&](const char* sql, int64_t first, auto add) {
             HistoryStatement sums(db.handle(), sql);
-            for (const auto& [id, summary] : byId) {
-                sums.bind(1, id).bind(2, first);
-                while (sums.step())
-                    add(*summary, sums.integer(0), Tally { sums.integer(1), sums.integer(2), sums.integer(3), sums.integer(4) });
-                sums.reset();
+            sums.bind(1, first);
+            while (sums.step()) {
+                if (const auto found = byId.find(sums.integer(0)); found != byId.end())
+                    add(*found->second, sums.integer(1), Tally { sums.integer(2), sums.integer(3), sums.integer(4), sums.integer(5) });
             }
         };
-        readSums("SELECT hour, tests, failures, total_ms, worst_ms FROM hourly WHERE destination = ?1 AND hour >= ?2",
+        readSums("SELECT destination, hour, tests, failures, total_ms, worst_ms FROM hourly WHERE hour >= ?1",
             windows.firstHour,
             [&](HistorySummary& s, int64_t hour, const Tally& t) { addHour(s, windows, hour, t); });
-        readSums("SELECT day, tests, failures, total_ms, worst_ms FROM daily WHERE destination = ?1 AND day >= ?2",
+        readSums("SELECT destination, day, tests, failures, total_ms, worst_ms FROM daily WHERE day >= ?1",
             windows.firstDay,
             [&](HistorySummary& s, int64_t day, const Tally& t) { addDay(s, windows, day, t); });
         db.execute("COMMIT");
@@ -108,11 +109,14 @@ std::map<HistoryKey, HistorySummary> readSummaries(
 
 std::vector<ChartPoint> readResults(HistoryDatabase& db, const HistoryKey& key, int64_t sinceMs)
 {
-    HistoryStatement select(db.handle(),
-        "SELECT r.at_ms, r.ok, r.probe_ms FROM destination d JOIN result r ON r.destination = d.id "
-        "WHERE d.address = ?1 AND d.service = ?2 AND d.port = ?3 AND r.at_ms >= ?4 ORDER BY r.at_ms");
-    select.bind(1, key.address).bind(2, key.service).bind(3, key.port).bind(4, sinceMs);
+    HistoryStatement id(db.handle(), "SELECT id FROM destination WHERE address = ?1 AND service = ?2 AND port = ?3");
+    id.bind(1, key.address).bind(2, key.service).bind(3, key.port);
     std::vector<ChartPoint> points;
+    if (!id.step())
+        return points;
+    HistoryStatement select(
+        db.handle(), "SELECT at_ms, ok, probe_ms FROM result WHERE destination = ?1 AND at_ms >= ?2 ORDER BY at_ms");
+    select.bind(1, id.integer(0)).bind(2, sinceMs);
     while (select.step())
         points.push_back({ select.integer(0), select.integer(1) != 0, select.integer(2) });
     return points;
@@ -120,42 +124,45 @@ std::vector<ChartPoint> readResults(HistoryDatabase& db, const HistoryKey& key, 
 
 int64_t pruneHistory(HistoryDatabase& db, int64_t nowMs)
 {
-    std::vector<int64_t> ids;
-    {
-        HistoryStatement select(db.handle(), "SELECT id FROM destination");
-        while (select.step())
-            ids.push_back(select.integer(0));
-    }
-    const int64_t resultsBefore = nowMs - ResultsKeptMs;
-    const int64_t hoursBefore = hourOf(nowMs) - SumsKeptDays * 24;
-    const int64_t daysBefore = localDayOf(nowMs) - SumsKeptDays;
-    HistoryStatement results(db.handle(), "DELETE FROM result WHERE destination = ?1 AND at_ms < ?2");
-    HistoryStatement hourly(db.handle(), "DELETE FROM hourly WHERE destination = ?1 AND hour < ?2");
-    HistoryStatement daily(db.handle(), "DELETE FROM daily WHERE destination = ?1 AND day < ?2");
-    HistoryStatement orphan(db.handle(),
-        "DELETE FROM destination WHERE id = ?1 AND NOT EXISTS (SELECT 1 FROM daily WHERE destination = ?1) "
-        "AND NOT EXISTS (SELECT 1 FROM hourly WHERE destination = ?1) "
-        "AND NOT EXISTS (SELECT 1 FROM result WHERE destination = ?1)");
-    constexpr size_t Batch = 32; // keys per transaction
-    int64_t dropped = 0;
-    for (size_t first = 0; first < ids.size(); first += Batch) {
-        db.begin();
-        try {
-            for (size_t i = first; i < ids.size() && i < first + Batch; ++i) {
-                results.bind(1, ids[i]).bind(2, resultsBefore).run();
-                dropped += sqlite3_changes64(db.handle());
-                hourly.bind(1, ids[i]).bind(2, hoursBefore).run();
-                dropped += sqlite3_changes64(db.handle());
-                daily.bind(1, ids[i]).bind(2, daysBefore).run();
-                dropped += sqlite3_changes64(db.handle());
-                orphan.bind(1, ids[i]).run();
-                dropped += sqlite3_changes64(db.handle());
+    // Each step is one short transaction: the writer of the passes waits a few milliseconds at
+    // most, however much there is to drop after a long pause.
+    const auto drop = [&db](const char* sql, int64_t before) {
+        int64_t dropped = 0;
+        for (;;) {
+            db.begin();
+            try {
+                HistoryStatement statement(db.handle(), sql);
+                statement.bind(1, before).run();
+                const int64_t changes = sqlite3_changes64(db.handle());
+                db.commit();
+                dropped += changes;
+                if (changes < PruneStep)
+                    return dropped;
+            } catch (...) {
+                db.rollback();
+                throw;
             }
-            db.commit();
-        } catch (...) {
-            db.rollback();
-            throw;
         }
+    };
+    int64_t dropped = 0;
+    dropped += drop("DELETE FROM result WHERE rowid IN "
+                    "(SELECT rowid FROM result WHERE at_ms < ?1 ORDER BY rowid LIMIT 20000)",
+        nowMs - ResultsKeptMs);
+    dropped += drop("DELETE FROM hourly WHERE (hour, destination) IN "
+                    "(SELECT hour, destination FROM hourly WHERE hour < ?1 LIMIT 20000)",
+        hourOf(nowMs) - SumsKeptDays * 24);
+    dropped += drop("DELETE FROM daily WHERE (day, destination) IN "
+                    "(SELECT day, destination FROM daily WHERE day < ?1 LIMIT 20000)",
+        localDayOf(nowMs) - SumsKeptDays);
+    // Results and hours of a key come with its days, and its days outlive them.
+    db.begin();
+    try {
+        db.execute("DELETE FROM destination WHERE id NOT IN (SELECT destination FROM daily)");
+        dropped += sqlite3_changes64(db.handle());
+        db.commit();
+    } catch (...) {
+        db.rollback();
+        throw;
     }
     return dropped;
 }

@@ -306,7 +306,9 @@ TEST_F(HistoryEngine, AFileItCannotWriteGivesOneLineAPassAndChangesNothingElse)
         fs::remove_all(dir / "case");
         fs::create_directories(dir / "case");
         const fs::path path = c.make(dir / "case");
-        const std::string before = fs::is_regular_file(path) ? test::readFile(path) : "";
+        // Another program's file is left byte for byte as it was.
+        const bool foreign = !holder && fs::is_regular_file(path);
+        const std::string before = foreign ? test::readFile(path) : "";
         start("HistoryFile=" + path.string() + "\r\n");
         pass();
         pass();
@@ -314,8 +316,8 @@ TEST_F(HistoryEngine, AFileItCannotWriteGivesOneLineAPassAndChangesNothingElse)
         EXPECT_EQ(errorLines(), std::vector<std::string>(2, line)); // one a pass
         EXPECT_NE(test::readFile(log).find(line), std::string::npos);
         EXPECT_EQ(controller->list().at(2).Status(), "Fail");
-        if (!before.empty()) {
-            EXPECT_EQ(test::readFile(path), before);
+        if (foreign) {
+            EXPECT_TRUE(test::readFile(path) == before);
         }
         EXPECT_EQ(controller->history().pending(), 6u); // kept for the next pass
         if (holder) {
