@@ -35,6 +35,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& words)
                 line.once = true;
             else if (name == "/NAGIOS")
                 line.nagios = true;
+            else if (name == "/HISTORY")
+                line.history = true;
             continue;
         }
         line.dataFile = argument;
