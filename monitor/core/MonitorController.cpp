@@ -1,6 +1,6 @@
 #include "monitor/core/MonitorController.h"
 
-#include "common/core/LineWriter.h"
+#include "common/core/LockedFile.h"
 #include "common/core/ProgramLauncher.h"
 #include "common/core/ProgramPaths.h"
 #include "common/desktop/IniFile.h"
