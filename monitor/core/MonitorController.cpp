@@ -3,7 +3,7 @@
 #include "common/core/LockedFile.h"
 #include "common/core/ProgramLauncher.h"
 #include "common/core/ProgramPaths.h"
-#include "common/desktop/IniFile.h"
+#include "common/desktop/IniBatch.h"
 #include "monitor/core/DataFile.h"
 #include "monitor/core/ExportText.h"
 
@@ -158,7 +158,7 @@ void MonitorController::LoadSettings()
     if (!dataFileExists())
         return;
     m_activity.appendActivityLine("Loading - " + m_dataFile);
-    const desktop::TIniFile ini(m_dataFile);
+    const desktop::IniBatch ini(m_dataFile);
     readWindowAndTimer(ini, m_settings);
     m_log.SetLogFileName(ini.ReadText("SEN", "LogFileName", m_log.logFileName()));
     m_log.setEnabled(ini.ReadFlag("SEN", "LogFile", false));
@@ -173,16 +173,17 @@ void MonitorController::LoadActions()
 {
     if (!dataFileExists())
         return;
-    readActions(desktop::TIniFile(m_dataFile), m_settings.actions);
+    readActions(desktop::IniBatch(m_dataFile), m_settings.actions);
 }
 
 void MonitorController::SaveSettings()
 {
     m_activity.appendActivityLine("Saving - " + m_dataFile);
-    desktop::TIniFile ini(m_dataFile);
+    desktop::IniBatch ini(m_dataFile);
     writeSettings(ini, m_settings, SavedLog { m_log.logFileName(), m_log.enabled() });
     writeActions(ini, m_settings.actions);
     writeDestinations(ini, m_list);
+    ini.save();
 }
 
 // What every load is followed by, so that the loaded values take effect.
@@ -222,7 +223,9 @@ void MonitorController::toggleSaveOnExit()
 {
     m_settings.saveOnExit = !m_settings.saveOnExit;
     try {
-        desktop::TIniFile(m_dataFile).WriteFlag("SEN", "SaveOnExit", m_settings.saveOnExit);
+        desktop::IniBatch ini(m_dataFile);
+        ini.WriteFlag("SEN", "SaveOnExit", m_settings.saveOnExit);
+        ini.save();
     } catch (const desktop::EIniFileException& e) {
         m_frontEnd.asker.showMessage("Cannot set SaveOnExit value in file:\r" + m_dataFile + "\r" + e.what());
     }

@@ -110,7 +110,8 @@ public:
     void SetDataFile(const std::string& path);
     void LoadSettings();
     void LoadActions();
-    // Throws desktop::EIniFileException at the first key the file system refuses.
+    // Writes the whole file at once; throws desktop::EIniFileException when it cannot, and then
+    // leaves the file as it was.
     void SaveSettings();
 
     // The File menu, after the user confirmed a file where one is asked for.
