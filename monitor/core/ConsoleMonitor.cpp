@@ -159,10 +159,12 @@ void ConsoleMonitor::tryClose()
     if (m_closed)
         return;
     TestEngine& engine = m_controller.engine();
+    // Mail on its way (an alert holds its pass until the queue is sent): the data file is saved
+    // now and the mail gets the close's budget; its end comes back here.
+    if (m_controller.deferCloseForMail([this] { tryClose(); }))
+        return;
     // The pass's end comes back here.
     if (engine.passing() || engine.testsUnderWay() > 0)
-        return;
-    if (m_controller.deferCloseForMail([this] { tryClose(); }))
         return;
     m_closed = true;
     const std::vector<RowOutcome> rows = outcomes();

@@ -12,7 +12,9 @@
 // Closing is the window's close: "Save Settings on Exit" decides whether the data file is
 // written, then the shutdown line, mail and program. A signal to close lets the pass in
 // progress end after the probes that are running (a second signal drops them without a
-// result) and waits for a mail on its way. A reload waits likewise for the pass and a mail to end.
+// result) and waits for the mail on its way and queued, at most 30 s altogether, after saving
+// the data file first (MonitorController::deferCloseForMail). A reload waits for the pass and
+// the mail to end.
 //
 // Exit status: /CONSOLE 0 after a signal, 1 when the data file cannot be read or saved.
 // /ONCE 0 when every destination of a list that is not empty was tested and "OK", else 1

@@ -122,12 +122,16 @@ void MonitorController::StartupActions()
 void MonitorController::prepareClose()
 {
     m_engine.stopForClose();
+    // The shut-down mail shares what is left of the close's time for mail.
+    m_alerts.startCloseBudget(AlertDispatcher::CloseMailBudget);
     if (m_settings.saveOnExit) {
         try {
             SaveSettings();
         } catch (...) {
             // The program goes on: the user may untick "Save Settings on Exit" and close again.
             m_engine.reopenAfterFailedClose();
+            m_alerts.endCloseBudget();
+            m_savedBeforeMail = false;
             throw;
         }
     }
@@ -141,6 +145,17 @@ bool MonitorController::deferCloseForMail(std::function<void()> close)
     if (!m_alerts.sending())
         return false;
     m_settings.StopRequested = true;
+    // What the tests found reaches the file before the wait, however the mail server behaves
+    // and whatever ends the program meanwhile; once, as every mail sent brings the close back.
+    if (m_settings.saveOnExit && !m_savedBeforeMail) {
+        m_savedBeforeMail = true;
+        try {
+            SaveSettings();
+        } catch (const std::exception&) {
+            // Told by the close's own save, which tries again.
+        }
+    }
+    m_alerts.startCloseBudget(AlertDispatcher::CloseMailBudget);
     m_alerts.whenIdle(std::move(close));
     return true;
 }
