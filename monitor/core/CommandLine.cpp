@@ -36,6 +36,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
                 line.nagios = true;
             continue;
         }
+        if (line.dataFile)
+            line.unusedDataFiles.push_back(*line.dataFile);
         line.dataFile = argument;
     }
     return line;
