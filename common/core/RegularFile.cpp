@@ -13,17 +13,25 @@ std::string fileErrorText(int error)
     return error == NotRegularFile ? std::string("not a regular file") : std::string(std::strerror(error));
 }
 
-int openRegularFile(const std::string& path, int flags, mode_t mode)
+int regularFileError(const std::string& path)
 {
     struct stat st
     {
     };
-    if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return -EISDIR;
-        if (!S_ISREG(st.st_mode))
-            return -NotRegularFile;
-    }
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? 0 : errno;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    return S_ISREG(st.st_mode) ? 0 : NotRegularFile;
+}
+
+int openRegularFile(const std::string& path, int flags, mode_t mode)
+{
+    if (const int error = regularFileError(path); error == EISDIR || error == NotRegularFile)
+        return -error;
+    struct stat st
+    {
+    };
     // The look above and the open below are two steps: O_NONBLOCK keeps a FIFO put there
     // meanwhile from holding the open, and the check after it refuses it all the same.
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, mode);

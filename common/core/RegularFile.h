@@ -16,6 +16,10 @@ inline constexpr int NotRegularFile = 1000;
 // strerror's text, or "not a regular file".
 std::string fileErrorText(int error);
 
+// 0 when `path` names a regular file or nothing; else EISDIR, NotRegularFile, or the errno of the
+// look. For files that another library opens (SQLite): look first, then let it open.
+int regularFileError(const std::string& path);
+
 // Opens `path` with `flags` (O_CLOEXEC added) without ever blocking in the open, once it is
 // known to be a regular file or absent (with O_CREAT it may then be created with `mode`).
 // Returns the descriptor, or the negated error number (errno's, or NotRegularFile).
