@@ -39,6 +39,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& words)
                 line.history = true;
             continue;
         }
+        if (line.dataFile)
+            line.unusedDataFiles.push_back(*line.dataFile);
         line.dataFile = argument;
     }
     return line;

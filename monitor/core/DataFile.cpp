@@ -1,6 +1,6 @@
 #include "monitor/core/DataFile.h"
 
-#include "common/desktop/IniFile.h"
+#include "common/desktop/IniStore.h"
 #include "monitor/core/Services.h"
 
 namespace monitor {
@@ -21,7 +21,7 @@ constexpr std::array<Service, ServiceCount> KeyOrder
     = { Service::Ping, Service::Http, Service::Ftp, Service::Smtp, Service::Pop3, Service::Tcp };
 
 // A time-out is stored in whole units of its key, read and written as the number it is.
-void readTimeOut(const desktop::TIniFile& ini, const ServiceRow& row, ServiceOptions& options)
+void readTimeOut(const desktop::IniStore& ini, const ServiceRow& row, ServiceOptions& options)
 {
     const TimeOutKey& t = row.timeOut;
     if (!t.key)
@@ -30,7 +30,7 @@ void readTimeOut(const desktop::TIniFile& ini, const ServiceRow& row, ServiceOpt
     options.timeOut = t.unit * ini.ReadNumber(Sen, t.key, static_cast<int32_t>(absent / t.unit));
 }
 
-void writeTimeOut(desktop::TIniFile& ini, const ServiceRow& row, const ServiceOptions& options)
+void writeTimeOut(desktop::IniStore& ini, const ServiceRow& row, const ServiceOptions& options)
 {
     if (row.timeOut.key)
         ini.WriteNumber(Sen, row.timeOut.key, static_cast<int32_t>(options.timeOut / row.timeOut.unit));
@@ -38,7 +38,7 @@ void writeTimeOut(desktop::TIniFile& ini, const ServiceRow& row, const ServiceOp
 
 } // namespace
 
-void readWindowAndTimer(const desktop::TIniFile& ini, MonitorSettings& s)
+void readWindowAndTimer(const desktop::IniStore& ini, MonitorSettings& s)
 {
     WindowPlacement& w = s.window;
     w.maximized = ini.ReadFlag(Sen, "WindowMaximized", false);
@@ -53,7 +53,7 @@ void readWindowAndTimer(const desktop::TIniFile& ini, MonitorSettings& s)
     s.timerInterval = ini.ReadText(Sen, "TimerInterval", "15");
 }
 
-void readOptions(const desktop::TIniFile& ini, MonitorSettings& s)
+void readOptions(const desktop::IniStore& ini, MonitorSettings& s)
 {
     s.echo.size = ini.ReadNumber(Sen, "PingSize", 56);
     s.echo.ttl = ini.ReadNumber(Sen, "PingTTL", 64);
@@ -84,7 +84,7 @@ std::string historyFileOf(const MonitorSettings& settings, const std::string& lo
     return logFileName.substr(0, end) + ".history";
 }
 
-void readActions(const desktop::TIniFile& ini, AlertActions& a)
+void readActions(const desktop::IniStore& ini, AlertActions& a)
 {
     a.smtpServer = ini.ReadText(Actions, "SMTPServer", "");
     a.emailAddress = ini.ReadText(Actions, "EmailAddress", "");
@@ -107,12 +107,12 @@ void readActions(const desktop::TIniFile& ini, AlertActions& a)
     a.keepAliveInterval = ini.ReadText(Actions, "KeepAliveInterval", "12");
 }
 
-SortMode readSortMode(const desktop::TIniFile& ini)
+SortMode readSortMode(const desktop::IniStore& ini)
 {
     return sortModeOf(ini.ReadNumber(DestList, "SortList", 0));
 }
 
-std::vector<Destination> readDestinations(const desktop::TIniFile& ini)
+std::vector<Destination> readDestinations(const desktop::IniStore& ini)
 {
     std::vector<Destination> rows;
     const int32_t count = ini.ReadNumber(DestList, "DestCount", 0);
@@ -139,7 +139,7 @@ std::vector<Destination> readDestinations(const desktop::TIniFile& ini)
     return rows;
 }
 
-void writeSettings(desktop::TIniFile& ini, const MonitorSettings& s, const SavedLog& log)
+void writeSettings(desktop::IniStore& ini, const MonitorSettings& s, const SavedLog& log)
 {
     ini.WriteText(Sen, "VersionInfo", VersionInfo);
     const WindowPlacement& w = s.window;
@@ -175,7 +175,7 @@ void writeSettings(desktop::TIniFile& ini, const MonitorSettings& s, const Saved
     ini.WriteText(Sen, "StatusPageFile", s.statusPageFile);
 }
 
-void writeActions(desktop::TIniFile& ini, const AlertActions& a)
+void writeActions(desktop::IniStore& ini, const AlertActions& a)
 {
     ini.WriteText(Actions, "SMTPServer", a.smtpServer);
     ini.WriteText(Actions, "EmailAddress", a.emailAddress);
@@ -197,7 +197,7 @@ void writeActions(desktop::TIniFile& ini, const AlertActions& a)
     ini.WriteText(Actions, "KeepAliveInterval", a.keepAliveInterval);
 }
 
-void writeDestinations(desktop::TIniFile& ini, const DestinationList& list)
+void writeDestinations(desktop::IniStore& ini, const DestinationList& list)
 {
     ini.WriteNumber(DestList, "SortList", static_cast<int32_t>(list.sortMode()));
     ini.WriteNumber(DestList, "DestCount", list.count());
