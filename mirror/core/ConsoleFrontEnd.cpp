@@ -1,11 +1,88 @@
 #include "ConsoleFrontEnd.h"
 
+#include "mirror/core/ArchiveRestore.h"
+#include "mirror/core/FolderListing.h"
 #include "mirror/core/MirrorController.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 
 namespace mirror {
+
+namespace {
+
+constexpr double RedrawSeconds = 0.2;
+constexpr const char* ClearLine = "\r\x1b[K";
+
+std::string bytesText(double bytes)
+{
+    const char* const units[] = { "B", "kB", "MB", "GB", "TB" };
+    int unit = 0;
+    while (bytes >= 1000 && unit < 4) {
+        bytes /= 1000;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
+    return text;
+}
+
+} // namespace
+
+ConsoleFrontEnd::ConsoleFrontEnd(std::ostream& out, std::ostream& err, bool progressLine)
+    : core::ConsoleOutlets(out, err)
+    , m_progressLine(progressLine)
+{
+}
+
+std::string ConsoleFrontEnd::progressText(const RunProgress& progress)
+{
+    const double rate = progress.seconds > 0 ? progress.bytesCopied / progress.seconds : 0;
+    return std::to_string(progress.items) + " items, " + bytesText(static_cast<double>(progress.bytesCopied))
+        + " copied, " + bytesText(rate) + "/s";
+}
+
+void ConsoleFrontEnd::showProgress(const RunProgress& progress)
+{
+    if (!m_progressLine)
+        return;
+    if (!progress.finished && m_progressShown && progress.seconds - m_lastDrawn < RedrawSeconds)
+        return;
+    m_lastDrawn = progress.seconds;
+    out().flush();
+    err() << ClearLine << "RPL: " << progressText(progress);
+    if (progress.finished) {
+        err() << std::endl;
+        m_progressShown = false;
+        return;
+    }
+    err().flush();
+    m_progressShown = true;
+}
+
+void ConsoleFrontEnd::takeProgressAway()
+{
+    if (!m_progressShown)
+        return;
+    err() << ClearLine << std::flush;
+    m_progressShown = false;
+}
+
+void ConsoleFrontEnd::appendActivityLine(const std::string& line)
+{
+    takeProgressAway();
+    core::ConsoleOutlets::appendActivityLine(line);
+    if (m_progressLine)
+        out().flush(); // before the progress line comes back on the same terminal
+}
+
+void ConsoleFrontEnd::showMessage(const std::string& text)
+{
+    takeProgressAway();
+    core::ConsoleOutlets::showMessage(text);
+}
 
 void ConsoleFrontEnd::appendSummaryLine(const std::string& line)
 {
@@ -25,9 +102,9 @@ bool hasEnabledPair(const FolderPairList& folders)
 
 } // namespace
 
-int runConsoleMirror(const std::string& programPath, std::ostream& out, std::ostream& err)
+int runConsoleMirror(const std::string& programPath, std::ostream& out, std::ostream& err, bool progressLine)
 {
-    ConsoleFrontEnd console(out, err);
+    ConsoleFrontEnd console(out, err, progressLine);
     MirrorController controller(programPath, FrontEnd::of(console));
     controller.setBatchMode(true);
     const SettingsLoad loaded = controller.load();
@@ -53,6 +130,47 @@ int runConsoleMirror(const std::string& programPath, std::ostream& out, std::ost
     out.flush();
     const bool clean = controller.engine().status().errorCount() == 0 && console.messageCount() == 0;
     return clean && loaded.skippedEntries.empty() ? 0 : 1;
+}
+
+} // namespace mirror
+
+namespace mirror {
+
+int runConsoleRestore(
+    const std::string& programPath, const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+{
+    if (arguments.empty() || arguments.size() > 2) {
+        err << "usage: RPL /RESTORE <destination> [<yyyy-mm-dd>/<hh-mm>]" << std::endl;
+        return 2;
+    }
+    ConsoleFrontEnd console(out, err);
+    MirrorController controller(programPath, FrontEnd::of(console));
+    controller.setBatchMode(true);
+    controller.load(); // the log file, when one is enabled, lists what came back too
+    const std::string& destination = arguments[0];
+    if (arguments.size() == 1) {
+        int error = 0;
+        const auto runs = ArchiveRestore::listRuns(destination, error);
+        if (error == ENOENT && FolderListing::isFolder(destination, true))
+            return 0; // nothing was ever archived there
+        if (error) {
+            err << "RPL: cannot read the archive of " << destination << ": " << std::strerror(error) << std::endl;
+            return 1;
+        }
+        for (const auto& run : runs)
+            out << ArchiveRestore::runLine(run) << '\n';
+        out.flush();
+        return out ? 0 : 1;
+    }
+    try {
+        const int failed = controller.restore(destination, arguments[1]);
+        out.flush();
+        return failed == 0 ? 0 : 1;
+    } catch (const std::exception& e) {
+        out.flush();
+        err << e.what() << std::endl;
+        return 1;
+    }
 }
 
 } // namespace mirror

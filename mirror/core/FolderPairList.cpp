@@ -26,7 +26,7 @@ bool FolderPairList::add(const std::string& source, const std::string& destinati
 {
     if (source.empty() || destination.empty())
         return false;
-    append({ FolderPair::join(source, destination), true });
+    append({ FolderPair::join(source, destination), true, {} });
     return true;
 }
 

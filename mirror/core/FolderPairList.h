@@ -14,6 +14,7 @@ struct FolderPair
 {
     std::string text; // source + " >> " + destination
     bool enabled = true;
+    std::string exclude {}; // the pair's own exclusion patterns, ";"-separated (ExcludeRules)
 
     static constexpr const char* Separator = " >> ";
     // Splits at the first separator; nothing when the text has none.

@@ -3,6 +3,7 @@
 #include "common/core/DateTimeText.h"
 #include "common/core/ProgramPaths.h"
 #include "common/core/TimerInterval.h"
+#include "mirror/core/ArchiveRestore.h"
 
 #include <QDateTime>
 
@@ -66,6 +67,16 @@ void MirrorController::AutoPilotTimer()
         if (m_onError)
             m_onError(e.what());
     }
+}
+
+int MirrorController::restore(const std::string& destination, const std::string& run)
+{
+    if (m_engine.isBusy()) {
+        m_engine.status().WriteError("A mirror run is busy, nothing restored", false);
+        return 1;
+    }
+    m_engine.status().clearActivity();
+    return ArchiveRestore(m_engine.status()).restore(destination, run);
 }
 
 void MirrorController::prepareClose()

@@ -1,0 +1,184 @@
+#include "ParallelCopies.h"
+
+#include "common/core/EventLoop.h"
+#include "mirror/core/RunFlag.h"
+
+#include <chrono>
+#include <thread>
+
+namespace mirror {
+
+namespace {
+
+// Steps queued ahead of the one being finished: enough to keep eight copies busy behind a
+// large file, few enough that the lines never lag far behind the work.
+constexpr size_t MaxQueued = 64;
+
+} // namespace
+
+struct ParallelCopies::Job
+{
+    Step step;
+    bool launched = false; // GUI thread only
+    bool counted = true; // GUI thread only: its end was taken off the copies in flight
+    int error = 0; // written by the worker before `done`
+    std::atomic<bool> done { false };
+    std::atomic<bool> stop { false };
+    std::atomic<uint64_t> copied { 0 };
+    core::BackgroundJob handle;
+};
+
+ParallelCopies::ParallelCopies(const RunFlag& running, int width)
+    : m_running(running)
+    , m_width(width < 1 ? 1 : width)
+{
+}
+
+ParallelCopies::~ParallelCopies()
+{
+    giveUpAll();
+}
+
+void ParallelCopies::add(Step step)
+{
+    auto job = std::make_shared<Job>();
+    job->step = std::move(step);
+    job->done = !job->step.copy;
+    m_queue.push_back(std::move(job));
+    finishReady();
+    startCopies();
+    while (m_queue.size() > MaxQueued) {
+        waitForAnyCopy();
+        finishReady();
+        startCopies();
+    }
+}
+
+void ParallelCopies::drain()
+{
+    for (;;) {
+        finishReady();
+        if (m_queue.empty())
+            return;
+        startCopies();
+        waitForAnyCopy();
+    }
+}
+
+uint64_t ParallelCopies::bytesInFlight() const
+{
+    uint64_t bytes = 0;
+    for (const auto& job : m_queue)
+        if (job->launched)
+            bytes += job->copied.load(std::memory_order_relaxed);
+    return bytes;
+}
+
+void ParallelCopies::startCopies()
+{
+    for (const auto& job : m_queue) {
+        if (m_inFlight >= m_width)
+            return;
+        if (job->launched || !job->step.copy)
+            continue;
+        job->launched = true;
+        job->counted = false;
+        ++m_inFlight;
+        job->handle = core::runInBackground(
+            [job] {
+                Job* raw = job.get();
+                job->error = job->step.copy([raw](uint64_t copied) {
+                    raw->copied.store(copied, std::memory_order_relaxed);
+                    return !raw->stop.load(std::memory_order_relaxed);
+                });
+                job->done.store(true, std::memory_order_release);
+            },
+            [] {}); // only wakes the GUI thread's wait
+    }
+}
+
+// Takes note of copies that ended, so their slots go to the next ones.
+bool ParallelCopies::finishReady()
+{
+    bool any = false;
+    for (const auto& job : m_queue) {
+        if (!job->counted && job->done.load(std::memory_order_acquire)) {
+            job->counted = true;
+            --m_inFlight;
+        }
+    }
+    while (!m_queue.empty()) {
+        if (!m_headBegun && !m_running.running()) {
+            giveUpAll();
+            return true;
+        }
+        const auto head = m_queue.front();
+        if (!m_headBegun) {
+            m_headBegun = true;
+            if (head->step.begin)
+                head->step.begin();
+            startCopies(); // the head's copy goes first when every slot was free
+        }
+        if (!head->counted)
+            return any;
+        finishHead();
+        any = true;
+    }
+    return any;
+}
+
+void ParallelCopies::finishHead()
+{
+    const auto head = m_queue.front();
+    m_queue.pop_front();
+    m_headBegun = false;
+    if (head->step.finish)
+        head->step.finish(head->error);
+}
+
+void ParallelCopies::giveUpAll()
+{
+    using namespace std::chrono;
+    for (const auto& job : m_queue)
+        job->stop = true;
+    for (;;) {
+        bool waiting = false;
+        for (const auto& job : m_queue)
+            waiting = waiting || (job->launched && !job->done.load(std::memory_order_acquire));
+        if (!waiting)
+            break;
+        const auto deadline = steady_clock::now() + milliseconds(TickMs);
+        // While the application quits the loop serves nothing; copies stop within a step.
+        if (!core::waitUntil([&] {
+                for (const auto& job : m_queue)
+                    if (job->launched && !job->done.load(std::memory_order_acquire))
+                        return false;
+                return true;
+            },
+                deadline)
+            && steady_clock::now() < deadline)
+            std::this_thread::sleep_for(milliseconds(2));
+    }
+    auto queue = std::move(m_queue);
+    m_queue.clear();
+    m_inFlight = 0;
+    m_headBegun = false;
+    for (const auto& job : queue)
+        if (job->step.discard && job->launched && job->error == 0)
+            job->step.discard();
+}
+
+void ParallelCopies::waitForAnyCopy()
+{
+    const auto ended = [this] {
+        for (const auto& job : m_queue)
+            if (!job->counted && job->done.load(std::memory_order_acquire))
+                return true;
+        return false;
+    };
+    core::waitUntil(ended, std::chrono::steady_clock::now() + std::chrono::milliseconds(TickMs));
+    if (m_tick)
+        m_tick();
+}
+
+} // namespace mirror
