@@ -5,7 +5,6 @@
 #include "mirror/core/MirrorController.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 
@@ -16,32 +15,12 @@ namespace {
 constexpr double RedrawSeconds = 0.2;
 constexpr const char* ClearLine = "\r\x1b[K";
 
-std::string bytesText(double bytes)
-{
-    const char* const units[] = { "B", "kB", "MB", "GB", "TB" };
-    int unit = 0;
-    while (bytes >= 1000 && unit < 4) {
-        bytes /= 1000;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
-    return text;
-}
-
 } // namespace
 
 ConsoleFrontEnd::ConsoleFrontEnd(std::ostream& out, std::ostream& err, bool progressLine)
     : core::ConsoleOutlets(out, err)
     , m_progressLine(progressLine)
 {
-}
-
-std::string ConsoleFrontEnd::progressText(const RunProgress& progress)
-{
-    const double rate = progress.seconds > 0 ? progress.bytesCopied / progress.seconds : 0;
-    return std::to_string(progress.items) + " items, " + bytesText(static_cast<double>(progress.bytesCopied))
-        + " copied, " + bytesText(rate) + "/s";
 }
 
 void ConsoleFrontEnd::showProgress(const RunProgress& progress)
@@ -52,7 +31,7 @@ void ConsoleFrontEnd::showProgress(const RunProgress& progress)
         return;
     m_lastDrawn = progress.seconds;
     out().flush();
-    err() << ClearLine << "RPL: " << progressText(progress);
+    err() << ClearLine << "RPL: " << mirror::progressText(progress);
     if (progress.finished) {
         err() << std::endl;
         m_progressShown = false;

@@ -27,8 +27,6 @@ public:
     void appendActivityLine(const std::string& line) override;
     void showMessage(const std::string& text) override;
     void showProgress(const RunProgress& progress) override;
-    // "1234 items, 56.7 MB copied, 12.3 MB/s"
-    static std::string progressText(const RunProgress& progress);
 
     void clearSummary() override { m_summary.clear(); }
     void appendSummaryLine(const std::string& line) override;

@@ -40,6 +40,12 @@ void FolderPairList::setEnabled(int index, bool enabled)
     m_items.at(static_cast<size_t>(index)).enabled = enabled;
 }
 
+void FolderPairList::setExclude(int index, const std::string& patterns)
+{
+    if (index >= 0 && index < count())
+        m_items[static_cast<size_t>(index)].exclude = patterns;
+}
+
 bool FolderPairList::removeSelected()
 {
     if (m_selected < 0)

@@ -176,7 +176,10 @@ void ParallelCopies::waitForAnyCopy()
                 return true;
         return false;
     };
-    core::waitUntil(ended, std::chrono::steady_clock::now() + std::chrono::milliseconds(TickMs));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TickMs);
+    // While the application quits its loop returns at once; a short sleep keeps that from a spin.
+    if (!core::waitUntil(ended, deadline) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (m_tick)
         m_tick();
 }

@@ -2,13 +2,35 @@
 
 #include "mirror/core/StatusOutlets.h"
 
+#include <cstdio>
+
 namespace mirror {
 
 namespace {
 
 constexpr auto ReportInterval = std::chrono::milliseconds(100);
 
+std::string bytesText(double bytes)
+{
+    const char* const units[] = { "B", "kB", "MB", "GB", "TB" };
+    int unit = 0;
+    while (bytes >= 1000 && unit < 4) {
+        bytes /= 1000;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
+    return text;
+}
+
 } // namespace
+
+std::string progressText(const RunProgress& progress)
+{
+    const double rate = progress.seconds > 0 ? progress.bytesCopied / progress.seconds : 0;
+    return std::to_string(progress.items) + " items, " + bytesText(static_cast<double>(progress.bytesCopied))
+        + " copied, " + bytesText(rate) + "/s";
+}
 
 ProgressTracker::ProgressTracker(StatusOutlets& outlets)
     : m_outlets(outlets)

@@ -28,6 +28,9 @@ struct RunProgress
     bool finished = false; // the run's last report
 };
 
+// "1234 items, 56.7 MB copied, 12.3 MB/s"
+std::string progressText(const RunProgress& progress);
+
 class ProgressTracker
 {
 public:
