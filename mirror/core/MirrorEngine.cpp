@@ -188,6 +188,7 @@ void MirrorEngine::MirrorPair(const std::string& source, const std::string& dest
     m_status.WriteStatus("", StatusLevel::Summary);
     m_depth = 0;
     m_relative.clear();
+    m_pace.reset();
     {
         struct Release
         {
@@ -282,12 +283,13 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
         return;
     }
     FolderLevel level(m_tracker, sourcePath, sourceList.entries().size());
-    reportExcluded(sourceList, sourcePath);
+    if (const size_t left = countExcluded(sourceList))
+        writeExcludedLine(left, sourcePath);
     removeExtraEntries(destinationList, sourceList, destination, deletedFolder);
 
     if (!m_running.running())
         return;
-    ParallelCopies copies(m_running);
+    ParallelCopies copies(m_running, m_pace);
     prepareCopies(copies);
     size_t index = 0;
     for (const FolderEntry& entry : sourceList.entries()) {
@@ -490,6 +492,7 @@ void MirrorEngine::mirrorEntry(const FolderEntry& source,
     };
     if (found)
         step.discard = [temporary] { unlink(temporary.c_str()); };
+    step.bytes = link ? 0 : source.size;
     copies.add(std::move(step));
 }
 
@@ -522,16 +525,20 @@ bool MirrorEngine::isExcluded(const FolderEntry& entry) const
     return !m_rules.empty() && m_rules.excluded(relativeOf(entry.name), entry.kind == FolderEntry::Kind::Folder);
 }
 
-void MirrorEngine::reportExcluded(const FolderListing& sourceList, const std::string& sourceFolder)
+size_t MirrorEngine::countExcluded(const FolderListing& sourceList) const
 {
     if (m_rules.empty())
-        return;
+        return 0;
     size_t count = 0;
     for (const FolderEntry& entry : sourceList.entries())
         count += entry.name.front() != '.' && isExcluded(entry) ? 1 : 0;
-    if (count > 0)
-        m_status.WriteStatus("Excluded " + std::to_string(count) + (count == 1 ? " item in " : " items in ") + sourceFolder,
-            StatusLevel::Folder);
+    return count;
+}
+
+void MirrorEngine::writeExcludedLine(size_t count, const std::string& sourceFolder)
+{
+    m_status.WriteStatus(
+        "Excluded " + std::to_string(count) + (count == 1 ? " item in " : " items in ") + sourceFolder, StatusLevel::Folder);
 }
 
 // An unchanged entry whose owner alone differs (a mirror made before owners were kept, or a
@@ -651,86 +658,99 @@ int MirrorEngine::enterArchiveFolder(std::string& at, const std::string& name, b
 
 int MirrorEngine::CopyNewFolder(const std::string& source, const std::string& destination, bool made)
 {
-    return copyTree(source, destination, made, m_depth == 0);
+    // One queue for the whole tree: copies overlap across its folders (a share serialises
+    // the creation of files within one folder), and the lines still come in tree order.
+    int firstError = 0;
+    {
+        ParallelCopies copies(m_running, m_pace);
+        prepareCopies(copies);
+        copyTree(source, destination, made, m_depth == 0, copies, firstError);
+        copies.drain();
+        if (copies.gaveUp() && !firstError)
+            firstError = ECANCELED; // stopped before every entry was copied
+    }
+    return firstError;
 }
 
 // Copies a whole folder, hidden entries included, links as links; a failing file is reported
 // and the rest still copied. `made`: the destination folder exists already (made by the
-// caller); `pairTop`: it is the top of a pair, where DELETED is the archive's name. Returns 0
-// or the first errno.
-int MirrorEngine::copyTree(const std::string& source, const std::string& destination, bool made, bool pairTop)
+// caller); `pairTop`: it is the top of a pair, where DELETED is the archive's name. Files go
+// into `copies`; `firstError` gets the first errno once they are done. The folder's own mode
+// and time are set by a step after its entries', since every file written changes them.
+void MirrorEngine::copyTree(const std::string& source,
+    const std::string& destination,
+    bool made,
+    bool pairTop,
+    ParallelCopies& copies,
+    int& firstError)
 {
+    const auto fail = [&firstError](int error) {
+        if (!firstError)
+            firstError = error;
+    };
     struct stat folder
     {
     };
     if (stat(source.c_str(), &folder) != 0)
-        return errno;
+        return fail(errno);
     if (!made && mkdir(destination.c_str(), 0700) != 0)
-        return errno;
+        return fail(errno);
     FolderListing list;
-    int firstError = 0;
     if (!list.read(source)) {
-        firstError = list.error();
-        m_status.WriteError(number(firstError) + " Cannot read folder " + source, false);
+        fail(list.error());
+        inOrder(copies, [this, line = number(list.error()) + " Cannot read folder " + source] {
+            m_status.WriteError(line, false);
+        });
     }
     FolderLevel level(m_tracker, source, list.entries().size());
-    reportExcluded(list, source);
-    {
-        ParallelCopies copies(m_running);
-        prepareCopies(copies);
-        size_t index = 0;
-        for (const FolderEntry& entry : list.entries()) {
-            m_tracker.at(index++);
-            if (!m_running.running())
-                return ECANCELED;
-            if (entry.name.front() != '.' && isExcluded(entry))
-                continue;
-            m_tracker.countItem();
-            const std::string from = source + "/" + entry.name;
-            const std::string to = destination + "/" + entry.name;
-            if (pairTop && entry.name == ArchiveName) {
-                inOrder(copies, [this, from] { reportArchiveName(from); });
-            } else if (entry.kind == FolderEntry::Kind::Folder) {
-                copies.drain();
-                if (!m_running.running())
-                    return ECANCELED;
-                const Descend into(m_relative, entry.name);
-                const int error = copyTree(from, to, false, false);
-                if (error && !firstError)
-                    firstError = error;
-            } else if (entry.kind != FolderEntry::Kind::Other) {
-                const bool link = entry.kind == FolderEntry::Kind::Symlink;
-                ParallelCopies::Step step;
-                step.begin = [this, name = entry.name] {
-                    m_status.WriteStatus("Copy File " + name, StatusLevel::StatusLineOnly);
-                };
-                step.copy = [from, to, link](const core::CopyProgress& progress) {
-                    return link ? core::copySymlink(from, to) : core::copyRegularFile(from, to, progress);
-                };
-                step.finish = [this, from, size = entry.size, &firstError](int error) {
-                    if (!error) {
-                        m_tracker.fileCopied(size);
-                        return;
-                    }
-                    m_status.WriteError("Cannot copy file " + from, false);
-                    if (!firstError)
-                        firstError = error;
-                };
-                copies.add(std::move(step));
-            }
-            m_tracker.tick(copies.bytesInFlight());
+    if (const size_t left = countExcluded(list))
+        inOrder(copies, [this, left, source] { writeExcludedLine(left, source); });
+    size_t index = 0;
+    for (const FolderEntry& entry : list.entries()) {
+        m_tracker.at(index++);
+        if (!m_running.running())
+            return fail(ECANCELED);
+        if (entry.name.front() != '.' && isExcluded(entry))
+            continue;
+        m_tracker.countItem();
+        const std::string from = source + "/" + entry.name;
+        const std::string to = destination + "/" + entry.name;
+        if (pairTop && entry.name == ArchiveName) {
+            inOrder(copies, [this, from] { reportArchiveName(from); });
+        } else if (entry.kind == FolderEntry::Kind::Folder) {
+            const Descend into(m_relative, entry.name);
+            copyTree(from, to, false, false, copies, firstError);
+        } else if (entry.kind != FolderEntry::Kind::Other) {
+            const bool link = entry.kind == FolderEntry::Kind::Symlink;
+            ParallelCopies::Step step;
+            step.begin = [this, name = entry.name] {
+                m_status.WriteStatus("Copy File " + name, StatusLevel::StatusLineOnly);
+            };
+            step.copy = [from, to, link](const core::CopyProgress& progress) {
+                return link ? core::copySymlink(from, to) : core::copyRegularFile(from, to, progress);
+            };
+            step.bytes = link ? 0 : entry.size;
+            step.finish = [this, from, size = entry.size, fail](int error) {
+                if (!error) {
+                    m_tracker.fileCopied(size);
+                    return;
+                }
+                m_status.WriteError("Cannot copy file " + from, false);
+                fail(error);
+            };
+            copies.add(std::move(step));
         }
-        copies.drain();
+        m_tracker.tick(copies.bytesInFlight());
     }
-    // The folder's own time last: every file written into it changed it.
-    struct stat made_
-    {
-    };
-    if (lstat(destination.c_str(), &made_) == 0 && S_ISDIR(made_.st_mode))
-        core::carryFolderAttributes(folder, made_, destination, false);
-    const timespec times[2] = { folder.st_atim, folder.st_mtim };
-    utimensat(AT_FDCWD, destination.c_str(), times, AT_SYMLINK_NOFOLLOW);
-    return firstError;
+    inOrder(copies, [folder, destination] {
+        struct stat made_
+        {
+        };
+        if (lstat(destination.c_str(), &made_) == 0 && S_ISDIR(made_.st_mode))
+            core::carryFolderAttributes(folder, made_, destination, false);
+        const timespec times[2] = { folder.st_atim, folder.st_mtim };
+        utimensat(AT_FDCWD, destination.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    });
 }
 
 std::string MirrorEngine::deletedFolderFor(const std::string& destination) const

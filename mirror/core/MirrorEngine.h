@@ -41,6 +41,7 @@
 #include "mirror/core/ExcludeRules.h"
 #include "mirror/core/FolderListing.h"
 #include "mirror/core/FrontEnd.h"
+#include "mirror/core/ParallelCopies.h"
 #include "mirror/core/RunProgress.h"
 #include "mirror/core/StatusOutput.h"
 
@@ -50,7 +51,6 @@
 namespace mirror {
 
 struct FolderPair;
-class ParallelCopies;
 class RunFlag;
 struct MirrorSettings;
 
@@ -71,6 +71,7 @@ public:
     bool isBusy() const { return m_busy; }
     StatusOutput& status() { return m_status; }
     const RunProgress& progress() const { return m_tracker.progress(); }
+    CopyPace& copyPace() { return m_pace; }
 
     // Runs at the end of every run when mail reports are enabled.
     void setReportSender(std::function<void()> sender) { m_sendReport = std::move(sender); }
@@ -99,15 +100,21 @@ private:
         const std::string& destinationFolder,
         const std::string& deletedFolder,
         ParallelCopies& copies);
-    int copyTree(const std::string& source, const std::string& destination, bool made, bool pairTop);
+    void copyTree(const std::string& source,
+        const std::string& destination,
+        bool made,
+        bool pairTop,
+        ParallelCopies& copies,
+        int& firstError);
     // Runs `step` after the steps queued before it, at once when there are none.
     void inOrder(ParallelCopies& copies, std::function<void()> step);
     void prepareCopies(ParallelCopies& copies);
     // The path of `name` below the pair's top, and whether the pair leaves it out.
     std::string relativeOf(const std::string& name) const;
     bool isExcluded(const FolderEntry& entry) const;
-    // Writes the one line telling how many of a folder's source items were left out.
-    void reportExcluded(const FolderListing& sourceList, const std::string& sourceFolder);
+    // How many of a folder's source items the pair leaves out, and the one line telling it.
+    size_t countExcluded(const FolderListing& sourceList) const;
+    void writeExcludedLine(size_t count, const std::string& sourceFolder);
     void recordInManifest(const std::string& path, const FolderEntry& before, const std::string& claimed);
     int moveAside(const std::string& path, const std::string& deletedPath, std::string& claimed);
     int makeArchiveFolder(const std::string& wanted, std::string& made);
@@ -131,6 +138,7 @@ private:
     std::string m_relative; // the folder being mirrored, below the pair's top ("" at the top)
     ExcludeRules m_rules;
     ProgressTracker m_tracker;
+    CopyPace m_pace; // whether the pair's destination is slow enough for parallel copies
     DestinationLock m_pairLock;
     std::string m_archiveTop; // the pair's destination with a final slash
     std::string m_archiveRoot; // its dated DELETED folder

@@ -16,9 +16,31 @@ constexpr size_t MaxQueued = 64;
 
 } // namespace
 
+void CopyPace::reset()
+{
+    m_averageMs = 0;
+    m_samples = 0;
+    m_parallel = m_forced;
+}
+
+void CopyPace::record(double ms)
+{
+    if (m_forced)
+        return;
+    // A short memory: a few slow copies in a row make the case, one slow one does not.
+    m_averageMs = m_samples == 0 ? ms : 0.75 * m_averageMs + 0.25 * ms;
+    if (++m_samples < 4)
+        return;
+    if (!m_parallel && m_averageMs > SlowMs)
+        m_parallel = true;
+    else if (m_parallel && m_averageMs < QuickMs)
+        m_parallel = false;
+}
+
 struct ParallelCopies::Job
 {
     Step step;
+    double ms = 0; // how long the copy took, written by the worker before `done`
     bool launched = false; // GUI thread only
     bool counted = true; // GUI thread only: its end was taken off the copies in flight
     int error = 0; // written by the worker before `done`
@@ -28,8 +50,9 @@ struct ParallelCopies::Job
     core::BackgroundJob handle;
 };
 
-ParallelCopies::ParallelCopies(const RunFlag& running, int width)
+ParallelCopies::ParallelCopies(const RunFlag& running, CopyPace& pace, int width)
     : m_running(running)
+    , m_pace(pace)
     , m_width(width < 1 ? 1 : width)
 {
 }
@@ -41,6 +64,8 @@ ParallelCopies::~ParallelCopies()
 
 void ParallelCopies::add(Step step)
 {
+    if (copyAtOnce(step))
+        return;
     auto job = std::make_shared<Job>();
     job->step = std::move(step);
     job->done = !job->step.copy;
@@ -65,6 +90,24 @@ void ParallelCopies::drain()
     }
 }
 
+// On a quick destination a small file is copied here and now, when nothing waits before it.
+bool ParallelCopies::copyAtOnce(Step& step)
+{
+    if (!m_queue.empty() || m_pace.parallel() || (step.copy && step.bytes >= SmallFile))
+        return false;
+    if (step.begin)
+        step.begin();
+    int error = 0;
+    if (step.copy) {
+        const auto started = std::chrono::steady_clock::now();
+        error = step.copy({});
+        m_pace.record(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count());
+    }
+    if (step.finish)
+        step.finish(error);
+    return true;
+}
+
 uint64_t ParallelCopies::bytesInFlight() const
 {
     uint64_t bytes = 0;
@@ -87,10 +130,12 @@ void ParallelCopies::startCopies()
         job->handle = core::runInBackground(
             [job] {
                 Job* raw = job.get();
+                const auto started = std::chrono::steady_clock::now();
                 job->error = job->step.copy([raw](uint64_t copied) {
                     raw->copied.store(copied, std::memory_order_relaxed);
                     return !raw->stop.load(std::memory_order_relaxed);
                 });
+                job->ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
                 job->done.store(true, std::memory_order_release);
             },
             [] {}); // only wakes the GUI thread's wait
@@ -105,6 +150,8 @@ bool ParallelCopies::finishReady()
         if (!job->counted && job->done.load(std::memory_order_acquire)) {
             job->counted = true;
             --m_inFlight;
+            if (job->step.bytes < SmallFile && job->error == 0)
+                m_pace.record(job->ms);
         }
     }
     while (!m_queue.empty()) {
@@ -159,6 +206,7 @@ void ParallelCopies::giveUpAll()
             && steady_clock::now() < deadline)
             std::this_thread::sleep_for(milliseconds(2));
     }
+    m_gaveUp = m_gaveUp || !m_queue.empty();
     auto queue = std::move(m_queue);
     m_queue.clear();
     m_inFlight = 0;

@@ -13,6 +13,13 @@
 // the event loop, so the window stays alive and Stop is served; deliveries only mark a copy
 // done, they never run engine code inside somebody else's event handling.
 //
+// Handing a copy to a worker costs two thread wake-ups, more than a small file's whole copy on
+// a local disk. So a destination starts "quick": small files are copied on the GUI thread as
+// before, and their times are watched (CopyPace). Once small copies take longer than a local
+// disk ever makes them (a share where each file operation is a round trip), copies go to the
+// workers, eight at once; should they become quick again, back to the GUI thread. Files of a
+// mebibyte and more always go to a worker, so a long copy never holds up the window.
+//
 // When the running flag is cleared, steps not begun are given up: their copies are told to
 // stop, and `discard` runs for those whose copy was done (removing a finished temporary).
 // Nothing is left running when add()/drain() return to a caller that stops, nor when the
@@ -30,6 +37,26 @@ namespace mirror {
 
 class RunFlag;
 
+// How long small copies take on the destination of the pair under way, and so whether they
+// are worth handing to workers. One per pair; shared by the folders' ParallelCopies.
+class CopyPace
+{
+public:
+    static constexpr double SlowMs = 2.0; // above: workers
+    static constexpr double QuickMs = 0.5; // below: the GUI thread again
+    void record(double ms);
+    bool parallel() const { return m_parallel; }
+    void reset();
+    // Every copy on the workers from the start, whatever the pace (tests, diagnosis).
+    void forceParallel() { m_forced = m_parallel = true; }
+
+private:
+    double m_averageMs = 0;
+    int m_samples = 0;
+    bool m_parallel = false;
+    bool m_forced = false;
+};
+
 class ParallelCopies
 {
 public:
@@ -42,9 +69,12 @@ public:
         std::function<int(const core::CopyProgress&)> copy;
         std::function<void(int error)> finish;
         std::function<void()> discard;
+        uint64_t bytes = 0; // the size to copy: small files may be copied at once
     };
 
-    explicit ParallelCopies(const RunFlag& running, int width = DefaultWidth);
+    static constexpr uint64_t SmallFile = 1 << 20;
+
+    ParallelCopies(const RunFlag& running, CopyPace& pace, int width = DefaultWidth);
     ~ParallelCopies();
     ParallelCopies(const ParallelCopies&) = delete;
     ParallelCopies& operator=(const ParallelCopies&) = delete;
@@ -58,6 +88,9 @@ public:
     void setTick(std::function<void()> tick) { m_tick = std::move(tick); }
     // Whether no step is queued: a step without a copy may then be done at once.
     bool idle() const { return m_queue.empty(); }
+
+    // Whether steps were given up because the run stopped.
+    bool gaveUp() const { return m_gaveUp; }
 
     // Bytes copied by the copies not finished yet.
     uint64_t bytesInFlight() const;
@@ -73,12 +106,16 @@ private:
     void giveUpAll();
     void waitForAnyCopy();
 
+    bool copyAtOnce(Step& step);
+
     const RunFlag& m_running;
+    CopyPace& m_pace;
     std::function<void()> m_tick;
     int m_width;
     int m_inFlight = 0;
     std::deque<std::shared_ptr<Job>> m_queue; // in order; the first `m_begun` have begun
     bool m_headBegun = false;
+    bool m_gaveUp = false;
 };
 
 } // namespace mirror
