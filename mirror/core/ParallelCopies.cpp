@@ -3,6 +3,7 @@
 #include "common/core/EventLoop.h"
 #include "mirror/core/RunFlag.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -18,7 +19,6 @@ constexpr size_t MaxQueued = 64;
 
 void CopyPace::reset()
 {
-    m_averageMs = 0;
     m_samples = 0;
     m_parallel = m_forced;
 }
@@ -27,13 +27,19 @@ void CopyPace::record(double ms)
 {
     if (m_forced)
         return;
-    // A short memory: a few slow copies in a row make the case, one slow one does not.
-    m_averageMs = m_samples == 0 ? ms : 0.75 * m_averageMs + 0.25 * ms;
-    if (++m_samples < 4)
+    m_recentMs[m_samples++ % Window] = ms;
+    if (m_samples < 4)
         return;
-    if (!m_parallel && m_averageMs > SlowMs)
+    // The median of the last few: a run of slow copies makes the case, one slow one (a cache
+    // flush, another program's burst) does not.
+    const size_t count = std::min(m_samples, Window);
+    double sorted[Window];
+    std::copy(m_recentMs, m_recentMs + count, sorted);
+    std::sort(sorted, sorted + count);
+    const double median = sorted[count / 2];
+    if (!m_parallel && median > SlowMs)
         m_parallel = true;
-    else if (m_parallel && m_averageMs < QuickMs)
+    else if (m_parallel && median < QuickMs)
         m_parallel = false;
 }
 

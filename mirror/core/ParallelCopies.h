@@ -1,8 +1,8 @@
 #pragma once
 
-// Runs the file copies of one folder up to eight at once, and finishes them strictly in the
-// order they were added, so the status and log lines read as if the files were copied one
-// after the other.
+// Runs file copies (those of one folder, or of a whole new tree) up to eight at once, and
+// finishes them strictly in the order they were added, so the status and log lines read as if
+// the files were copied one after the other.
 //
 // Each step has three parts. `begin` runs on the GUI thread once every earlier step is
 // finished (it writes the lines that come before the copy). `copy` runs on a worker of the
@@ -51,8 +51,9 @@ public:
     void forceParallel() { m_forced = m_parallel = true; }
 
 private:
-    double m_averageMs = 0;
-    int m_samples = 0;
+    static constexpr size_t Window = 5;
+    double m_recentMs[Window] = {};
+    size_t m_samples = 0;
     bool m_parallel = false;
     bool m_forced = false;
 };
