@@ -34,6 +34,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
                 line.once = true;
             else if (name == "/NAGIOS")
                 line.nagios = true;
+            else if (name == "/HISTORY")
+                line.history = true;
             continue;
         }
         line.dataFile = argument;

@@ -18,6 +18,7 @@
 #include "monitor/core/DestinationList.h"
 #include "monitor/core/EventLog.h"
 #include "monitor/core/FileManager.h"
+#include "monitor/core/HistoryStore.h"
 #include "monitor/core/MonitorProbes.h"
 #include "monitor/core/MonitorSettings.h"
 #include "monitor/core/SettingsView.h"
@@ -69,6 +70,10 @@ public:
     TestEngine& engine() { return m_engine; }
     TrayStatus& tray() { return m_tray; }
     ActivityLines& activity() { return m_activity; }
+    // The result history and the status page.
+    HistoryStore& history() { return m_history; }
+    // The history file in use; empty when there is none.
+    std::string historyFile() const;
     // The alert actions: mail, programs, keep-alive.
     AlertDispatcher& alerts() { return m_alerts; }
     const std::string& programPath() const { return m_programPath; }
@@ -143,6 +148,8 @@ public:
 
 private:
     void afterLoad();
+    // Points the history at the files the settings name now.
+    void applyHistoryFiles();
     int launch(const std::vector<std::string>& command);
 
     std::string m_programPath;
@@ -160,6 +167,7 @@ private:
     core::Environment m_environment;
     std::unique_ptr<FileManager> m_ownFileManager;
     FileManager* m_fileManager;
+    HistoryStore m_history;
     // Last: it holds references to everything above.
     TestEngine m_engine;
 };
