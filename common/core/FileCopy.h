@@ -17,7 +17,7 @@ namespace core {
 // Whether copies keep the source's owner and group: only root may give files away.
 bool keepsOwners();
 
-// Told the bytes copied so far after each step of a copy (at most 8 MiB); returns false to
+// Told the bytes copied so far after each step of a copy (at most 64 MiB); returns false to
 // give the copy up.
 using CopyProgress = std::function<bool(uint64_t copied)>;
 

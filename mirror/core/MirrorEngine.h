@@ -29,8 +29,9 @@
 //    cannot be read stops its pair untouched;
 //  - every item moved into the dated DELETED folder gets a line in that folder's manifest,
 //    so a run can be put back (ArchiveRestore);
-//  - within a folder up to eight files are copied at once on worker threads (ParallelCopies),
-//    and their lines still come in listing order, each as a one-by-one copy would write it.
+//  - on a slow destination up to eight files are copied at once on worker threads, those of
+//    one folder, or of a whole new tree (ParallelCopies, CopyPace); their lines still come in
+//    listing order, each as a one-by-one copy would write it.
 //
 // The engine runs on the GUI thread; every status line lets the front end serve its events,
 // which is how Stop reaches a run. The running flag is tested before each pair, on entry to

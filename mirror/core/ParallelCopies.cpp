@@ -34,8 +34,12 @@ void CopyPace::record(double ms)
     // flush, another program's burst) does not.
     const size_t count = std::min(m_samples, Window);
     double sorted[Window];
-    std::copy(m_recentMs, m_recentMs + count, sorted);
-    std::sort(sorted, sorted + count);
+    for (size_t i = 0; i < count; ++i) { // five values: an insertion sort is all it takes
+        size_t j = i;
+        for (; j > 0 && sorted[j - 1] > m_recentMs[i]; --j)
+            sorted[j] = sorted[j - 1];
+        sorted[j] = m_recentMs[i];
+    }
     const double median = sorted[count / 2];
     if (!m_parallel && median > SlowMs)
         m_parallel = true;
