@@ -4,7 +4,6 @@
 #include "mirror/core/MirrorSettings.h"
 #include "mirror/core/RunFlag.h"
 
-#include <cstring>
 #include <sys/stat.h>
 
 namespace mirror {
@@ -97,7 +96,7 @@ void StatusOutput::appendToLog(const std::string& text, bool truncate)
     const std::string& path = m_settings.logFileName;
     const int error = core::appendLine(path, text, truncate ? core::WriteMode::Truncate : core::WriteMode::Append);
     if (error != 0)
-        throw ELogFileError("Cannot write to log file " + path + ": " + std::strerror(error));
+        throw ELogFileError("Cannot write to log file " + path + ": " + core::fileErrorText(error));
 }
 
 } // namespace mirror

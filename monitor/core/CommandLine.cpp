@@ -38,6 +38,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
                 line.history = true;
             continue;
         }
+        if (line.dataFile)
+            line.unusedDataFiles.push_back(*line.dataFile);
         line.dataFile = argument;
     }
     return line;

@@ -18,6 +18,8 @@ struct CommandLine
 {
     bool tray = false;
     std::optional<std::string> dataFile;
+    // Data files named before the last one, which is the one used.
+    std::vector<std::string> unusedDataFiles {};
     bool console = false;
     bool once = false;
     bool nagios = false;

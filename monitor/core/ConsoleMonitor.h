@@ -12,14 +12,21 @@
 // Closing is the window's close: "Save Settings on Exit" decides whether the data file is
 // written, then the shutdown line, mail and program. A signal to close lets the pass in
 // progress end after the probes that are running (a second signal drops them without a
-// result) and waits for a mail on its way. A reload waits likewise for the pass and a mail to end.
+// result) and waits for the mail on its way and queued, at most 30 s altogether, after saving
+// the data file first (MonitorController::deferCloseForMail). A reload waits for the pass and
+// the mail to end.
 //
-// Exit status: /CONSOLE 0 after a signal, 1 when the data file cannot be read or saved.
+// A watch claims its data file (core::FileClaim): a second SEN /CONSOLE on the same file
+// refuses to start, while /ONCE and /NAGIOS runs beside it go on (saves of one file take turns).
+//
+// Exit status: /CONSOLE 0 after a signal, 1 when the data file cannot be read or saved, or
+// when another watch has claimed it.
 // /ONCE 0 when every destination of a list that is not empty was tested and "OK", else 1
 // (also for a data file that is not there, cannot be read or cannot be saved, and for a pass
 // that a signal cut short). /NAGIOS 0 OK, 2 CRITICAL, 3 UNKNOWN (no readable data file, an
 // empty list, a pass cut short, a failed save).
 
+#include "common/core/FileClaim.h"
 #include "monitor/core/CommandLine.h"
 #include "monitor/core/ConsoleFrontEnd.h"
 #include "monitor/core/MonitorController.h"
@@ -74,6 +81,7 @@ private:
 
     CommandLine m_commandLine;
     Mode m_mode;
+    core::FileClaim m_claim;
     ConsoleFrontEnd m_console;
     MonitorController m_controller;
     std::map<uint64_t, std::pair<bool, int64_t>> m_recorded; // row key: ok, elapsed ms

@@ -1,6 +1,6 @@
 #include "monitor/core/DataFile.h"
 
-#include "common/desktop/IniFile.h"
+#include "common/desktop/IniStore.h"
 
 namespace monitor {
 
@@ -17,7 +17,7 @@ constexpr std::array<const char*, 5> SubItemKeys = { "IP", "Service", "Port", "S
 
 } // namespace
 
-void readWindowAndTimer(const desktop::TIniFile& ini, MonitorSettings& s)
+void readWindowAndTimer(const desktop::IniStore& ini, MonitorSettings& s)
 {
     WindowPlacement& w = s.window;
     w.maximized = ini.ReadFlag(Sen, "WindowMaximized", false);
@@ -32,7 +32,7 @@ void readWindowAndTimer(const desktop::TIniFile& ini, MonitorSettings& s)
     s.timerInterval = ini.ReadText(Sen, "TimerInterval", "15");
 }
 
-void readOptions(const desktop::TIniFile& ini, MonitorSettings& s)
+void readOptions(const desktop::IniStore& ini, MonitorSettings& s)
 {
     s.echo.size = ini.ReadNumber(Sen, "PingSize", 56);
     s.echo.timeOut = ini.ReadNumber(Sen, "PingTimeOut", 2000);
@@ -69,7 +69,7 @@ std::string historyFileOf(const MonitorSettings& settings, const std::string& lo
     return logFileName.substr(0, end) + ".history";
 }
 
-void readActions(const desktop::TIniFile& ini, AlertActions& a)
+void readActions(const desktop::IniStore& ini, AlertActions& a)
 {
     a.smtpServer = ini.ReadText(Actions, "SMTPServer", "");
     a.emailAddress = ini.ReadText(Actions, "EmailAddress", "");
@@ -92,12 +92,12 @@ void readActions(const desktop::TIniFile& ini, AlertActions& a)
     a.keepAliveInterval = ini.ReadText(Actions, "KeepAliveInterval", "12");
 }
 
-SortMode readSortMode(const desktop::TIniFile& ini)
+SortMode readSortMode(const desktop::IniStore& ini)
 {
     return sortModeOf(ini.ReadNumber(DestList, "SortList", 0));
 }
 
-std::vector<Destination> readDestinations(const desktop::TIniFile& ini)
+std::vector<Destination> readDestinations(const desktop::IniStore& ini)
 {
     std::vector<Destination> rows;
     const int32_t count = ini.ReadNumber(DestList, "DestCount", 0);
@@ -124,7 +124,7 @@ std::vector<Destination> readDestinations(const desktop::TIniFile& ini)
     return rows;
 }
 
-void writeSettings(desktop::TIniFile& ini, const MonitorSettings& s, const SavedLog& log)
+void writeSettings(desktop::IniStore& ini, const MonitorSettings& s, const SavedLog& log)
 {
     ini.WriteText(Sen, "VersionInfo", VersionInfo);
     const WindowPlacement& w = s.window;
@@ -162,7 +162,7 @@ void writeSettings(desktop::TIniFile& ini, const MonitorSettings& s, const Saved
     ini.WriteText(Sen, "StatusPageFile", s.statusPageFile);
 }
 
-void writeActions(desktop::TIniFile& ini, const AlertActions& a)
+void writeActions(desktop::IniStore& ini, const AlertActions& a)
 {
     ini.WriteText(Actions, "SMTPServer", a.smtpServer);
     ini.WriteText(Actions, "EmailAddress", a.emailAddress);
@@ -184,7 +184,7 @@ void writeActions(desktop::TIniFile& ini, const AlertActions& a)
     ini.WriteText(Actions, "KeepAliveInterval", a.keepAliveInterval);
 }
 
-void writeDestinations(desktop::TIniFile& ini, const DestinationList& list)
+void writeDestinations(desktop::IniStore& ini, const DestinationList& list)
 {
     ini.WriteNumber(DestList, "SortList", static_cast<int32_t>(list.sortMode()));
     ini.WriteNumber(DestList, "DestCount", list.count());

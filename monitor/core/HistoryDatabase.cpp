@@ -1,10 +1,9 @@
 #include "monitor/core/HistoryDatabase.h"
 
-#include "monitor/core/OutputFile.h"
+#include "common/core/RegularFile.h"
 
 #include <sqlite3.h>
 
-#include <cstring>
 
 namespace monitor {
 
@@ -116,8 +115,8 @@ bool HistoryStatement::isNull(int column) const
 
 HistoryDatabase::HistoryDatabase(const std::string& path, Mode mode)
 {
-    if (const int error = notRegularFile(path))
-        throw HistoryError(std::strerror(error));
+    if (const int error = core::regularFileError(path))
+        throw HistoryError(core::fileErrorText(error));
     // A reader must not make a file that is not there.
     const int flags = mode == Mode::Write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
         : mode == Mode::Checkpoint        ? SQLITE_OPEN_READWRITE

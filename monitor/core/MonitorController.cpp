@@ -1,9 +1,9 @@
 #include "monitor/core/MonitorController.h"
 
-#include "common/core/LineWriter.h"
+#include "common/core/LockedFile.h"
 #include "common/core/ProgramLauncher.h"
 #include "common/core/ProgramPaths.h"
-#include "common/desktop/IniFile.h"
+#include "common/desktop/IniBatch.h"
 #include "monitor/core/DataFile.h"
 #include "monitor/core/ExportText.h"
 
@@ -139,6 +139,8 @@ void MonitorController::StartupActions()
 void MonitorController::prepareClose()
 {
     m_engine.stopForClose();
+    // The shut-down mail shares what is left of the close's time for mail.
+    m_alerts.startCloseBudget(AlertDispatcher::CloseMailBudget);
     // The last pass's page is finished before the program ends.
     m_history.finish(std::chrono::seconds(5));
     if (m_settings.saveOnExit) {
@@ -147,6 +149,8 @@ void MonitorController::prepareClose()
         } catch (...) {
             // The program goes on: the user may untick "Save Settings on Exit" and close again.
             m_engine.reopenAfterFailedClose();
+            m_alerts.endCloseBudget();
+            m_savedBeforeMail = false;
             throw;
         }
     }
@@ -160,6 +164,17 @@ bool MonitorController::deferCloseForMail(std::function<void()> close)
     if (!m_alerts.sending())
         return false;
     m_settings.StopRequested = true;
+    // What the tests found reaches the file before the wait, however the mail server behaves
+    // and whatever ends the program meanwhile; once, as every mail sent brings the close back.
+    if (m_settings.saveOnExit && !m_savedBeforeMail) {
+        m_savedBeforeMail = true;
+        try {
+            SaveSettings();
+        } catch (const std::exception&) {
+            // Told by the close's own save, which tries again.
+        }
+    }
+    m_alerts.startCloseBudget(AlertDispatcher::CloseMailBudget);
     m_alerts.whenIdle(std::move(close));
     return true;
 }
@@ -177,7 +192,7 @@ void MonitorController::LoadSettings()
     if (!dataFileExists())
         return;
     m_activity.appendActivityLine("Loading - " + m_dataFile);
-    const desktop::TIniFile ini(m_dataFile);
+    const desktop::IniBatch ini(m_dataFile);
     readWindowAndTimer(ini, m_settings);
     m_log.SetLogFileName(ini.ReadText("SEN", "LogFileName", m_log.logFileName()));
     m_log.setEnabled(ini.ReadFlag("SEN", "LogFile", false));
@@ -192,16 +207,17 @@ void MonitorController::LoadActions()
 {
     if (!dataFileExists())
         return;
-    readActions(desktop::TIniFile(m_dataFile), m_settings.actions);
+    readActions(desktop::IniBatch(m_dataFile), m_settings.actions);
 }
 
 void MonitorController::SaveSettings()
 {
     m_activity.appendActivityLine("Saving - " + m_dataFile);
-    desktop::TIniFile ini(m_dataFile);
+    desktop::IniBatch ini(m_dataFile);
     writeSettings(ini, m_settings, SavedLog { m_log.logFileName(), m_log.enabled() });
     writeActions(ini, m_settings.actions);
     writeDestinations(ini, m_list);
+    ini.save();
 }
 
 // What every load is followed by, so that the loaded values take effect.
@@ -242,7 +258,9 @@ void MonitorController::toggleSaveOnExit()
 {
     m_settings.saveOnExit = !m_settings.saveOnExit;
     try {
-        desktop::TIniFile(m_dataFile).WriteFlag("SEN", "SaveOnExit", m_settings.saveOnExit);
+        desktop::IniBatch ini(m_dataFile);
+        ini.WriteFlag("SEN", "SaveOnExit", m_settings.saveOnExit);
+        ini.save();
     } catch (const desktop::EIniFileException& e) {
         m_frontEnd.asker.showMessage("Cannot set SaveOnExit value in file:\r" + m_dataFile + "\r" + e.what());
     }

@@ -108,14 +108,17 @@ public:
     void prepareClose();
     // A close must wait while a mail is on its way: the send waits in the event loop, and a
     // program that ends meanwhile would cut it (and the shut-down mail) short. Stops a test
-    // pass and runs `close` again once the mails are out; false when the close may go on now.
+    // pass, saves first (when "Save Settings on Exit" is set), gives the mails the close's
+    // budget (AlertDispatcher::CloseMailBudget, shared with the shut-down mail) and runs `close`
+    // again once they are out or dropped; false when the close may go on now.
     bool deferCloseForMail(std::function<void()> close);
 
     // The data file.
     void SetDataFile(const std::string& path);
     void LoadSettings();
     void LoadActions();
-    // Throws desktop::EIniFileException at the first key the file system refuses.
+    // Writes the whole file at once; throws desktop::EIniFileException when it cannot, and then
+    // leaves the file as it was.
     void SaveSettings();
 
     // The File menu, after the user confirmed a file where one is asked for.
@@ -163,6 +166,7 @@ private:
     MonitorProbes m_ownProbes;
     net::TPing m_ping;
     std::string m_dataFile;
+    bool m_savedBeforeMail = false; // by the close that is under way
     ProgramStarter m_starter;
     core::Environment m_environment;
     std::unique_ptr<FileManager> m_ownFileManager;
