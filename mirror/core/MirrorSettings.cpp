@@ -1,6 +1,7 @@
 #include "mirror/core/MirrorSettings.h"
 
 #include "common/core/ProgramPaths.h"
+#include "common/desktop/IniBatch.h"
 #include "common/desktop/IniFile.h"
 
 #include <cerrno>
@@ -138,7 +139,8 @@ SettingsLoad loadMirrorSettings(const std::string& iniPath, const std::string& p
 
 void saveMirrorSettings(const std::string& iniPath, const MirrorSettings& settings)
 {
-    desktop::TIniFile ini(iniPath);
+    // One batch: the file is replaced once, under the lock, so a failed save leaves it whole.
+    desktop::IniBatch ini(iniPath);
     ini.WriteNumber(Section, "Version", FileVersion);
     ini.WriteFlag(Section, "AutoPilotEnabled", settings.autoPilotEnabled);
     ini.WriteText(Section, "AutoPilotInterval", settings.autoPilotInterval);
@@ -167,6 +169,7 @@ void saveMirrorSettings(const std::string& iniPath, const MirrorSettings& settin
     ini.WriteText(Section, "Exclude", settings.exclude);
     for (int n = 0; n < settings.folders.count(); ++n)
         ini.WriteText(Section, excludeKey(n), settings.folders.at(n).exclude);
+    ini.save();
 }
 
 } // namespace mirror
