@@ -1,6 +1,8 @@
 // RPL: mirrors folder pairs. With a display it shows its window ("/BATCH" runs once in it and
 // ends, "/TRAY" starts in the tray). "RPL /BATCH /CONSOLE" (switches in any order and letter
 // case), or "RPL /BATCH" where no display is available, runs once without a window for cron.
+// "RPL /RESTORE <destination> [<yyyy-mm-dd>/<hh-mm>]" lists or restores archived runs, always
+// without a window.
 
 #include "common/core/ConsoleApplication.h"
 #include "common/desktop/gui/DisplayCheck.h"
@@ -13,6 +15,7 @@
 
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -27,9 +30,13 @@ std::string programPath()
 int main(int argc, char** argv)
 {
     const mirror::CommandLine commandLine = mirror::parseCommandLine(std::vector<std::string>(argv, argv + argc));
+    if (commandLine.restore) {
+        core::ConsoleApplication app(argc, argv);
+        return mirror::runConsoleRestore(programPath(), commandLine.arguments, std::cout, std::cerr);
+    }
     if (commandLine.batch && (commandLine.console || !desktop::hasDisplay())) {
         core::ConsoleApplication app(argc, argv);
-        return mirror::runConsoleMirror(programPath(), std::cout, std::cerr);
+        return mirror::runConsoleMirror(programPath(), std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
     }
     if (!desktop::hasDisplay()) {
         std::cerr << "RPL: no display to show the window on; \"RPL /BATCH\" runs the mirror without one." << std::endl;

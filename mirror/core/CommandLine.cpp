@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <iterator>
+
 namespace mirror {
 
 namespace {
@@ -22,9 +24,16 @@ CommandLine parseCommandLine(const std::vector<std::string>& words)
         line.text += words[i];
         if (i == 0)
             continue;
-        line.batch = line.batch || isSwitch(words[i], "/BATCH");
-        line.tray = line.tray || isSwitch(words[i], "/TRAY");
-        line.console = line.console || isSwitch(words[i], "/CONSOLE");
+        bool* const flags[] = { &line.batch, &line.tray, &line.console, &line.restore };
+        const char* const names[] = { "/BATCH", "/TRAY", "/CONSOLE", "/RESTORE" };
+        bool known = false;
+        for (size_t k = 0; k < std::size(names); ++k) {
+            const bool is = isSwitch(words[i], names[k]);
+            *flags[k] = *flags[k] || is;
+            known = known || is;
+        }
+        if (!known) // a path begins with a slash here, so any other word is an argument
+            line.arguments.push_back(words[i]);
     }
     return line;
 }

@@ -109,6 +109,14 @@ bool FolderListing::stat(const std::string& path, FolderEntry& entry)
     return true;
 }
 
+bool FolderListing::isFolder(const std::string& path, bool followLink)
+{
+    struct stat st
+    {
+    };
+    return statFolder(path, followLink, st) == 0;
+}
+
 int FolderListing::statFolder(const std::string& path, bool followLink, struct stat& st)
 {
     const int rc = followLink ? ::stat(path.c_str(), &st) : lstat(path.c_str(), &st);

@@ -48,8 +48,9 @@ public:
 
     // Kind of one path without following a final link; nothing when it does not exist.
     static bool stat(const std::string& path, FolderEntry& entry);
-    // Whether `path` is a folder, with its status in `st`: 0, ENOTDIR for another kind, or the
-    // errno. A final symbolic link counts only when `followLink` is set.
+    // Whether `path` is a folder; a final symbolic link counts only when `followLink` is set.
+    static bool isFolder(const std::string& path, bool followLink);
+    // The same with the folder's status in `st`: 0, ENOTDIR for another kind, or the errno.
     static int statFolder(const std::string& path, bool followLink, struct stat& st);
 
 private:

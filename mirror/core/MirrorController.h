@@ -52,6 +52,10 @@ public:
     // Called when a timer tick's run raised an error, for the top-level error display.
     void setErrorHandler(std::function<void(const std::string&)> handler) { m_onError = std::move(handler); }
 
+    // Moves an archived run of `destination` back ("yyyy-mm-dd/hh-mm"), writing a line per
+    // item; returns the number of items not restored. Refused (1) while a run is busy.
+    int restore(const std::string& destination, const std::string& run);
+
     // Closing the window: outside batch mode a run is stopped and the settings saved.
     void prepareClose();
 

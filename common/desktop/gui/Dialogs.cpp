@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace desktop {
@@ -49,6 +50,13 @@ QString QtDialogs::chooseSaveFile(QWidget* parent, const QString& title, const Q
 {
     // Asks before overwriting; the folder must exist because a save dialog only offers those.
     return QFileDialog::getSaveFileName(parent, title, current, filter);
+}
+
+QString QtDialogs::chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items)
+{
+    bool ok = false;
+    const QString item = QInputDialog::getItem(parent, title, label, items, items.size() - 1, false, &ok);
+    return ok ? item : QString();
 }
 
 } // namespace desktop

@@ -5,6 +5,7 @@
 // carriage return; an empty path means the user cancelled.
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -29,6 +30,13 @@ public:
     // A file to write; an existing one is confirmed by the dialog.
     virtual QString chooseSaveFile(QWidget* parent, const QString& title, const QString& current, const QString& filter)
         = 0;
+    // One of `items`, or an empty text when the user cancelled. Windows that never ask get
+    // this refusal.
+    virtual QString chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items)
+    {
+        (void)parent, (void)title, (void)label, (void)items;
+        return {};
+    }
 };
 
 // The desktop's own message boxes and file dialogs.
@@ -43,6 +51,7 @@ public:
         QWidget* parent, const QString& title, const QString& current, const QString& filter) override;
     QString chooseSaveFile(
         QWidget* parent, const QString& title, const QString& current, const QString& filter) override;
+    QString chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items) override;
 };
 
 } // namespace desktop

@@ -45,6 +45,13 @@ public:
         return logFileAnswer;
     }
 
+    QString chooseItem(QWidget*, const QString& title, const QString&, const QStringList& items) override
+    {
+        itemTitles << title;
+        offeredItems = items;
+        return itemAnswer < 0 || itemAnswer >= items.size() ? QString() : items[itemAnswer];
+    }
+
     QStringList messages;
     QStringList questions;
     QStringList folderTitles;
@@ -56,5 +63,8 @@ public:
     QString folderAnswer;
     QString logFileAnswer; // every save dialog's answer
     QString openAnswer;
+    QStringList itemTitles;
+    QStringList offeredItems;
+    int itemAnswer = -1; // index of the item chosen; none by default
     std::function<void(const QString&)> onMessage;
 };
