@@ -184,6 +184,7 @@ bool MonitorController::deferCloseForMail(std::function<void()> close)
 void MonitorController::SetDataFile(const std::string& path)
 {
     m_dataFile = path;
+    m_alerts.mailer().setDataFile(path);
     m_frontEnd.view.showDataFile(path);
 }
 
@@ -217,7 +218,14 @@ void MonitorController::save()
     writeSettings(ini, m_settings, SavedLog { m_log.logFileName(), m_log.enabled() });
     writeActions(ini, m_settings.actions);
     writeDestinations(ini, m_list);
-    ini.save();
+    ini.save(savedReaders());
+}
+
+// A data file that holds a password is for its owner's eyes only.
+desktop::IniBatch::Readers MonitorController::savedReaders() const
+{
+    return m_settings.actions.smtpPassword.empty() ? desktop::IniBatch::Readers::AsBefore
+                                                   : desktop::IniBatch::Readers::OwnerOnly;
 }
 
 // What every load is followed by, so that the loaded values take effect.
@@ -260,7 +268,7 @@ void MonitorController::toggleSaveOnExit()
     try {
         desktop::IniBatch ini(m_dataFile);
         ini.WriteFlag("SEN", "SaveOnExit", m_settings.saveOnExit);
-        ini.save();
+        ini.save(savedReaders());
     } catch (const desktop::EIniFileException& e) {
         m_frontEnd.asker.showMessage("Cannot set SaveOnExit value in file:\r" + m_dataFile + "\r" + e.what());
     }

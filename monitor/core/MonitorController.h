@@ -7,6 +7,7 @@
 // core roles (activity pane, asker, tray indicator) and SettingsView.
 
 #include "common/core/DesktopCommands.h"
+#include "common/desktop/IniBatch.h"
 #include "common/net/Ping.h"
 #include "monitor/core/ActivityLines.h"
 #include "monitor/core/AlertDispatcher.h"
@@ -136,6 +137,7 @@ public:
     void openLog(LogViewer viewer);
 
 private:
+    desktop::IniBatch::Readers savedReaders() const;
     void afterLoad();
     // Points the history at the files the settings name now.
     void applyHistoryFiles();

@@ -63,7 +63,7 @@ struct ReportFixture : ::testing::Test
         settings.mailToAddress = "admin@office.test";
         settings.logFileName = (dir / "RPL.LOG").string();
     }
-    void useServer(const test::SmtpServerFixture& server) { report.client().Port = std::to_string(server.port()); }
+    void useServer(const test::SmtpServerFixture& server) { settings.smtpPort = std::to_string(server.port()); }
     std::vector<std::string> errors() const
     {
         std::vector<std::string> lines;
@@ -154,7 +154,7 @@ TEST_F(ReportFixture, MissingSettingsWriteOneErrorAndConnectNowhere)
 
 TEST_F(ReportFixture, RefusedConnectionWritesOneErrorWithTheClientsReply)
 {
-    report.client().Port = std::to_string(closedPort());
+    settings.smtpPort = std::to_string(closedPort());
     report.SendReport();
     ASSERT_EQ(errors().size(), 1u);
     EXPECT_EQ(errors()[0].rfind(" *** ERROR! Cannot send mail for some reason: ", 0), 0u);

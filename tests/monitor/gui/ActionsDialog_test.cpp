@@ -165,7 +165,7 @@ TEST_F(WindowFixture, TestSmtpFillsThePaneAndShowsTheResult)
     ASSERT_TRUE(server.started());
     open();
     TForm2* d = window->actionsDialog;
-    window->controller().alerts().mailer().setPort(std::to_string(server.port()));
+    window->controller().settings().actions.smtpPort = std::to_string(server.port());
     const QString activity = window->Activity->toPlainText();
     whileShown(d, [&] {
         type(d->EmailAddress, "ops@office.test");
@@ -191,7 +191,7 @@ TEST_F(WindowFixture, ACloseDuringAMailWaitsForItThenSendsTheShutDownMail)
     AlertActions& a = window->controller().settings().actions;
     a.emailAddress = "ops@office.test";
     a.closeEmail = true;
-    window->controller().alerts().mailer().setPort(std::to_string(server.port()));
+    window->controller().settings().actions.smtpPort = std::to_string(server.port());
     bool visibleAfterClose = false;
     QTimer::singleShot(0, window.get(), [&] {
         window->close();
