@@ -292,7 +292,7 @@ void TCustomSmtpClient::doConnect()
     engine().setResult(0);
     m_ehloSupported = false;
     m_extensions = {};
-    setTls(Security, TlsSettings { {}, std::nullopt, TrustFile });
+    setTls(Security, TlsSettings { TlsName, std::nullopt, TrustFile });
     startLookup(Host, Port, LocalAddr);
 }
 

@@ -77,6 +77,9 @@ public:
     TlsMode Security = TlsMode::None;
     // A PEM file of certificates trusted beside the system's (an office's own CA); empty: none.
     std::string TrustFile;
+    // The name (or address) the certificate must bear, also sent as SNI when it is a name;
+    // empty: Host.
+    std::string TlsName;
 
     static constexpr const char* kNoStartTlsText = "500 STARTTLS asked for, but the server does not offer it.";
 

@@ -27,7 +27,8 @@ bool startsWithHtmlTag(const std::string& line)
 
 std::string urlText(const HttpUrl& url)
 {
-    return url.proto + "://" + url.host + (url.port == "80" ? std::string() : ":" + url.port) + url.path;
+    const bool defaultPort = url.port == (url.proto == "https" ? "443" : "80");
+    return url.proto + "://" + url.host + (defaultPort ? std::string() : ":" + url.port) + url.path;
 }
 
 std::string socketErrorReason(int error)
@@ -93,6 +94,7 @@ void THttpCli::doHead()
     m_request = THttpRequest::httpHEAD;
     m_relocations = 0;
     m_target = httpParseUrl(URL);
+    m_firstHost = m_target.host;
     engine().start(static_cast<int>(m_request));
     m_ended = false;
     startAttempt();
@@ -131,6 +133,15 @@ void THttpCli::resetReply()
 void THttpCli::startAttempt()
 {
     resetReply();
+    if (m_target.proto == "https") {
+        TlsSettings settings = Tls;
+        // A relocation to another host: that host's certificate, checked for its own name.
+        if (m_target.host != m_firstHost)
+            settings = TlsSettings { {}, std::nullopt, Tls.trustFile };
+        setTls(TlsMode::Implicit, settings);
+    } else {
+        setTls(TlsMode::None, {});
+    }
     startLookup(m_target.host, m_target.port, LocalAddr);
 }
 
@@ -153,6 +164,11 @@ void THttpCli::connectRaised(const std::exception& e)
 
 void THttpCli::connectFailed(int error)
 {
+    if (error == TlsFailed) {
+        // The handshake's end, as the socket reports it: TlsPeer holds its facts.
+        engine().fire(OnSessionConnected, *this, error);
+        return fail(Socket().LastErrorMessage());
+    }
     fail(socketErrorReason(error));
 }
 

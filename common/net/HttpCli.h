@@ -11,8 +11,12 @@
 //  - the header ends with Content-Length 0, or with a status of 400 or more (the client then
 //    closes the connection at once);
 //  - a Location field relocates: the request is made again at the new place (a path on the same
-//    host, an "http://" URL, or a path relative to the current folder; other schemes are not
-//    followed and the reply stands as it is), at most kMaxRelocations times in a row;
+//    host, a URL of the same scheme, or a path relative to the current folder; other schemes
+//    are not followed and the reply stands as it is), at most kMaxRelocations times in a row;
+//  - an "https://" URL speaks TLS from the first byte (port 443 by default) with the checks of
+//    Tls: a failed handshake ends the request with status 404 and the reason the socket gives
+//    ("TLS with web.example refused: certificate has expired"), after OnSessionConnected with
+//    TlsFailed;
 //  - the client's own failures give status 404 and a reason: "can't resolve hostname to IP
 //    address", "can't connect: ...", a socket error text + " (Error #N)", "HTTP line too long"
 //    (a reply line of 8192 bytes or more), "HTTP header too long" (more than kMaxHeaderLines
@@ -75,6 +79,9 @@ public:
     int Timeout = SyncWait::kDefaultTimeout;
     // Kept for callers that set it; there is one event queue, so it changes nothing.
     bool MultiThreaded = false;
+    // For "https://" URLs: the name checked (empty: the URL's host), SNI and trust file. A
+    // relocation to another host checks that host's name instead.
+    TlsSettings Tls;
 
     THttpState State() const { return static_cast<THttpState>(state()); }
     int ReplyStatusCode() const { return m_statusCode; }
@@ -90,6 +97,8 @@ public:
     // Host, port and path of the request made last (after relocations).
     const HttpUrl& RequestedUrl() const { return m_target; }
     TWSocket& CtrlSocket() { return Socket(); }
+    // The facts of the last handshake (https only).
+    const TlsPeerInfo& TlsPeer() const { return ControlConnection::TlsPeer(); }
 
     // Starts a HEAD request for URL; raises EHttpException "HTTP component is busy" unless the
     // client is ready.
@@ -147,6 +156,7 @@ private:
     core::Poster m_poster;
     THttpRequest m_request = THttpRequest::httpHEAD;
     HttpUrl m_target;
+    std::string m_firstHost; // the host of URL itself
     int m_relocations = 0;
     // The request has ended; the posted step that makes the client ready is on its way.
     bool m_ended = true;

@@ -98,6 +98,8 @@ HttpUrl httpParseUrl(const std::string& url)
     parsed.host = authority.substr(0, colon);
     if (colon != std::string::npos && colon + 1 < authority.size())
         parsed.port = authority.substr(colon + 1);
+    else if (parsed.proto == "https")
+        parsed.port = "443";
     return parsed;
 }
 
@@ -111,7 +113,7 @@ bool httpRelocation(const HttpUrl& current, const std::string& location, HttpUrl
         next.path = target;
         return true;
     }
-    if (startsWithNoCase(target, "http://")) {
+    if (startsWithNoCase(target, current.proto == "https" ? "https://" : "http://")) {
         next = httpParseUrl(target);
         return true;
     }

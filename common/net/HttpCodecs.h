@@ -20,13 +20,14 @@ struct HttpUrl
 
 // [scheme "://"] [user [":" password] "@"] host [":" port] [path]; the path starts at the first
 // "/" or "?" after the host. A missing scheme is "http", a missing port "80", an empty path
-// "/"; a path that starts with "?" gets a "/" in front. The scheme is given in lower case.
+// "/"; a path that starts with "?" gets a "/" in front. The scheme is given in lower case; an
+// "https" URL's missing port is "443".
 HttpUrl httpParseUrl(const std::string& url);
 
 // Where a Location value leads from `current`: a value beginning with "/" is a path on the
-// same host, one beginning with "http://" (any case) a new URL, one with another scheme
-// ("https://...") is not followed (false), anything else is relative to the folder of the
-// current path.
+// same host, one beginning with the current scheme ("http://" or "https://", any case) a new
+// URL, one with another scheme is not followed (false: HTTP never turns into HTTPS, nor the
+// reverse), anything else is relative to the folder of the current path.
 bool httpRelocation(const HttpUrl& current, const std::string& location, HttpUrl& next);
 
 // The values that make up a request, each line only when its value is not empty.

@@ -82,6 +82,8 @@ void readOptions(const desktop::IniStore& ini, MonitorSettings& s)
     else
         s.historyFile.reset();
     s.statusPageFile = ini.ReadText(Sen, "StatusPageFile", "");
+    s.tlsTrustFile = ini.ReadText(Sen, "TLSTrustFile", "");
+    s.certExpiryWarnDays = ini.ReadNumber(Sen, "CertExpiryWarnDays", 14);
 }
 
 std::string historyFileOf(const MonitorSettings& settings, const std::string& logFileName)
@@ -195,6 +197,8 @@ void writeSettings(desktop::IniStore& ini, const MonitorSettings& s, const Saved
         ini.WriteFlag(Sen, row.retryKey, s.of(row.service).retryOnFirstFail);
         writeTimeOut(ini, row, s.of(row.service));
     }
+    ini.WriteText(Sen, "TLSTrustFile", s.tlsTrustFile);
+    ini.WriteNumber(Sen, "CertExpiryWarnDays", s.certExpiryWarnDays);
 }
 
 void writeActions(desktop::IniStore& ini, const AlertActions& a)

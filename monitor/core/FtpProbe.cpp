@@ -2,8 +2,8 @@
 
 namespace monitor {
 
-FtpProbe::FtpProbe(const MonitorSettings& settings)
-    : SessionProbe(settings, Service::Ftp, false)
+FtpProbe::FtpProbe(const MonitorSettings& settings, Service service)
+    : SessionProbe(settings, service, false)
 {
     FTP1.LocalAddr = "0.0.0.0";
     FTP1.Binary = true;

@@ -5,6 +5,7 @@
 
 #include "monitor/core/SessionProbe.h"
 
+#include "common/net/ImplicitTls.h"
 #include "common/net/FtpClient.h"
 
 namespace monitor {
@@ -12,19 +13,22 @@ namespace monitor {
 class FtpProbe final : public SessionProbe
 {
 public:
-    explicit FtpProbe(const MonitorSettings& settings);
+    // `service`: FTP or its form over TLS.
+    explicit FtpProbe(const MonitorSettings& settings, Service service = Service::Ftp);
     ~FtpProbe() override;
 
 private:
     void setTarget(const std::string& host, const std::string& port) override;
+    void secure(const net::TlsSettings& settings) override { FTP1.SetImplicitTls(settings); }
     void open() override { FTP1.Open(); }
     void quit() override { FTP1.Quit(); }
     void abortClient() override { FTP1.Abort(); }
     bool connected() const override { return FTP1.Connected(); }
-    bool succeeded() const override { return FTP1.RequestResult() == 0; }
+    int result() const override { return FTP1.RequestResult(); }
+    const net::TlsPeerInfo& tlsPeer() const override { return FTP1.TlsPeer(); }
     std::string lastResponse() const override { return FTP1.LastResponse(); }
 
-    net::TFtpClient FTP1;
+    net::ImplicitTls<net::TFtpClient> FTP1;
 };
 
 } // namespace monitor

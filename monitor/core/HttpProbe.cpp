@@ -1,6 +1,7 @@
 #include "monitor/core/HttpProbe.h"
 
 #include "monitor/core/ProbeTexts.h"
+#include "monitor/core/Services.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,9 +15,17 @@ constexpr const char* TimeoutReason = "Timeout";
 
 } // namespace
 
-HttpProbe::HttpProbe(const MonitorSettings& settings)
+HttpProbe::HttpProbe(const MonitorSettings& settings, Service service)
     : m_settings(settings)
+    , m_service(service)
 {
+    if (rowOf(service).tls) {
+        m_certificate.emplace(settings, rowOf(service).texts.word, false);
+        HTTP1.OnSessionConnected = [this](net::THttpCli& client, int error) {
+            if (error == 0 || error == net::TlsFailed)
+                m_certificate->handshakeEnded(client.TlsPeer());
+        };
+    }
     HTTP1.LocalAddr = "0.0.0.0";
     HTTP1.NoCache = false;
     HTTP1.OnRequestDone = [this](net::THttpCli&, net::THttpRequest, int) { requestDone(); };
@@ -33,6 +42,7 @@ HttpProbe::HttpProbe(const MonitorSettings& settings)
 HttpProbe::~HttpProbe()
 {
     HTTP1.OnRequestDone = nullptr;
+    HTTP1.OnSessionConnected = nullptr;
 }
 
 void HttpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& lines, Done done)
@@ -42,20 +52,25 @@ void HttpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& l
     m_done = std::move(done);
     m_timedOut = false;
     m_aborted = false;
-    m_url = httpUrl(context);
+    const ProbeTexts& texts = rowOf(m_service).texts;
+    m_url = texts.target(context);
     HTTP1.URL = m_url;
+    if (m_certificate) {
+        HTTP1.URL = "https://" + m_url;
+        HTTP1.Tls = m_certificate->begin(context, m_url);
+    }
     try {
         HTTP1.Head();
     } catch (const std::exception& e) {
         // Only a busy client raises here, which one probe never meets; reported all the same.
         if (attempt == Attempt::First) {
             lines.activity(std::string("* Exception: ") + e.what());
-            lines.log("* HTTP Exception [" + m_url + "] " + e.what());
+            lines.log(exceptionHead() + e.what());
         }
         return finish(false);
     }
     m_running = true;
-    const auto timeOut = m_settings.of(Service::Http).timeOut.count();
+    const auto timeOut = m_settings.of(m_service).timeOut.count();
     m_deadline.start(static_cast<int>(std::clamp<decltype(timeOut)>(timeOut, 0, INT_MAX)), true);
 }
 
@@ -83,14 +98,21 @@ void HttpProbe::requestDone()
         return finish(false);
     const std::string reason = m_timedOut ? std::string(TimeoutReason) : HTTP1.ReplyReason();
     m_lines->activity("* Exception: " + reason);
-    m_lines->log("* HTTP Exception [" + m_url + "] " + reason);
+    m_lines->log(exceptionHead() + reason);
     // A status line proves the server alive, whatever it said.
     const auto& header = HTTP1.ReplyHeader();
     finish(!header.empty() && header.front().rfind("HTTP", 0) == 0);
 }
 
+std::string HttpProbe::exceptionHead() const
+{
+    return std::string("* ") + rowOf(m_service).texts.word + " Exception [" + m_url + "] ";
+}
+
 void HttpProbe::finish(bool ok)
 {
+    if (m_certificate && !m_aborted)
+        ok = m_certificate->judge(ok, m_attempt, *m_lines);
     m_running = false;
     Done done = std::move(m_done);
     m_done = nullptr;
@@ -104,6 +126,13 @@ void HttpProbe::reportResult(bool ok, ProbeLines& lines)
         return;
     for (const std::string& line : HTTP1.ReplyHeader())
         lines.activity(line);
+    if (m_certificate)
+        m_certificate->reportResult(ok, lines);
+}
+
+std::optional<std::time_t> HttpProbe::certificateNotAfter() const
+{
+    return m_certificate ? m_certificate->notAfter() : std::nullopt;
 }
 
 } // namespace monitor

@@ -14,7 +14,12 @@
 // here by HTTP's time-out (fixed: the data file has no key for it), read at every attempt. A
 // request cut by it ends with the reason "Timeout", and with what came of the reply kept.
 // Abort ends the attempt at once, as a failure without lines.
+//
+// HTTPS is the same over TLS ("https://" + the URL, 443 its default port), with the words
+// "HTTPS" in its lines and the certificate checks of CertificateCheck: a failed handshake
+// leaves no status line, so it fails with the socket's reason as the exception line.
 
+#include "monitor/core/CertificateCheck.h"
 #include "monitor/core/MonitorSettings.h"
 #include "monitor/core/Probe.h"
 
@@ -28,18 +33,23 @@ namespace monitor {
 class HttpProbe final : public Probe
 {
 public:
-    explicit HttpProbe(const MonitorSettings& settings);
+    // `service`: HTTP or HTTPS.
+    explicit HttpProbe(const MonitorSettings& settings, Service service = Service::Http);
     ~HttpProbe() override;
 
     void start(const TestContext& context, Attempt attempt, ProbeLines& lines, Done done) override;
     void abort() override;
     void reportResult(bool ok, ProbeLines& lines) override;
+    std::optional<std::time_t> certificateNotAfter() const override;
 
 private:
     void requestDone();
+    std::string exceptionHead() const;
     void finish(bool ok);
 
     const MonitorSettings& m_settings;
+    const Service m_service;
+    std::optional<CertificateCheck> m_certificate; // HTTPS
     net::THttpCli HTTP1;
     core::Timer m_deadline;
     bool m_running = false;

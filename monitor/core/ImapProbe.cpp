@@ -2,8 +2,8 @@
 
 namespace monitor {
 
-ImapProbe::ImapProbe(const MonitorSettings& settings)
-    : SessionProbe(settings, Service::Imap, true)
+ImapProbe::ImapProbe(const MonitorSettings& settings, Service service)
+    : SessionProbe(settings, service, true)
 {
     IMAP.LocalAddr = "0.0.0.0";
     IMAP.OnRequestDone = [this](net::TCustomImapCli&, net::TImapRequest, int) { requestDone(); };

@@ -5,6 +5,7 @@
 
 #include "monitor/core/SessionProbe.h"
 
+#include "common/net/ImplicitTls.h"
 #include "common/net/SyncImapCli.h"
 
 namespace monitor {
@@ -12,19 +13,22 @@ namespace monitor {
 class ImapProbe final : public SessionProbe
 {
 public:
-    explicit ImapProbe(const MonitorSettings& settings);
+    // `service`: IMAP or its form over TLS.
+    explicit ImapProbe(const MonitorSettings& settings, Service service = Service::Imap);
     ~ImapProbe() override;
 
 private:
     void setTarget(const std::string& host, const std::string& port) override;
+    void secure(const net::TlsSettings& settings) override { IMAP.SetImplicitTls(settings); }
     void open() override { IMAP.Connect(); }
     void quit() override { IMAP.Logout(); }
     void abortClient() override { IMAP.Abort(); }
     bool connected() const override { return IMAP.Connected(); }
-    bool succeeded() const override { return IMAP.RequestResult() == 0; }
+    int result() const override { return IMAP.RequestResult(); }
+    const net::TlsPeerInfo& tlsPeer() const override { return IMAP.TlsPeer(); }
     std::string lastResponse() const override { return IMAP.LastResponse(); }
 
-    net::TSyncImapCli IMAP;
+    net::ImplicitTls<net::TSyncImapCli> IMAP;
 };
 
 } // namespace monitor

@@ -96,6 +96,11 @@ struct MonitorSettings
     std::optional<std::string> historyFile;
     // Rewritten after every pass as a web page ("StatusPageFile"); empty: no page.
     std::string statusPageFile;
+    // Certificates of the TLS tests: a PEM file trusted beside the system's store
+    // ("TLSTrustFile", beside the data file when relative; empty: none), and the days before
+    // the end of validity from which a test fails ("CertExpiryWarnDays"; 0: no early warning).
+    std::string tlsTrustFile;
+    int32_t certExpiryWarnDays = 14;
     // True until the startup actions have run: the log controls stay silent meanwhile.
     bool StartingUp = true;
     // Stops a running test pass; raised by closing and by Abort, cleared when a pass starts.

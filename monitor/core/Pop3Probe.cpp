@@ -2,8 +2,8 @@
 
 namespace monitor {
 
-Pop3Probe::Pop3Probe(const MonitorSettings& settings)
-    : SessionProbe(settings, Service::Pop3, true)
+Pop3Probe::Pop3Probe(const MonitorSettings& settings, Service service)
+    : SessionProbe(settings, service, true)
 {
     POP3.LocalAddr = "0.0.0.0";
     POP3.OnRequestDone = [this](net::TCustomPop3Cli&, net::TPop3Request, int) { requestDone(); };

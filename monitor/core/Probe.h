@@ -8,8 +8,10 @@
 #include "monitor/core/Service.h"
 #include "monitor/core/TestContext.h"
 
+#include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace monitor {
@@ -47,6 +49,8 @@ public:
     // Right after the engine's result line of the test: lines about the last attempt that
     // belong below it.
     virtual void reportResult(bool /*ok*/, ProbeLines& /*lines*/) { }
+    // The end of validity of the certificate the last attempt received (TLS services only).
+    virtual std::optional<std::time_t> certificateNotAfter() const { return std::nullopt; }
 };
 
 class ProbeFactory

@@ -38,10 +38,18 @@ constexpr ProbeTexts FtpTexts = { "FTP", true, Lines::AddressAndHost, Subject::H
 constexpr ProbeTexts SmtpTexts = FtpTexts.as("SMTP");
 constexpr ProbeTexts Pop3Texts = FtpTexts.as("POP3");
 constexpr ProbeTexts ImapTexts = FtpTexts.as("IMAP");
+constexpr ProbeTexts HttpsTexts = { "HTTPS", true, Lines::TargetOnly, Subject::Target, Subject::Target, httpsUrl };
 
 std::string httpUrl(const TestContext& c)
 {
     if (c.portNumber == 0 || c.portNumber == 80)
+        return c.IP;
+    return c.IP + ":" + c.portText;
+}
+
+std::string httpsUrl(const TestContext& c)
+{
+    if (c.portNumber == 0 || c.portNumber == 443)
         return c.IP;
     return c.IP + ":" + c.portText;
 }

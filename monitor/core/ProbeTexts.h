@@ -56,9 +56,12 @@ extern const ProbeTexts FtpTexts;
 extern const ProbeTexts SmtpTexts;
 extern const ProbeTexts Pop3Texts;
 extern const ProbeTexts ImapTexts;
+extern const ProbeTexts HttpsTexts;
 
 // The HTTP probe's URL: the IP text alone for port 0 (or no number) and 80, else IP:port.
 std::string httpUrl(const TestContext& context);
+// The HTTPS probe's URL: the same with 443 in place of 80.
+std::string httpsUrl(const TestContext& context);
 
 std::string startLine(const ProbeTexts& texts, const TestContext& context);
 std::string retryLine(const ProbeTexts& texts, const TestContext& context);

@@ -19,8 +19,15 @@ enum class Service
     Smtp,
     Pop3,
     Imap,
+    // Over TLS from the first byte; TLS alone: the handshake and its checks.
+    Https,
+    Ftps,
+    Smtps,
+    Pop3s,
+    Imaps,
+    Tls,
 };
-inline constexpr std::size_t ServiceCount = 7;
+inline constexpr std::size_t ServiceCount = 13;
 
 // A service's values from the data file.
 struct ServiceOptions

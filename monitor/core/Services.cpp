@@ -7,6 +7,7 @@
 #include "monitor/core/Pop3Probe.h"
 #include "monitor/core/SmtpProbe.h"
 #include "monitor/core/TcpProbe.h"
+#include "monitor/core/TlsProbe.h"
 
 namespace monitor {
 
@@ -18,6 +19,12 @@ using std::chrono::seconds;
 template <class P> std::unique_ptr<Probe> make(const MonitorSettings& settings)
 {
     return std::make_unique<P>(settings);
+}
+
+// The probe of a plain service, speaking over TLS as `service`.
+template <class P, Service service> std::unique_ptr<Probe> overTls(const MonitorSettings& settings)
+{
+    return std::make_unique<P>(settings, service);
 }
 
 } // namespace
@@ -90,6 +97,63 @@ const std::array<ServiceRow, ServiceCount>& services()
             { "IMAPTimeOutSeconds", seconds(1), seconds(10), seconds(10) },
             ImapTexts,
             make<ImapProbe> },
+        // Over TLS: the plain sibling's options and texts with a word of their own.
+        { Service::Https,
+            "HTTPS",
+            "443",
+            true,
+            Service::Http,
+            nullptr,
+            { nullptr, milliseconds(1), seconds(15), std::nullopt },
+            HttpsTexts,
+            overTls<HttpProbe, Service::Https> },
+        { Service::Ftps,
+            "FTPS",
+            "990",
+            true,
+            Service::Ftp,
+            nullptr,
+            { nullptr, seconds(1), seconds(15), std::nullopt },
+            FtpTexts.as("FTPS"),
+            overTls<FtpProbe, Service::Ftps> },
+        { Service::Smtps,
+            "SMTPS",
+            "465",
+            true,
+            Service::Smtp,
+            nullptr,
+            { nullptr, seconds(1), seconds(15), std::nullopt },
+            SmtpTexts.as("SMTPS"),
+            overTls<SmtpProbe, Service::Smtps> },
+        { Service::Pop3s,
+            "POP3S",
+            "995",
+            true,
+            Service::Pop3,
+            nullptr,
+            { nullptr, seconds(1), seconds(15), std::nullopt },
+            Pop3Texts.as("POP3S"),
+            overTls<Pop3Probe, Service::Pop3s> },
+        { Service::Imaps,
+            "IMAPS",
+            "993",
+            true,
+            Service::Imap,
+            nullptr,
+            { nullptr, seconds(1), seconds(10), std::nullopt },
+            ImapTexts.as("IMAPS"),
+            overTls<ImapProbe, Service::Imaps> },
+        // The handshake alone, on the row's port (it has no default); its connect and its
+        // handshake each take TCP's time-out.
+        { Service::Tls,
+            "TLS",
+            "",
+            true,
+            std::nullopt,
+            "TLSRetryOnFirstFail",
+            { nullptr, milliseconds(1), milliseconds(2000), std::nullopt },
+            TcpTexts.as("TLS"),
+            make<TlsProbe> },
     } };
     return rows;
 }

@@ -14,6 +14,8 @@ SessionProbe::SessionProbe(const MonitorSettings& settings, Service service, boo
     , m_service(service)
     , m_showsQuitAnswer(showsQuitAnswer)
 {
+    if (rowOf(service).tls)
+        m_certificate.emplace(settings, rowOf(service).texts.word);
     m_deadline.setPrecise(true);
     m_deadline.setOnTimeout([this] { onTimeOut(); });
 }
@@ -34,6 +36,8 @@ void SessionProbe::start(const TestContext& context, Attempt attempt, ProbeLines
     m_done = std::move(done);
     m_aborted = false;
     setTarget(context.IP, portOf(context, rowOf(m_service).standardPort));
+    if (m_certificate)
+        secure(m_certificate->begin(context, context.IP));
     run(Step::Opening);
 }
 
@@ -86,8 +90,12 @@ void SessionProbe::requestDone()
     if (m_step == Step::Idle)
         return;
     m_deadline.stop();
-    const bool ok = !m_timedOut && !m_aborted && succeeded();
+    const bool ok = !m_timedOut && !m_aborted && result() == 0;
     if (m_step == Step::Opening) {
+        // This attempt's handshake: it ended when the open got as far as the greeting, or
+        // failed itself.
+        if (m_certificate && !m_timedOut && !m_aborted && (ok || result() == net::TlsFailed))
+            m_certificate->handshakeEnded(tlsPeer());
         if (!ok)
             return finish(false);
         if (verboseLines())
@@ -101,6 +109,8 @@ void SessionProbe::requestDone()
 
 void SessionProbe::finish(bool ok)
 {
+    if (m_certificate && !m_aborted)
+        ok = m_certificate->judge(ok, m_attempt, *m_lines);
     m_step = Step::Idle;
     m_deadline.stop();
     // No request runs now, so dropping the connection reports nothing.
@@ -110,6 +120,17 @@ void SessionProbe::finish(bool ok)
     m_done = nullptr;
     if (done)
         done(ok);
+}
+
+void SessionProbe::reportResult(bool ok, ProbeLines& lines)
+{
+    if (m_certificate)
+        m_certificate->reportResult(ok, lines);
+}
+
+std::optional<std::time_t> SessionProbe::certificateNotAfter() const
+{
+    return m_certificate ? m_certificate->notAfter() : std::nullopt;
 }
 
 } // namespace monitor

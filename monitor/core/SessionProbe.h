@@ -13,11 +13,16 @@
 // the client's request; the attempt ends once the client has reported that request's end, so
 // the next attempt finds the client ready and no stale end of request is taken for its own.
 //
+// Over TLS (FTPS, SMTPS, POP3S, IMAPS) the open is the connect, the handshake with its
+// certificate checks (CertificateCheck) and the greeting, bounded by the same time-out; a
+// failed handshake or a certificate close to its end fails the attempt with a line that says so.
+//
 // The port: the row's port when it is a number from 1 to 65535, else the service's standard
 // port (its row in Services). The client is left without a connection after every attempt: an open that failed after
 // the greeting (a refused HELO) would otherwise keep the session, and every later open would
 // fail with "already connected".
 
+#include "monitor/core/CertificateCheck.h"
 #include "monitor/core/MonitorSettings.h"
 #include "monitor/core/Probe.h"
 
@@ -34,6 +39,8 @@ public:
 
     void start(const TestContext& context, Attempt attempt, ProbeLines& lines, Done done) override;
     void abort() override;
+    void reportResult(bool ok, ProbeLines& lines) override;
+    std::optional<std::time_t> certificateNotAfter() const override;
 
     // The port a session goes to: the port column as a number from 1 to 65535 ("021" gives
     // "21"), else `standardPort` (an empty column, "0", a text, a number out of range).
@@ -47,12 +54,16 @@ protected:
     // The client's part. open() and quit() start a request whose end the subclass passes to
     // requestDone(); they may raise on misuse, which fails the attempt without a line.
     virtual void setTarget(const std::string& host, const std::string& port) = 0;
+    // TLS from the first byte with these settings (services over TLS only).
+    virtual void secure(const net::TlsSettings& settings) = 0;
     virtual void open() = 0;
     virtual void quit() = 0;
     virtual void abortClient() = 0;
     virtual bool connected() const = 0;
-    // The request that ended last succeeded (its result is 0).
-    virtual bool succeeded() const = 0;
+    // The result of the request that ended last (0: success).
+    virtual int result() const = 0;
+    // The facts of the client's last handshake.
+    virtual const net::TlsPeerInfo& tlsPeer() const = 0;
     virtual std::string lastResponse() const = 0;
 
     // The client's OnRequestDone.
@@ -81,6 +92,7 @@ private:
     bool m_aborted = false;
     ProbeLines* m_lines = nullptr;
     Done m_done;
+    std::optional<CertificateCheck> m_certificate; // services over TLS
 };
 
 } // namespace monitor

@@ -2,8 +2,8 @@
 
 namespace monitor {
 
-SmtpProbe::SmtpProbe(const MonitorSettings& settings)
-    : SessionProbe(settings, Service::Smtp, true)
+SmtpProbe::SmtpProbe(const MonitorSettings& settings, Service service)
+    : SessionProbe(settings, service, true)
 {
     SMTP1.LocalAddr = "0.0.0.0";
     SMTP1.SignOn = "SEN";
@@ -20,6 +20,13 @@ void SmtpProbe::setTarget(const std::string& host, const std::string& port)
 {
     SMTP1.Host = host;
     SMTP1.Port = port;
+}
+
+void SmtpProbe::secure(const net::TlsSettings& settings)
+{
+    SMTP1.Security = net::TlsMode::Implicit;
+    SMTP1.TlsName = settings.verifyName;
+    SMTP1.TrustFile = settings.trustFile;
 }
 
 } // namespace monitor

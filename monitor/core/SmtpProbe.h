@@ -12,16 +12,19 @@ namespace monitor {
 class SmtpProbe final : public SessionProbe
 {
 public:
-    explicit SmtpProbe(const MonitorSettings& settings);
+    // `service`: SMTP or its form over TLS.
+    explicit SmtpProbe(const MonitorSettings& settings, Service service = Service::Smtp);
     ~SmtpProbe() override;
 
 private:
     void setTarget(const std::string& host, const std::string& port) override;
+    void secure(const net::TlsSettings& settings) override;
     void open() override { SMTP1.Open(); }
     void quit() override { SMTP1.Quit(); }
     void abortClient() override { SMTP1.Abort(); }
     bool connected() const override { return SMTP1.Connected(); }
-    bool succeeded() const override { return SMTP1.RequestResult() == 0; }
+    int result() const override { return SMTP1.RequestResult(); }
+    const net::TlsPeerInfo& tlsPeer() const override { return SMTP1.TlsPeer(); }
     std::string lastResponse() const override { return SMTP1.LastResponse(); }
 
     net::TSyncSmtpCli SMTP1;

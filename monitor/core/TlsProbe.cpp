@@ -1,0 +1,143 @@
+#include "monitor/core/TlsProbe.h"
+
+#include "common/net/WSocketResolve.h"
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+
+namespace monitor {
+
+namespace {
+
+// A name the socket layer would look up, blocking, at its connect; longer texts it refuses.
+bool needsLookUp(const std::string& host)
+{
+    return !host.empty() && host.size() <= 256 && !net::WSocketIsDottedIP(host) && host.find('\0') == std::string::npos;
+}
+
+} // namespace
+
+TlsProbe::TlsProbe(const MonitorSettings& settings)
+    : m_settings(settings)
+    , m_certificate(settings, "TLS")
+{
+    m_deadline.setPrecise(true);
+    m_deadline.setOnTimeout([this] { finish(false); });
+    WSocket1.OnSessionConnected = [this](net::TWSocket&, int error) { connected(error); };
+    WSocket1.OnTlsDone = [this](net::TWSocket& socket, int error) {
+        if (!m_done || !m_handshaking)
+            return;
+        m_handshaking = false;
+        m_certificate.handshakeEnded(socket.TlsPeer());
+        finish(error == 0);
+    };
+}
+
+TlsProbe::~TlsProbe()
+{
+    WSocket1.OnSessionConnected = nullptr;
+    WSocket1.OnTlsDone = nullptr;
+}
+
+void TlsProbe::startDeadline()
+{
+    const auto timeOut = m_settings.of(Service::Tcp).timeOut.count();
+    m_deadline.start(static_cast<int>(std::clamp<decltype(timeOut)>(timeOut, 0, INT_MAX)), true);
+}
+
+void TlsProbe::start(const TestContext& context, Attempt attempt, ProbeLines& lines, Done done)
+{
+    m_lines = &lines;
+    m_attempt = attempt;
+    m_done = std::move(done);
+    m_handshaking = false;
+    m_tls = m_certificate.begin(context, context.IP);
+    if (context.portNumber < 1 || context.portNumber > 65535) {
+        const std::string line = "* TLS [" + context.IP + "] No port: a TLS test needs the row's port number";
+        if (attempt == Attempt::First) {
+            lines.activity(line);
+            lines.log(line);
+        }
+        return finish(false);
+    }
+    m_port = std::to_string(context.portNumber);
+    startDeadline();
+    const std::string host = net::WSocketTrim(context.IP);
+    if (!needsLookUp(host))
+        return connect(context.IP);
+    m_resolver.lookup(host, [this, host](int error, const std::vector<std::string>& addresses) {
+        if (error != 0)
+            return failWith("connect: WSocketResolveHost: Cannot convert host address '" + host + "', Error #"
+                + std::to_string(error));
+        connect(addresses.front());
+    });
+}
+
+void TlsProbe::connect(const std::string& address)
+{
+    try {
+        WSocket1.Close();
+        WSocket1.SetProto("tcp");
+        WSocket1.SetAddr(address);
+        WSocket1.SetPort(m_port);
+        WSocket1.Connect();
+    } catch (const std::exception& e) {
+        failWith(e.what());
+    }
+}
+
+// The connect is done: the handshake gets a deadline of its own.
+void TlsProbe::connected(int error)
+{
+    if (!m_done || m_handshaking)
+        return;
+    if (error != 0 || WSocket1.State() != net::TSocketState::wsConnected)
+        return finish(false);
+    m_handshaking = true;
+    startDeadline();
+    WSocket1.StartTls(m_tls);
+}
+
+void TlsProbe::failWith(const std::string& message)
+{
+    if (m_attempt == Attempt::First && m_lines)
+        m_lines->activity(message);
+    finish(false);
+}
+
+void TlsProbe::abort()
+{
+    if (m_done)
+        finish(false);
+}
+
+void TlsProbe::finish(bool ok)
+{
+    if (!m_done)
+        return;
+    m_deadline.stop();
+    m_resolver.cancel();
+    m_handshaking = false;
+    ok = m_certificate.judge(ok, m_attempt, *m_lines);
+    try {
+        WSocket1.Close();
+    } catch (const std::exception&) {
+        // The connection is dropped whatever the close reports.
+    }
+    Done done = std::move(m_done);
+    m_done = nullptr;
+    done(ok);
+}
+
+void TlsProbe::reportResult(bool ok, ProbeLines& lines)
+{
+    m_certificate.reportResult(ok, lines);
+}
+
+std::optional<std::time_t> TlsProbe::certificateNotAfter() const
+{
+    return m_certificate.notAfter();
+}
+
+} // namespace monitor
