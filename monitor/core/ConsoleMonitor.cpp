@@ -58,9 +58,10 @@ ConsoleMonitor::ConsoleMonitor(
     , m_controller(programPath, FrontEnd::of(m_console))
 {
     m_console.onPassEnd = [this] { passEnded(); };
-    m_controller.engine().setOnRecorded([this](uint64_t row, bool ok, int64_t elapsedMs) {
-        m_recorded[row] = { ok, elapsedMs };
-    });
+    m_controller.engine().setOnRecorded(
+        [this](uint64_t row, bool ok, int64_t elapsedMs, std::optional<std::time_t> certificateNotAfter) {
+            m_recorded[row] = { ok, elapsedMs, certificateNotAfter };
+        });
 }
 
 ConsoleMonitor::~ConsoleMonitor()
@@ -198,7 +199,7 @@ void ConsoleMonitor::tryClose()
         finish(onceStatus(saved, rows));
         break;
     case Mode::Nagios: {
-        CheckResult result = checkResult(rows);
+        CheckResult result = checkResult(rows, m_controller.settings().certExpiryWarnDays, std::time(nullptr));
         if (!m_passComplete)
             result = unknownResult("stopped by a signal before the test pass ended");
         else if (!saved)
@@ -225,8 +226,9 @@ std::vector<RowOutcome> ConsoleMonitor::outcomes()
         const auto found = m_recorded.find(list.keyOf(row));
         if (found != m_recorded.end()) {
             outcome.tested = true;
-            outcome.ok = found->second.first;
-            outcome.elapsedMs = found->second.second;
+            outcome.ok = found->second.ok;
+            outcome.elapsedMs = found->second.elapsedMs;
+            outcome.certificateNotAfter = found->second.certificateNotAfter;
         }
         rows.push_back(std::move(outcome));
     }

@@ -84,7 +84,13 @@ private:
     core::FileClaim m_claim;
     ConsoleFrontEnd m_console;
     MonitorController m_controller;
-    std::map<uint64_t, std::pair<bool, int64_t>> m_recorded; // row key: ok, elapsed ms
+    struct Recorded
+    {
+        bool ok = false;
+        int64_t elapsedMs = 0;
+        std::optional<std::time_t> certificateNotAfter;
+    };
+    std::map<uint64_t, Recorded> m_recorded; // by row key
     core::Poster m_poster;
     bool m_started = false;
     bool m_passComplete = false;

@@ -21,7 +21,8 @@ bool InputRow::chooseService(int index, bool choiceHasFocus)
 {
     service = index;
     port = DefaultPortOf(index);
-    return choiceHasFocus && index == static_cast<int>(indexOf(Service::Tcp));
+    return choiceHasFocus
+        && (index == static_cast<int>(indexOf(Service::Tcp)) || index == static_cast<int>(indexOf(Service::Tls)));
 }
 
 void InputRow::portFocused()

@@ -32,7 +32,8 @@ struct InputRow
     void clearAfterAdd();
 
     // A new service choice: the port becomes the service's default. Returns whether the focus
-    // moves on to the port (TCP chosen while the choice had the focus).
+    // moves on to the port (TCP or TLS, which have no port of their own, chosen while the
+    // choice had the focus).
     bool chooseService(int index, bool choiceHasFocus);
     // The focus enters the port box: a "0" goes, so that a port can be typed at once.
     void portFocused();

@@ -73,12 +73,14 @@ void MetricsFile::testRecorded(DestinationList::RowKey row,
     const std::string& previousStatus,
     const QDateTime& start,
     const QDateTime& end,
-    bool inPass)
+    bool inPass,
+    std::optional<std::time_t> certificateNotAfter)
 {
     const bool firstSeen = m_seen.find(row) == m_seen.end();
     Seen& seen = m_seen[row];
     seen.ok = ok;
     seen.durationSeconds = static_cast<double>(start.msecsTo(end)) / 1000.0;
+    seen.certificateNotAfter = certificateNotAfter;
     if (firstSeen || previousStatus != (ok ? "OK" : "Fail"))
         seen.lastChange = end;
     if (inPass) {
@@ -146,6 +148,17 @@ std::string MetricsFile::text(const DestinationList& list) const
     for (const Row& row : rows) {
         if (row.seen)
             sample(out, "destination_last_change_timestamp_seconds", row.labels, unixSeconds(row.seen->lastChange));
+    }
+    family(out,
+        "destination_cert_expiry_timestamp_seconds",
+        "gauge",
+        "When the certificate the destination's last TLS test received expires (Unix time).");
+    for (const Row& row : rows) {
+        if (row.seen && row.seen->certificateNotAfter)
+            sample(out,
+                "destination_cert_expiry_timestamp_seconds",
+                row.labels,
+                std::to_string(static_cast<long long>(*row.seen->certificateNotAfter)));
     }
     family(out, "pass_duration_seconds", "gauge", "How long the last test pass took.");
     sample(out, "pass_duration_seconds", "", seconds(static_cast<double>(m_passStart.msecsTo(m_passEnd)) / 1000.0));

@@ -13,6 +13,10 @@
 //                                                    the present state; when the state has not
 //                                                    changed since the monitor started, the end
 //                                                    of its first test
+//   sen_destination_cert_expiry_timestamp_seconds    TLS services: the end of validity (Unix
+//                                                    time) of the certificate the last test
+//                                                    received, also when it failed; none when
+//                                                    no certificate came
 // Per pass: sen_pass_duration_seconds, sen_pass_end_timestamp_seconds,
 // sen_pass_destinations{result="ok"|"fail"|"untested"} (rows of the list at the pass's end that
 // it did not test: an aborted pass), sen_destinations (rows in the list) and the counter
@@ -31,6 +35,7 @@
 
 #include <QDateTime>
 
+#include <ctime>
 #include <map>
 #include <optional>
 #include <string>
@@ -47,7 +52,8 @@ public:
         const std::string& previousStatus,
         const QDateTime& start,
         const QDateTime& end,
-        bool inPass);
+        bool inPass,
+        std::optional<std::time_t> certificateNotAfter = std::nullopt);
     // Ends the pass and rewrites `path` unless it is empty; the activity line to show when the
     // file could not be written.
     std::optional<std::string> passEnded(const std::string& path, const DestinationList& list, const QDateTime& now);
@@ -62,6 +68,7 @@ private:
         double durationSeconds = 0;
         QDateTime lastChange;
         int pass = -1; // the pass that tested it last
+        std::optional<std::time_t> certificateNotAfter;
     };
 
     std::map<DestinationList::RowKey, Seen> m_seen;

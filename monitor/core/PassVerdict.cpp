@@ -1,5 +1,7 @@
 #include "monitor/core/PassVerdict.h"
 
+#include "monitor/core/CertificateCheck.h"
+
 #include <set>
 
 namespace monitor {
@@ -59,7 +61,7 @@ CheckResult unknownResult(const std::string& reason)
     return { CheckStatus::Unknown, std::string(Prefix) + "UNKNOWN - " + shownName(reason) };
 }
 
-CheckResult checkResult(const std::vector<RowOutcome>& rows)
+CheckResult checkResult(const std::vector<RowOutcome>& rows, int warnDays, std::time_t now)
 {
     if (rows.empty())
         return unknownResult("no destination in the data file");
@@ -67,6 +69,7 @@ CheckResult checkResult(const std::vector<RowOutcome>& rows)
     std::string failing;
     std::string performance;
     std::set<std::string> labels;
+    std::optional<long long> fewestDays;
     for (size_t i = 0; i < rows.size(); ++i) {
         const RowOutcome& row = rows[i];
         if (row.tested && row.ok) {
@@ -83,6 +86,13 @@ CheckResult checkResult(const std::vector<RowOutcome>& rows)
             labels.insert(label);
         }
         performance += " " + label + "=" + secondsText(row.elapsedMs) + ";;;0";
+        if (row.certificateNotAfter && (!fewestDays || daysLeft(*row.certificateNotAfter, now) < *fewestDays))
+            fewestDays = daysLeft(*row.certificateNotAfter, now);
+    }
+    if (fewestDays) {
+        performance += " 'certificate days left'=" + std::to_string(*fewestDays);
+        if (warnDays > 0)
+            performance += ";;" + std::to_string(warnDays) + ":";
     }
     const std::string counts = std::to_string(good) + " of " + std::to_string(rows.size()) + " destinations OK";
     const bool ok = good == static_cast<int>(rows.size());

@@ -12,6 +12,8 @@
 // that an earlier row has already used gets "#" and its row number (from 1) added.
 
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,7 @@ struct RowOutcome
     bool tested = false;
     bool ok = false;
     int64_t elapsedMs = 0; // the test's time, retry included; tested rows only
+    std::optional<std::time_t> certificateNotAfter; // TLS tests that received a certificate
 };
 
 enum class CheckStatus
@@ -42,8 +45,11 @@ struct CheckResult
 // A list that is not empty, every row tested and "OK".
 bool allTestedOk(const std::vector<RowOutcome>& rows);
 
-// OK or CRITICAL for a pass that ran to its end; UNKNOWN for an empty list.
-CheckResult checkResult(const std::vector<RowOutcome>& rows);
+// OK or CRITICAL for a pass that ran to its end; UNKNOWN for an empty list. When TLS tests
+// received certificates, the performance data ends with the fewest whole days any of them has
+// left at `now`, with the warning days as the critical threshold when they are above 0:
+//   'certificate days left'=3;;14:
+CheckResult checkResult(const std::vector<RowOutcome>& rows, int warnDays = 0, std::time_t now = 0);
 CheckResult unknownResult(const std::string& reason);
 
 // "0.012s": milliseconds as seconds with three decimals, whatever the locale.

@@ -390,9 +390,10 @@ void TestEngine::record(std::unique_ptr<Test> owned)
         write(false, *line);
     test.probe->reportResult(test.ok, test);
     giveBack(test);
-    m_metrics.testRecorded(c.row, test.ok, c.previousStatus, c.startTime, c.endTime, test.inPass);
+    const std::optional<std::time_t> certificateNotAfter = test.probe->certificateNotAfter();
+    m_metrics.testRecorded(c.row, test.ok, c.previousStatus, c.startTime, c.endTime, test.inPass, certificateNotAfter);
     if (m_onRecorded)
-        m_onRecorded(c.row, test.ok, c.startTime.msecsTo(c.endTime));
+        m_onRecorded(c.row, test.ok, c.startTime.msecsTo(c.endTime), certificateNotAfter);
     if (m_results)
         m_results->resultRecorded({ historyKeyOf(c.IP, c.serviceText, c.portText),
             c.endTime.toMSecsSinceEpoch(),

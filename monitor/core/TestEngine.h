@@ -81,7 +81,9 @@ public:
     void setClock(Clock clock) { m_clock = std::move(clock); }
     // Told of every test's result as it is recorded (before its alerts): the row, the outcome
     // and how long the test took, retry included.
-    using RecordedCall = std::function<void(uint64_t rowKey, bool ok, qint64 elapsedMs)>;
+    // certificateNotAfter: the end of validity of the certificate a TLS test received.
+    using RecordedCall = std::function<void(
+        uint64_t rowKey, bool ok, qint64 elapsedMs, std::optional<std::time_t> certificateNotAfter)>;
     void setOnRecorded(RecordedCall call) { m_onRecorded = std::move(call); }
     // Told of each pass's start and end and of every result, after the row shows it; none
     // when null.
