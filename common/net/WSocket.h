@@ -231,6 +231,7 @@ private:
     int receiveTls(void* buffer, int size);
     bool tlsReadPending() const;
     void postReadEvent();
+    void postTlsCloseEvent();
     void endTls(bool notifyPeer);
 
     int m_fd = -1;
@@ -272,6 +273,7 @@ private:
     bool m_tlsUpgrade = false; // the handshake is StartTls's, not the connect's
     bool m_tlsReadWantsWrite = false;
     bool m_tlsWriteWantsRead = false;
+    bool m_tlsPeerClosed = false; // the peer's close_notify came: the close event is on its way
     std::size_t m_tlsRetrySize = 0; // bytes a blocked TLS write must offer again
     std::string m_tlsScratch;
 };

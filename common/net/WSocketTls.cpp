@@ -155,6 +155,7 @@ void TWSocket::endTls(bool notifyPeer)
     m_tlsUpgrade = false;
     m_tlsReadWantsWrite = false;
     m_tlsWriteWantsRead = false;
+    m_tlsPeerClosed = false;
     m_tlsRetrySize = 0;
 }
 
@@ -169,6 +170,20 @@ void TWSocket::postReadEvent()
     m_poster.post([this, generation] {
         if (generation == m_generation && m_state == TSocketState::wsConnected && tlsReadPending())
             guarded([this] { receiveLoop(false); });
+    });
+}
+
+// The peer ended its TLS session (close_notify) and may keep the TCP connection open until ours
+// comes: the session is over for us too, as when the connection closes.
+void TWSocket::postTlsCloseEvent()
+{
+    if (m_tlsPeerClosed)
+        return;
+    m_tlsPeerClosed = true;
+    const unsigned generation = m_generation;
+    m_poster.post([this, generation] {
+        if (generation == m_generation && m_state == TSocketState::wsConnected)
+            guarded([this] { onCloseEvent(0); });
     });
 }
 
@@ -191,6 +206,7 @@ int TWSocket::receiveTls(void* buffer, int size)
         m_lastError = WSAEWOULDBLOCK;
         return -1;
     case TlsSession::Io::Closed:
+        postTlsCloseEvent();
         return 0;
     default:
         m_lastError = m_tls->systemError() != 0 ? m_tls->systemError() : WSAECONNABORTED;
