@@ -51,7 +51,12 @@ bool FtpServerFixture::launch(const Options& options)
             { { "DIR", dir },
                 { "ADDRESS", m_listen.address },
                 { "PORT", std::to_string(m_listen.port) },
-                { "BANNER", bannerSetting(m_server.dir(), options.banner) } }));
+                { "BANNER", bannerSetting(m_server.dir(), options.banner) },
+                { "TLS",
+                    options.certificate.empty() ? ""
+                                                : "ssl_enable=YES\nimplicit_ssl=YES\nallow_anon_ssl=YES\nssl_ciphers=HIGH\n"
+                                                  "rsa_cert_file="
+                            + options.certificate + "\nrsa_private_key_file=" + options.key } }));
     const bool up = m_server.start(kVsftpd, { dir + "/vsftpd.conf" }, m_listen);
     if (!up)
         m_server.stop();

@@ -22,6 +22,9 @@ public:
         // One line: the greeting "220 " + line. Several: a multi-line greeting "220-" + each
         // line, then "220 " alone.
         std::vector<std::string> banner;
+        // With a certificate and its key (PEM files): over TLS from the first byte (implicit).
+        std::string certificate;
+        std::string key;
     };
 
     FtpServerFixture();

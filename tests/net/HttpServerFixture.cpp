@@ -36,8 +36,11 @@ bool HttpServerFixture::launch(const Options& options)
     std::string listen;
     std::vector<std::string> addresses = { m_listen.address };
     addresses.insert(addresses.end(), options.moreAddresses.begin(), options.moreAddresses.end());
+    const bool tls = !options.certificate.empty();
     for (const auto& address : addresses)
-        listen += "        listen " + address + ":" + std::to_string(m_listen.port) + ";\n";
+        listen += "        listen " + address + ":" + std::to_string(m_listen.port) + (tls ? " ssl" : "") + ";\n";
+    if (tls)
+        listen += "        ssl_certificate " + options.certificate + ";\n        ssl_certificate_key " + options.key + ";\n";
     const std::string dir = m_server.dir().str();
     writeFile(m_server.dir() / "nginx.conf", renderFixture("nginx.conf.in", { { "DIR", dir }, { "LISTEN", listen } }));
     const bool up = m_server.start(kNginx, { "-p", dir, "-c", dir + "/nginx.conf" }, m_listen);

@@ -22,6 +22,9 @@ public:
         ListenAddress listen;
         // More addresses served on the same port (127.0.0.2, ...), for many destinations.
         std::vector<std::string> moreAddresses;
+        // With a certificate and its key (PEM files): HTTPS only.
+        std::string certificate;
+        std::string key;
     };
 
     HttpServerFixture();

@@ -32,11 +32,15 @@ bool Pop3ServerFixture::launch(const Options& options)
     if (m_listen.port == 0)
         m_listen.port = freePort(m_listen.address);
     const std::string dir = m_server.dir().str();
+    const bool tls = !options.certificate.empty();
     writeFile(m_server.dir() / "dovecot.conf",
         renderFixture("dovecot.conf.in",
             { { "DIR", dir },
                 { "ADDRESS", m_listen.address },
-                { "PORT", std::to_string(m_listen.port) },
+                { "PLAINPORT", tls ? "0" : std::to_string(m_listen.port) },
+                { "TLSPORT", tls ? std::to_string(m_listen.port) : "0" },
+                { "SSL", tls ? "required" : "no" },
+                { "SSLFILES", tls ? "ssl_cert = <" + options.certificate + "\nssl_key = <" + options.key : "" },
                 { "PROTOCOL", options.protocol },
                 { "GREETING", options.greeting },
                 { "MECHANISMS", options.apop ? "plain apop" : "plain" } }));

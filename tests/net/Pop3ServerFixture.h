@@ -22,6 +22,9 @@ public:
         std::string greeting = "Dovecot ready.";
         bool apop = true;
         std::string protocol = "pop3";
+        // With a certificate and its key (PEM files): over TLS from the first byte only.
+        std::string certificate;
+        std::string key;
     };
 
     Pop3ServerFixture();
@@ -45,8 +48,9 @@ private:
 class ImapServerFixture : public Pop3ServerFixture
 {
 public:
-    explicit ImapServerFixture(const ListenAddress& listen = {})
-        : Pop3ServerFixture(Options { listen, "Dovecot ready.", false, "imap" })
+    explicit ImapServerFixture(const ListenAddress& listen = {}, const std::string& certificate = {},
+        const std::string& key = {})
+        : Pop3ServerFixture(Options { listen, "Dovecot ready.", false, "imap", certificate, key })
     {
     }
 };
