@@ -389,8 +389,8 @@ void TestEngine::record(std::unique_ptr<Test> owned)
     if (const auto line = resultActivityLine(texts, c, test.ok))
         write(false, *line);
     test.probe->reportResult(test.ok, test);
-    giveBack(test);
     const std::optional<std::time_t> certificateNotAfter = test.probe->certificateNotAfter();
+    giveBack(test);
     m_metrics.testRecorded(c.row, test.ok, c.previousStatus, c.startTime, c.endTime, test.inPass, certificateNotAfter);
     if (m_onRecorded)
         m_onRecorded(c.row, test.ok, c.startTime.msecsTo(c.endTime), certificateNotAfter);

@@ -4,6 +4,7 @@
 #include "ControllerFixture.h"
 
 #include "common/desktop/IniFile.h"
+#include "monitor/core/Services.h"
 
 #include <random>
 #include <sys/stat.h>
@@ -31,12 +32,14 @@ std::string freshFile(const std::string& logPath)
           "EmptyMessageText=0\r\nVerbose=0\r\nSaveOnExit=1\r\nMaxParallelTests=1\r\nMetricsFile=\r\n"
           "HistoryFile="
         + logPath.substr(0, logPath.rfind('.')) + ".history\r\nStatusPageFile=\r\n"
-          "IMAPRetryOnFirstFail=0\r\nIMAPTimeOutSeconds=10\r\n"
+          "IMAPRetryOnFirstFail=0\r\nIMAPTimeOutSeconds=10\r\nTLSRetryOnFirstFail=0\r\nTLSTrustFile=\r\n"
+          "CertExpiryWarnDays=14\r\n"
         + "[Actions]\r\n"
           "SMTPServer=127.0.0.1\r\nEmailAddress=\r\nFromAddress=SEN@mailhost.invalid\r\nSendCurrentStatus=-1\r\n"
           "FailEmail=0\r\nFailRun=0\r\nFailCommand=\r\nOKEmail=0\r\nOKRun=0\r\nOKCommand=\r\n"
           "StartEmail=0\r\nStartRun=0\r\nStartCommand=\r\nCloseEmail=0\r\nCloseRun=0\r\nCloseCommand=\r\n"
           "SendKeepAlive=0\r\nKeepAliveInterval=12\r\n"
+          "SMTPPort=\r\nSMTPSecurity=\r\nSMTPUser=\r\nSMTPPassword=\r\nSMTPPasswordFile=\r\nSMTPTrustFile=\r\n"
           "[DestList]\r\n"
           "SortList=-1\r\nDestCount=0\r\n";
 }
@@ -80,6 +83,8 @@ TEST_F(ControllerFixture, EverySettingAndRowSurvivesASaveAndALoad)
     s.of(Service::Pop3).timeOut = 9s;
     s.of(Service::Imap).timeOut = 11s;
     s.of(Service::Tcp).timeOut = 1500ms;
+    s.tlsTrustFile = "/etc/office-ca.pem";
+    s.certExpiryWarnDays = 30;
     s.EmptyMessageText = s.Verbose = true;
     s.saveOnExit = false;
     s.actions.smtpServer = "127.0.0.2";
@@ -116,8 +121,11 @@ TEST_F(ControllerFixture, EverySettingAndRowSurvivesASaveAndALoad)
     EXPECT_EQ(l.of(Service::Imap).timeOut, 11s);
     EXPECT_EQ(l.of(Service::Tcp).timeOut, 1500ms);
     EXPECT_TRUE(l.enableTimer && l.AllowFractionOfMinute && l.EmptyMessageText && l.Verbose);
-    for (const ServiceOptions& service : l.services)
-        EXPECT_TRUE(service.retryOnFirstFail);
+    // Every service's flag, a TLS service's being its plain sibling's.
+    for (const ServiceRow& row : services())
+        EXPECT_TRUE(l.of(row.service).retryOnFirstFail) << row.name;
+    EXPECT_EQ(l.tlsTrustFile, "/etc/office-ca.pem");
+    EXPECT_EQ(l.certExpiryWarnDays, 30);
     EXPECT_FALSE(l.saveOnExit);
     EXPECT_EQ(l.actions.emailAddress, saved.actions.emailAddress);
     EXPECT_EQ(l.actions.sendCurrentStatus, 2);

@@ -57,15 +57,25 @@ TEST(Services, AServiceTextIsKnownByItsFirstLetter)
         { "IMAP", Service::Imap }, // a later service goes by its whole name
         { "imap", Service::Ping },
         { "IMAP4", Service::Ping },
+        { "HTTPS", Service::Https },
+        { "FTPS", Service::Ftps },
+        { "SMTPS", Service::Smtps },
+        { "smtps", Service::Smtp },
+        { "POP3S", Service::Pop3s },
+        { "IMAPS", Service::Imaps },
+        { "TLS", Service::Tls },
+        { "TLS1", Service::Tcp },
         { "\xc3\xa9", Service::Ping },
     };
     for (const auto& [text, service] : cases)
         EXPECT_EQ(serviceOf(text), service) << text;
-    const std::vector<std::string> ports = { "", "0", "80", "21", "25", "110", "143" };
-    for (int i = 0; i < 7; ++i)
+    // A TLS row has no port of its own.
+    const std::vector<std::string> ports
+        = { "", "0", "80", "21", "25", "110", "143", "443", "990", "465", "995", "993", "" };
+    for (int i = 0; i < 13; ++i)
         EXPECT_EQ(DefaultPortOf(i), ports[size_t(i)]);
     EXPECT_EQ(DefaultPortOf(-1), "");
-    EXPECT_EQ(DefaultPortOf(7), "");
+    EXPECT_EQ(DefaultPortOf(13), "");
 }
 
 TEST(DestinationList, AddressOrderIsByteWiseOnTheWholeKey)

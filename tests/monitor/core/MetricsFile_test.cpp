@@ -46,9 +46,10 @@ std::map<std::string, double> parsed(const fs::path& file, std::string& error)
     return samples;
 }
 
-Destination row(const std::string& host, const std::string& ip, const std::string& status)
+Destination row(const std::string& host, const std::string& ip, const std::string& status,
+    const std::string& service = "TCP", const std::string& port = "80")
 {
-    Destination d = Destination::added(host, ip, "TCP", "80");
+    Destination d = Destination::added(host, ip, service, port);
     d.SubItems[3] = status;
     return d;
 }
@@ -63,11 +64,15 @@ TEST(MetricsFile, TheParserReadsEveryValueWhateverTheCaptions)
     list.append(row("line\r\nbreak \xff\xfe", "127.0.0.2", "Fail"));
     list.append(row("web \"main\" \\ one", "127.0.0.1", "OK")); // the same series again
     list.append(row("new", "127.0.0.3", "na"));
+    list.append(row("tls", "127.0.0.4", "Fail", "IMAPS", "993"));
     MetricsFile metrics;
     metrics.passStarted(T0);
     metrics.testRecorded(list.keyOf(0), true, "Fail", T0, T0.addMSecs(1234), true);
     metrics.testRecorded(list.keyOf(1), false, "Fail", T0, T0.addMSecs(2000), true);
     metrics.testRecorded(list.keyOf(2), true, "OK", T0, T0.addMSecs(5), true);
+    // A certificate that came with a failed test (expiring soon) is written all the same.
+    const std::time_t notAfter = T0.toSecsSinceEpoch() + 3 * 86400;
+    metrics.testRecorded(list.keyOf(4), false, "OK", T0, T0.addMSecs(10), true, notAfter);
     const fs::path file = dir / "sen.prom";
     ASSERT_EQ(metrics.passEnded(file.string(), list, T0.addMSecs(2500)), std::nullopt);
 
@@ -80,6 +85,7 @@ TEST(MetricsFile, TheParserReadsEveryValueWhateverTheCaptions)
         = "{\"address\":\"127.0.0.2\",\"destination\":\"line\\r\\nbreak \xef\xbf\xbd\xef\xbf\xbd\",\"port\":\"80\","
           "\"service\":\"TCP\"}";
     const double start = static_cast<double>(T0.toSecsSinceEpoch());
+    const std::string tls = R"({"address":"127.0.0.4","destination":"tls","port":"993","service":"IMAPS"})";
     const std::map<std::string, double> expected = {
         { "sen_destination_up " + web, 1 },
         { "sen_destination_up " + broken, 0 },
@@ -87,12 +93,16 @@ TEST(MetricsFile, TheParserReadsEveryValueWhateverTheCaptions)
         { "sen_destination_probe_duration_seconds " + broken, 2 },
         { "sen_destination_last_change_timestamp_seconds " + web, start + 1.234 }, // Fail -> OK
         { "sen_destination_last_change_timestamp_seconds " + broken, start + 2 }, // first seen
+        { "sen_destination_up " + tls, 0 },
+        { "sen_destination_probe_duration_seconds " + tls, 0.01 },
+        { "sen_destination_last_change_timestamp_seconds " + tls, start + 0.01 },
+        { "sen_destination_cert_expiry_timestamp_seconds " + tls, static_cast<double>(notAfter) },
         { "sen_pass_duration_seconds {}", 2.5 },
         { "sen_pass_end_timestamp_seconds {}", start + 2.5 },
         { R"(sen_pass_destinations {"result":"ok"})", 2 },
-        { R"(sen_pass_destinations {"result":"fail"})", 1 },
+        { R"(sen_pass_destinations {"result":"fail"})", 2 },
         { R"(sen_pass_destinations {"result":"untested"})", 1 },
-        { "sen_destinations {}", 4 },
+        { "sen_destinations {}", 5 },
         { "sen_passes_total {}", 1 },
     };
     EXPECT_EQ(samples, expected);

@@ -70,6 +70,24 @@ TEST(PassVerdict, PluginLineAndStatus)
     }
 }
 
+// TLS rows add the fewest days any certificate has left, with the warning days as threshold.
+TEST(PassVerdict, FewestCertificateDaysLeft)
+{
+    const std::time_t now = 1'800'000'000;
+    RowOutcome web = ok("web", 1);
+    web.certificateNotAfter = now + 40 * 86400;
+    RowOutcome mail = failed("mail", 2);
+    mail.certificateNotAfter = now + 3 * 86400 - 1;
+    RowOutcome old = failed("old", 3);
+    old.certificateNotAfter = now - 1;
+    const std::string head = "SEN CRITICAL - 1 of 2 destinations OK, failing: mail | 'web'=0.001s;;;0 'mail'=0.002s;;;0";
+    EXPECT_EQ(checkResult({ web, mail }, 14, now).line, head + " 'certificate days left'=2;;14:");
+    EXPECT_EQ(checkResult({ web, mail }, 0, now).line, head + " 'certificate days left'=2");
+    EXPECT_EQ(checkResult({ web, old }, 14, now).line,
+        "SEN CRITICAL - 1 of 2 destinations OK, failing: old | 'web'=0.001s;;;0 'old'=0.003s;;;0 "
+        "'certificate days left'=-1;;14:");
+}
+
 TEST(PassVerdict, SecondsAreWrittenTheSameInEveryLocale)
 {
     setlocale(LC_ALL, "de_DE.UTF-8");
