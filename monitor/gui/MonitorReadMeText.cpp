@@ -30,7 +30,7 @@ std::string monitorReadMeText()
         "",
         "SEN watches whether the servers of your network can be reached. It tests each "
         "destination of its list by PING (an ICMP echo), by a plain TCP connect to a port, or by "
-        "a short HTTP, FTP, SMTP, POP3 or IMAP exchange, on its AutoPing timer or when you ask. When a "
+        "a short HTTP, FTP, SMTP, POP3 or IMAP exchange (also over TLS, with the certificate checked), on its AutoPing timer or when you ask. When a "
         "destination changes its status it tells you: it mails an alert through your SMTP "
         "server, and/or it starts a program of your choice (a script that pages you, restarts a "
         "service, writes a ticket).",
