@@ -150,7 +150,8 @@ int main(int argc, char** argv)
     writePastMonth(root + "/SEN.history", webPort, mailPort);
     std::ofstream(root + "/SEN.INI", std::ios::binary)
         << "[SEN]\r\nEnableTimer=1\r\nTimerInterval=15\r\nLogFile=1\r\nLogFileName=" + root
-            + "/SEN.LOG\r\nStatusPageFile=" + out.toStdString() + "/sen-status.html\r\n[Actions]\r\nSMTPServer=127.0.0.1\r\nEmailAddress=admin@office.test; "
+            + "/SEN.LOG\r\nStatusPageFile=" + out.toStdString() + "/sen-status.html\r\n[Actions]\r\nSMTPServer=127.0.0.1\r\nSMTPPort=" + std::to_string(smtpPort)
+            + "\r\nEmailAddress=admin@office.test; "
               "oncall@office.test\r\nFromAddress=sen@office.test\r\nSendCurrentStatus=2\r\nFailEmail=1\r\n"
               "OKEmail=1\r\nFailRun=1\r\nFailCommand=/usr/bin/logger\r\nSendKeepAlive=1\r\n"
               "KeepAliveInterval=12\r\n[DestList]\r\nSortList=0\r\nDestCount=5\r\n"
@@ -160,9 +161,7 @@ int main(int argc, char** argv)
             + row(5, "Print server", "127.0.0.3", "TCP", 631, "na");
 
     const auto window
-        = monitor::startMainWindow(root + "/SEN", monitor::parseCommandLine({ "SEN" }), nullptr, [&](monitor::TForm1& w) {
-              w.controller().alerts().mailer().setPort(std::to_string(smtpPort));
-          });
+        = monitor::startMainWindow(root + "/SEN", monitor::parseCommandLine({ "SEN" }), nullptr, [](monitor::TForm1&) {});
     // The alert program is only named, never started.
     window->controller().setProgramStarter([](const std::vector<std::string>&) { return 0; });
     // Wide enough for every column's text.
