@@ -1,6 +1,7 @@
 #include "monitor/core/CertificateCheck.h"
 
 #include "common/core/DateTimeText.h"
+#include "common/net/MailSettings.h"
 #include "monitor/core/MonitorSettings.h"
 
 #include <QDateTime>
@@ -92,7 +93,7 @@ net::TlsSettings CertificateCheck::begin(const TestContext& context, const std::
 {
     m_target = target;
     m_peer.reset();
-    return tlsSettingsFor(context, m_settings.tlsTrustFile);
+    return tlsSettingsFor(context, net::besideSettings(m_settings.tlsTrustFile, m_settings.dataFile));
 }
 
 void CertificateCheck::handshakeEnded(const net::TlsPeerInfo& peer)

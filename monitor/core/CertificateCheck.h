@@ -5,7 +5,8 @@
 // The name checked (and sent as SNI): the IP column's text when it is a host name; else the
 // row's caption when it is a valid DNS host name (the usual row: a name and its looked-up
 // address); else the address itself, checked against the certificate's IP addresses, with no
-// SNI. Trust is the system store's plus "TLSTrustFile"; validity now and the name are checked
+// SNI. Trust is the system store's plus "TLSTrustFile" (beside the data file when it is a
+// relative name); validity now and the name are checked
 // by the socket layer during the handshake, which fails on any of them.
 //
 // Expiry: a certificate whose end of validity is less than CertExpiryWarnDays times 86,400

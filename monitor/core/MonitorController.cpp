@@ -184,6 +184,7 @@ bool MonitorController::deferCloseForMail(std::function<void()> close)
 void MonitorController::SetDataFile(const std::string& path)
 {
     m_dataFile = path;
+    m_settings.dataFile = path;
     m_alerts.mailer().setDataFile(path);
     m_frontEnd.view.showDataFile(path);
 }

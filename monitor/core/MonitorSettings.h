@@ -101,6 +101,8 @@ struct MonitorSettings
     // the end of validity from which a test fails ("CertExpiryWarnDays"; 0: no early warning).
     std::string tlsTrustFile;
     int32_t certExpiryWarnDays = 14;
+    // The data file in use (set by the controller): a relative trust file lies beside it.
+    std::string dataFile;
     // True until the startup actions have run: the log controls stay silent meanwhile.
     bool StartingUp = true;
     // Stops a running test pass; raised by closing and by Abort, cleared when a pass starts.

@@ -7,7 +7,6 @@
 #include "monitor/core/Pop3Probe.h"
 #include "monitor/core/SmtpProbe.h"
 #include "monitor/core/TcpProbe.h"
-#include "monitor/core/TlsProbe.h"
 
 namespace monitor {
 
@@ -153,7 +152,7 @@ const std::array<ServiceRow, ServiceCount>& services()
             "TLSRetryOnFirstFail",
             { nullptr, milliseconds(1), milliseconds(2000), std::nullopt },
             TcpTexts.as("TLS"),
-            make<TlsProbe> },
+            overTls<TcpProbe, Service::Tls> },
     } };
     return rows;
 }

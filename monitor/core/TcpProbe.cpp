@@ -1,6 +1,7 @@
 #include "monitor/core/TcpProbe.h"
 
 #include "common/net/WSocketResolve.h"
+#include "monitor/core/Services.h"
 
 #include <algorithm>
 #include <climits>
@@ -18,20 +19,33 @@ bool needsLookUp(const std::string& host)
 
 } // namespace
 
-TcpProbe::TcpProbe(const MonitorSettings& settings)
+TcpProbe::TcpProbe(const MonitorSettings& settings, Service service)
     : m_settings(settings)
 {
+    if (rowOf(service).tls)
+        m_certificate.emplace(settings, rowOf(service).texts.word);
     m_deadline.setPrecise(true);
     m_deadline.setOnTimeout([this] { finish(false); });
-    WSocket1.OnSessionConnected = [this](net::TWSocket& socket, int error) {
-        if (m_done)
-            finish(error == 0 && socket.State() == net::TSocketState::wsConnected && socket.LastError() == 0);
+    WSocket1.OnSessionConnected = [this](net::TWSocket&, int error) { connected(error); };
+    WSocket1.OnTlsDone = [this](net::TWSocket& socket, int error) {
+        if (!m_done || !m_handshaking)
+            return;
+        m_handshaking = false;
+        m_certificate->handshakeEnded(socket.TlsPeer());
+        finish(error == 0);
     };
 }
 
 TcpProbe::~TcpProbe()
 {
     WSocket1.OnSessionConnected = nullptr;
+    WSocket1.OnTlsDone = nullptr;
+}
+
+void TcpProbe::startDeadline()
+{
+    const auto timeOut = m_settings.of(Service::Tcp).timeOut.count();
+    m_deadline.start(static_cast<int>(std::clamp<decltype(timeOut)>(timeOut, 0, INT_MAX)), true);
 }
 
 void TcpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& lines, Done done)
@@ -40,8 +54,20 @@ void TcpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& li
     m_attempt = attempt;
     m_port = context.portText;
     m_done = std::move(done);
-    const auto timeOut = m_settings.of(Service::Tcp).timeOut.count();
-    m_deadline.start(static_cast<int>(std::clamp<decltype(timeOut)>(timeOut, 0, INT_MAX)), true);
+    m_handshaking = false;
+    if (m_certificate) {
+        m_tls = m_certificate->begin(context, context.IP);
+        if (context.portNumber < 1 || context.portNumber > 65535) {
+            const std::string line = "* TLS [" + context.IP + "] No port: a TLS test needs the row's port number";
+            if (attempt == Attempt::First) {
+                lines.activity(line);
+                lines.log(line);
+            }
+            return finish(false);
+        }
+        m_port = std::to_string(context.portNumber);
+    }
+    startDeadline();
     const std::string host = net::WSocketTrim(context.IP);
     if (!needsLookUp(host))
         return connect(context.IP);
@@ -66,6 +92,19 @@ void TcpProbe::connect(const std::string& address)
     }
 }
 
+void TcpProbe::connected(int error)
+{
+    if (!m_done || m_handshaking)
+        return;
+    const bool ok = error == 0 && WSocket1.State() == net::TSocketState::wsConnected && WSocket1.LastError() == 0;
+    if (!ok || !m_certificate)
+        return finish(ok);
+    // The handshake gets a deadline of its own.
+    m_handshaking = true;
+    startDeadline();
+    WSocket1.StartTls(m_tls);
+}
+
 void TcpProbe::failWith(const std::string& message)
 {
     if (m_attempt == Attempt::First && m_lines)
@@ -85,6 +124,9 @@ void TcpProbe::finish(bool ok)
         return;
     m_deadline.stop();
     m_resolver.cancel();
+    m_handshaking = false;
+    if (m_certificate)
+        ok = m_certificate->judge(ok, m_attempt, *m_lines);
     try {
         WSocket1.Close();
     } catch (const std::exception&) {
@@ -93,6 +135,17 @@ void TcpProbe::finish(bool ok)
     Done done = std::move(m_done);
     m_done = nullptr;
     done(ok);
+}
+
+void TcpProbe::reportResult(bool ok, ProbeLines& lines)
+{
+    if (m_certificate)
+        m_certificate->reportResult(ok, lines);
+}
+
+std::optional<std::time_t> TcpProbe::certificateNotAfter() const
+{
+    return m_certificate ? m_certificate->notAfter() : std::nullopt;
 }
 
 } // namespace monitor

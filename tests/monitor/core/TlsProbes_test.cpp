@@ -92,8 +92,9 @@ TEST(CertificateCheck, TheNameCheckedAndSent)
 TEST(TlsProbes, CertificateKindsOnHttpsAndTls)
 {
     test::TestCa::instance(); // trusted before any TLS context is made
+    // The trust file by a name relative to the data file's folder.
     test::TempDir dir;
-    const std::string officeTrust = test::TestCa::instance().officeCa();
+    test::writeFile(dir / "office.pem", test::readFile(test::TestCa::instance().officeCa()));
     struct Case
     {
         const char* name;
@@ -123,7 +124,8 @@ TEST(TlsProbes, CertificateKindsOnHttpsAndTls)
         ASSERT_TRUE(server->started()) << server->log();
         MonitorSettings settings;
         settings.Verbose = true;
-        settings.tlsTrustFile = c.trustOffice ? officeTrust : "";
+        settings.dataFile = (dir / "SEN.INI").string();
+        settings.tlsTrustFile = c.trustOffice ? "office.pem" : "";
         const std::string port = std::to_string(server->port());
         for (const char* service : { "HTTPS", "TLS" }) {
             SCOPED_TRACE(service);
