@@ -29,7 +29,7 @@ namespace {
 constexpr int Rows = 1000;
 constexpr double TargetMs = 100.0;
 
-struct Quiet : core::ActivityOutlet, core::Asker, core::RunIndicator, monitor::SettingsView
+struct Quiet : core::ActivityOutlet, core::Asker, core::RunIndicator, monitor::SettingsView, monitor::TestView
 {
     void appendActivityLine(const std::string&) override { }
     void setActivityText(const std::string&) override { }
@@ -40,6 +40,9 @@ struct Quiet : core::ActivityOutlet, core::Asker, core::RunIndicator, monitor::S
     void setTrayState(core::TrayState, const std::string&) override { }
     void showDataFile(const std::string&) override { }
     void showSettings() override { }
+    void showTimerHint(const std::string&) override { }
+    void showTesting(bool) override { }
+    bool isForeground() const override { return false; }
 };
 
 struct Key

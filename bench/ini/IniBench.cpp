@@ -19,6 +19,9 @@
 
 namespace {
 
+using desktop::IniDocument;
+using desktop::TIniFile;
+
 struct Key
 {
     std::string section, key, value;
