@@ -77,6 +77,11 @@ std::string TIniFile::ReadText(
     return *value;
 }
 
+std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
+{
+    return IniFileCache::instance().keys(m_path, section);
+}
+
 void TIniFile::WriteText(const std::string& section, const std::string& key, const std::string& value)
 {
     IniFileCache::instance().write(m_path, section, key, firstLine(value));

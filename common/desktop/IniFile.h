@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace desktop {
 
@@ -30,6 +31,8 @@ public:
 
     // The stored value cut to 1023 characters, or `defaultValue` when file, section or key is absent.
     std::string ReadText(const std::string& section, const std::string& key, const std::string& defaultValue) const;
+    // The key names of a section as written, in file order.
+    std::vector<std::string> ReadSection(const std::string& section) const;
     void WriteText(const std::string& section, const std::string& key, const std::string& value);
 
     // Decimal, or hexadecimal with a "$" or "0x" prefix; `defaultValue` when absent or not a 32-bit integer.

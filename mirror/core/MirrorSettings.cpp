@@ -130,6 +130,7 @@ SettingsLoad loadMirrorSettings(const std::string& iniPath, const std::string& p
 
 void saveMirrorSettings(const std::string& iniPath, const MirrorSettings& settings)
 {
+    core::makeUserFolderFor(iniPath);
     desktop::TIniFile ini(iniPath);
     ini.WriteNumber(Section, "Version", FileVersion);
     ini.WriteFlag(Section, "AutoPilotEnabled", settings.autoPilotEnabled);

@@ -51,4 +51,15 @@ QString QtDialogs::chooseSaveFile(QWidget* parent, const QString& title, const Q
     return QFileDialog::getSaveFileName(parent, title, current, filter);
 }
 
+QString QtDialogs::chooseAnyFile(QWidget* parent, const QString& title, const QString& current, const QString& filter)
+{
+    QFileDialog dialog(parent, title, current, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
+}
+
 } // namespace desktop
