@@ -47,7 +47,7 @@ struct TestEngine::Test final : ProbeLines
     Attempt attempt = Attempt::First;
     bool finished = false;
     bool ok = false;
-    bool aborted = false;
+    bool aborted = false; // ends without a result
     // Writes as it goes; otherwise its lines wait in `held` until it is first in line.
     bool streaming = false;
     std::vector<HeldLine> held;
@@ -184,10 +184,17 @@ void TestEngine::stopForClose()
     m_poster.cancelAll();
     auto tests = std::move(m_tests);
     m_tests.clear();
+    // The pass's tests in list order, then the single tests.
+    std::vector<Test*> order;
+    for (const uint64_t id : m_passOrder)
+        order.push_back(tests.at(id).get());
+    for (auto& [id, test] : tests)
+        if (!test->inPass)
+            order.push_back(test.get());
     m_passOrder.clear();
     m_singlesDone.clear();
-    for (auto& [id, test] : tests)
-        m_list.setState(m_list.rowOf(test->context.row), test->pictureBefore);
+    for (Test* test : order)
+        endWithoutResult(*test);
     tests.clear();
     updateTestingPointer();
     if (m_passing)
@@ -296,8 +303,9 @@ void TestEngine::attemptDone(uint64_t id, bool ok)
         return;
     Test& test = *found->second;
     // Only a first failure after success is tried again, so a failing destination costs one
-    // attempt per pass.
-    if (test.attempt == Attempt::First && !ok && retryFlag(test.serviceIndex) && test.context.previousStatus == OK) {
+    // attempt per pass. A stopped test is not tried again.
+    if (!test.aborted && test.attempt == Attempt::First && !ok && retryFlag(test.serviceIndex)
+        && test.context.previousStatus == OK) {
         test.attempt = Attempt::Retry;
         const std::string line = test.texts->retryLine(test.context);
         hold(test, false, line);
@@ -379,9 +387,24 @@ void TestEngine::write(bool log, const std::string& text)
         m_activity.appendActivityLine(text);
 }
 
+void TestEngine::endWithoutResult(Test& test)
+{
+    test.streaming = true;
+    for (const HeldLine& line : test.held)
+        write(line.log, line.text);
+    test.held.clear();
+    write(false, stoppedActivityLine(*test.texts, test.context));
+    m_list.setState(m_list.rowOf(test.context.row), test.pictureBefore);
+}
+
 void TestEngine::record(std::unique_ptr<Test> owned)
 {
     Test& test = *owned;
+    if (test.aborted) {
+        endWithoutResult(test);
+        giveBack(test);
+        return;
+    }
     // Lines of a test that was not first in line come out now, before its result.
     test.streaming = true;
     for (const HeldLine& line : test.held)
@@ -404,10 +427,11 @@ void TestEngine::record(std::unique_ptr<Test> owned)
     if (const auto line = resultActivityLine(texts, c, test.ok))
         write(false, *line);
     test.probe->reportResult(test.ok, test);
+    const std::string reason = test.ok ? std::string() : test.probe->failureReason();
     giveBack(test);
     m_metrics.testRecorded(c.row, test.ok, c.previousStatus, c.startTime, c.endTime, test.inPass);
     if (m_onRecorded)
-        m_onRecorded(c.row, test.ok, c.startTime.msecsTo(c.endTime));
+        m_onRecorded(c.row, test.ok, c.startTime.msecsTo(c.endTime), reason);
     // A destination that left the list raises no alert.
     if (row < 0)
         return;
