@@ -2,6 +2,11 @@
 
 #include "common/desktop/IniFile.h"
 
+#include <QByteArray>
+
+#include <algorithm>
+#include <string_view>
+
 namespace monitor {
 
 namespace {
@@ -10,10 +15,27 @@ const std::string Sen = "SEN";
 const std::string Actions = "Actions";
 const std::string DestList = "DestList";
 
-// No stored value can hold a line break, so this default tells a missing key from any value.
-const std::string Absent = "\n";
-
 constexpr std::array<const char*, 5> SubItemKeys = { "IP", "Service", "Port", "Stat", "Last" };
+
+// The row number of a row key ("NAME12", "stat3"), or 0 for any other key. Numbers are written
+// without leading zeros, and only such keys are ever read.
+int32_t rowNumberOf(const std::string& key)
+{
+    static const std::array<std::string_view, 6> Words = { "name", "ip", "service", "port", "stat", "last" };
+    const size_t digits = key.find_first_of("0123456789");
+    if (digits == std::string::npos || key[digits] == '0' || key.size() - digits > 9)
+        return 0;
+    const std::string word = QByteArray::fromStdString(key.substr(0, digits)).toLower().toStdString();
+    if (std::find(Words.begin(), Words.end(), word) == Words.end())
+        return 0;
+    int32_t number = 0;
+    for (size_t i = digits; i < key.size(); ++i) {
+        if (key[i] < '0' || key[i] > '9')
+            return 0;
+        number = number * 10 + (key[i] - '0');
+    }
+    return number;
+}
 
 } // namespace
 
@@ -84,26 +106,17 @@ SortMode readSortMode(const desktop::TIniFile& ini)
 
 std::vector<Destination> readDestinations(const desktop::TIniFile& ini)
 {
+    int32_t highest = 0;
+    for (const std::string& key : ini.ReadSection(DestList))
+        highest = std::max(highest, rowNumberOf(key));
+    const int32_t count = std::min({ ini.ReadNumber(DestList, "DestCount", 0), highest, MaxStoredRows });
     std::vector<Destination> rows;
-    const int32_t count = ini.ReadNumber(DestList, "DestCount", 0);
-    for (int32_t n = 1; n > 0 && n <= count; ++n) {
+    for (int32_t n = 1; n <= count; ++n) {
         const std::string number = std::to_string(n);
         Destination row;
-        row.HostName = ini.ReadText(DestList, "NAME" + number, Absent);
-        bool held = row.HostName != Absent;
-        if (!held)
-            row.HostName.clear();
-        for (size_t i = 0; i < SubItemKeys.size(); ++i) {
-            std::string value = ini.ReadText(DestList, SubItemKeys[i] + number, Absent);
-            if (value == Absent)
-                value = i == 1 ? "PING" : ""; // Service
-            else
-                held = true;
-            row.SubItems.push_back(std::move(value));
-        }
-        // A row without a single key is where the stored list ends, whatever DestCount says.
-        if (!held)
-            break;
+        row.HostName = ini.ReadText(DestList, "NAME" + number, "");
+        for (size_t i = 0; i < SubItemKeys.size(); ++i)
+            row.SubItems.push_back(ini.ReadText(DestList, SubItemKeys[i] + number, i == 1 ? "PING" : ""));
         rows.push_back(std::move(row));
     }
     return rows;

@@ -4,9 +4,11 @@
 // through the INI store in the file's own order. Reads never fail (a missing key gives its
 // default); a refused write throws desktop::EIniFileException at that key.
 //
-// A data file is input from anywhere, so a load reads rows 1, 2, ... up to "DestCount" only as
-// long as the file holds at least one key of the row: a count of two billion over a file of
-// three rows reads three rows, and the number of rows never exceeds the number of lines.
+// A load reads rows 1 to the smaller of "DestCount" and the highest row number that any row key
+// of the file holds ("NAME7", "Stat7", ...), and at most MaxStoredRows. A row without a single
+// key in between (deleted by hand) loads with the defaults, so the rows after it stay in the
+// list and the next save keeps them: a count of two billion over a file of three rows reads
+// three rows.
 
 #include "monitor/core/DestinationList.h"
 #include "monitor/core/MonitorSettings.h"
@@ -32,6 +34,7 @@ void readActions(const desktop::TIniFile& ini, AlertActions& actions);
 // "SortList" of section "DestList".
 SortMode readSortMode(const desktop::TIniFile& ini);
 // The stored rows, in stored order, bounded as the header says.
+inline constexpr int32_t MaxStoredRows = 100000;
 std::vector<Destination> readDestinations(const desktop::TIniFile& ini);
 
 // Every key of the three sections, in their order.

@@ -43,7 +43,7 @@ MonitorController::MonitorController(std::string programPath, const MonitorFront
     , m_tray(frontEnd.indicator, [this] { return m_frontEnd.tests.isForeground(); })
     , m_ownProbes(m_settings)
     , m_dataFile(core::settingsPathFor(m_programPath))
-    , m_starter(core::startProgram)
+    , m_starter([this](const std::vector<std::string>& command) { return m_programs.start(command); })
     , m_environment(core::processEnvironment())
     , m_ownFileManager(std::make_unique<DesktopFileManager>(
           [this](const std::vector<std::string>& command) { return m_starter(command); }))
@@ -119,18 +119,45 @@ void MonitorController::StartupActions()
     m_alerts.StartupActions(message);
 }
 
-void MonitorController::prepareClose()
+MonitorController::CloseSave MonitorController::prepareClose(const std::function<bool()>& overwriteChanged)
 {
     m_engine.stopForClose();
-    if (m_settings.saveOnExit) {
-        try {
-            SaveSettings();
-        } catch (...) {
-            // The program goes on: the user may untick "Save Settings on Exit" and close again.
-            m_engine.reopenAfterFailedClose();
-            throw;
-        }
+    CloseSave saved = CloseSave::NotWanted;
+    try {
+        saved = saveOnClose(overwriteChanged);
+    } catch (...) {
+        // The program goes on: the user may untick "Save Settings on Exit" and close again.
+        m_engine.reopenAfterFailedClose();
+        throw;
     }
+    ShutdownActions();
+    return saved;
+}
+
+MonitorController::CloseSave MonitorController::saveOnClose(const std::function<bool()>& overwriteChanged)
+{
+    if (!m_settings.saveOnExit)
+        return CloseSave::NotWanted;
+    // Edits made by hand (or by another program) since the load are not lost unasked.
+    if (dataFileChangedByOthers() && overwriteChanged && !overwriteChanged())
+        return CloseSave::KeptChangedFile;
+    SaveSettings();
+    return CloseSave::Saved;
+}
+
+std::string MonitorController::changedDataFileText() const
+{
+    return "The data file " + m_dataFile + " was changed by someone else since SEN read or saved it.";
+}
+
+bool MonitorController::dataFileChangedByOthers() const
+{
+    const core::FileStamp now = core::FileStamp::of(m_dataFile);
+    return now.exists && now != m_dataFileSeen;
+}
+
+void MonitorController::ShutdownActions()
+{
     const std::string message = "SEN ShutDown " + dataFileName();
     m_log.WriteLogLine(message + " " + m_log.stamp());
     m_alerts.ShutdownActions(message);
@@ -155,6 +182,8 @@ void MonitorController::SetDataFile(const std::string& path)
 
 void MonitorController::LoadSettings()
 {
+    // Taken before the read: a change made while it reads counts as someone else's.
+    m_dataFileSeen = core::FileStamp::of(m_dataFile);
     if (!dataFileExists())
         return;
     m_activity.appendActivityLine("Loading - " + m_dataFile);
@@ -173,12 +202,20 @@ void MonitorController::LoadActions()
 {
     if (!dataFileExists())
         return;
+    // Always right after LoadSettings, whose stamp stands: a change in between is someone else's.
     readActions(desktop::TIniFile(m_dataFile), m_settings.actions);
 }
 
 void MonitorController::SaveSettings()
 {
     m_activity.appendActivityLine("Saving - " + m_dataFile);
+    // Whatever a save leaves, even a refused one, is this program's doing, not someone else's.
+    struct Seen
+    {
+        MonitorController& c;
+        ~Seen() { c.m_dataFileSeen = core::FileStamp::of(c.m_dataFile); }
+    } seen { *this };
+    core::makeUserFolderFor(m_dataFile);
     desktop::TIniFile ini(m_dataFile);
     writeSettings(ini, m_settings, SavedLog { m_log.logFileName(), m_log.enabled() });
     writeActions(ini, m_settings.actions);
@@ -222,7 +259,12 @@ void MonitorController::toggleSaveOnExit()
 {
     m_settings.saveOnExit = !m_settings.saveOnExit;
     try {
+        // One key written into the file as it is: what someone else changed stays changed.
+        const bool seen = !dataFileChangedByOthers();
+        core::makeUserFolderFor(m_dataFile);
         desktop::TIniFile(m_dataFile).WriteFlag("SEN", "SaveOnExit", m_settings.saveOnExit);
+        if (seen)
+            m_dataFileSeen = core::FileStamp::of(m_dataFile);
     } catch (const desktop::EIniFileException& e) {
         m_frontEnd.asker.showMessage("Cannot set SaveOnExit value in file:\r" + m_dataFile + "\r" + e.what());
     }
@@ -285,6 +327,15 @@ bool MonitorController::reloadDataFile()
 void MonitorController::openAddress(const std::string& address)
 {
     launch(core::openerCommand(address));
+}
+
+void MonitorController::openReadMeFile()
+{
+    if (const auto readMe = core::readMeFileFor(m_programPath, PackageName)) {
+        launch(core::openerCommand(*readMe));
+        return;
+    }
+    m_frontEnd.asker.showMessage("File Not Found: " + core::installedReadMeFor(m_programPath, PackageName));
 }
 
 // The list
