@@ -2,12 +2,20 @@
 
 // The mirror's command line, read once by the program's start and handed to the front end
 // it starts. Each switch is compared whole, without regard to letter case; other words are
-// ignored.
+// ignored, and so are switches it does not know (a console run warns about them). Help,
+// version, "--" and unknown options follow the shared conventions
+// (common/core/StandardOptions.h).
 
+#include "common/core/StandardOptions.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace mirror {
+
+// The version line of "--version" and the read-me.
+inline constexpr const char* VersionText = "RPL - Version 2.10";
 
 struct CommandLine
 {
@@ -15,9 +23,14 @@ struct CommandLine
     bool tray = false; // "/TRAY": hide in the tray at the first activation
     bool console = false; // "/CONSOLE": with /BATCH, run without a window
     std::string text; // the whole command line as typed, program first, for the batch caption
+    std::vector<std::string> ignoredSwitches; // as typed
+    std::optional<core::CommandLineStop> stop; // help, version or a usage error: nothing runs
 };
 
 // `words` are the program's arguments, the program itself first.
 CommandLine parseCommandLine(const std::vector<std::string>& words);
+
+// RPL's usage and version texts.
+core::ProgramUsage programUsage();
 
 } // namespace mirror
