@@ -1,7 +1,8 @@
 // SEN: watches hosts and services. With a display it shows its window ("/TRAY" starts it in the
 // tray, a path names the data file). "/CONSOLE", or a machine without a display, runs it without
 // a window for a service manager; "/CONSOLE /ONCE" tests once for cron, "/NAGIOS" once as a
-// check of a monitoring system (see ConsoleMonitor.h). "--help" tells the rest.
+// check of a monitoring system (see ConsoleMonitor.h); "/HISTORY" prints the uptime table.
+// "--help" tells the rest.
 
 #include "common/core/StandardOutput.h"
 #include "common/desktop/gui/CommandLineAnswer.h"
@@ -10,6 +11,7 @@
 #include "monitor/core/CommandLine.h"
 #include "monitor/core/ConsoleApplication.h"
 #include "monitor/core/ConsoleMonitor.h"
+#include "monitor/core/HistoryReport.h"
 #include "monitor/core/PassVerdict.h"
 #include "monitor/gui/WindowStart.h"
 
@@ -49,6 +51,11 @@ int main(int argc, char** argv)
     const int lostOutputStatus = commandLine.nagios ? static_cast<int>(monitor::CheckStatus::Unknown) : 1;
     if (commandLine.stop)
         return output.finish("SEN", answer(argc, argv, commandLine, !console), lostOutputStatus);
+    if (commandLine.history) {
+        monitor::ConsoleApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("SEN"));
+        return output.finish("SEN", monitor::runHistoryReport(programPath(), commandLine, std::cout, std::cerr));
+    }
     if (console) {
         monitor::ConsoleApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("SEN"));

@@ -12,12 +12,14 @@ using Kind = CommandLineStop::Kind;
 constexpr const char* Usage = "Usage: SEN [/TRAY] [datafile]\n"
                               "       SEN /CONSOLE [/ONCE] [datafile]\n"
                               "       SEN /NAGIOS [-t seconds] [datafile]\n"
+                              "       SEN /HISTORY [datafile]\n"
                               "Watches hosts and services; alerts by mail or a program when one changes state.\n"
                               "  /TRAY        start with the window hidden in the tray\n"
                               "  /CONSOLE     run without a window until SIGTERM; SIGHUP reads the data file again\n"
                               "  /ONCE        with /CONSOLE: test every destination once and end (0: all OK)\n"
                               "  /NAGIOS      test once, print one line for Icinga or Nagios (0 OK, 2, 3)\n"
                               "  -t seconds   with /NAGIOS: end the check after that long (default 50)\n"
+                              "  /HISTORY     print each destination's uptime from the history; test nothing\n"
                               "  -h, --help   show this text\n"
                               "  -V, --version  show the version\n"
                               "Switches may come in any order and letter case; without a datafile SEN uses SEN.INI.\n";
@@ -97,6 +99,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             line.once = true;
         else if (name == "/NAGIOS")
             line.nagios = true;
+        else if (name == "/HISTORY")
+            line.history = true;
         else
             line.ignoredSwitches.push_back(argument);
     }

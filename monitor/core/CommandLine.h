@@ -4,9 +4,10 @@
 // regard to letter case: "/TRAY" starts hidden in the tray; "/CONSOLE" runs without a window;
 // "/ONCE" (without a window) runs one test pass and ends; "/NAGIOS" runs one pass without a
 // window and prints one line for a monitoring system, and takes "-t <seconds>" (also "-t50",
-// "--timeout 50", "--timeout=50") as the time the check may take. The window ignores the last
-// two. Other switches are ignored, and the last other non-empty argument names the data file.
-// Absolute paths begin with "/" here too, so a switch is "/" followed by letters only;
+// "--timeout 50", "--timeout=50") as the time the check may take; "/HISTORY" prints the
+// destinations' uptime table and tests nothing. The window ignores the last three. Other
+// switches are ignored, and the last other non-empty argument names the data file. Absolute
+// paths begin with "/" here too, so a switch is "/" followed by letters only;
 // "/home/u/net.SEN" is a path. Help, version, "--" and unknown options follow the shared
 // conventions (common/core/StandardOptions.h).
 
@@ -29,6 +30,7 @@ struct CommandLine
     bool console = false;
     bool once = false;
     bool nagios = false;
+    bool history = false; // "/HISTORY": print the uptime table and end
     int checkTimeout = DefaultCheckTimeout; // seconds
     std::vector<std::string> ignoredSwitches; // as typed
     std::optional<core::CommandLineStop> stop; // help, version or a usage error: nothing runs

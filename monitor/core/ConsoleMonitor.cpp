@@ -185,7 +185,7 @@ void ConsoleMonitor::tryClose()
     m_closed = true;
     const std::vector<RowOutcome> rows = outcomes();
     m_checkDeadline.stop();
-    engine.stopForClose();
+    m_controller.endTests();
     const std::optional<std::string> saveProblem = saveForClose();
     const bool saved = !saveProblem;
     m_controller.ShutdownActions();

@@ -15,6 +15,9 @@ const std::string Sen = "SEN";
 const std::string Actions = "Actions";
 const std::string DestList = "DestList";
 
+// No stored value can hold a line break, so this default tells a missing key from any value.
+const std::string Absent = "\n";
+
 constexpr std::array<const char*, 5> SubItemKeys = { "IP", "Service", "Port", "Stat", "Last" };
 
 // The row number of a row key ("NAME12", "stat3"), or 0 for any other key. Numbers are written
@@ -74,6 +77,21 @@ void readOptions(const desktop::TIniFile& ini, MonitorSettings& s)
     s.saveOnExit = ini.ReadFlag(Sen, "SaveOnExit", true);
     s.MaxParallelTests = ini.ReadNumber(Sen, "MaxParallelTests", 1);
     s.metricsFile = ini.ReadText(Sen, "MetricsFile", "");
+    if (std::string history = ini.ReadText(Sen, "HistoryFile", Absent); history != Absent)
+        s.historyFile = std::move(history);
+    else
+        s.historyFile.reset();
+    s.statusPageFile = ini.ReadText(Sen, "StatusPageFile", "");
+}
+
+std::string historyFileOf(const MonitorSettings& settings, const std::string& logFileName)
+{
+    if (settings.historyFile)
+        return *settings.historyFile;
+    const size_t name = logFileName.rfind('/') == std::string::npos ? 0 : logFileName.rfind('/') + 1;
+    const size_t dot = logFileName.rfind('.');
+    const size_t end = dot == std::string::npos || dot <= name ? logFileName.size() : dot;
+    return logFileName.substr(0, end) + ".history";
 }
 
 void readActions(const desktop::TIniFile& ini, AlertActions& a)
@@ -156,6 +174,8 @@ void writeSettings(desktop::TIniFile& ini, const MonitorSettings& s, const Saved
     ini.WriteFlag(Sen, "SaveOnExit", s.saveOnExit);
     ini.WriteNumber(Sen, "MaxParallelTests", s.MaxParallelTests);
     ini.WriteText(Sen, "MetricsFile", s.metricsFile);
+    ini.WriteText(Sen, "HistoryFile", historyFileOf(s, log.fileName));
+    ini.WriteText(Sen, "StatusPageFile", s.statusPageFile);
 }
 
 void writeActions(desktop::TIniFile& ini, const AlertActions& a)

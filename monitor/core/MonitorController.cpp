@@ -48,11 +48,27 @@ MonitorController::MonitorController(std::string programPath, const MonitorFront
     , m_ownFileManager(std::make_unique<DesktopFileManager>(
           [this](const std::vector<std::string>& command) { return m_starter(command); }))
     , m_fileManager(m_ownFileManager.get())
+    , m_history(m_list,
+          [this](const std::string& line) {
+              m_activity.appendActivityLine(line);
+              m_log.WriteLogLine(line);
+          })
     , m_engine(TestEngine::Parts { m_settings, m_list, m_log, m_activity, m_tray, frontEnd.indicator, frontEnd.tests },
           m_ownProbes,
           m_alerts)
 {
     m_alerts.setProgramStarter([this](const std::vector<std::string>& command) { return m_starter(command); });
+    m_engine.setResultSink(&m_history);
+}
+
+std::string MonitorController::historyFile() const
+{
+    return historyFileOf(m_settings, m_log.logFileName());
+}
+
+void MonitorController::applyHistoryFiles()
+{
+    m_history.setFiles(historyFile(), m_settings.statusPageFile);
 }
 
 void MonitorController::setAlertSender(AlertSender* sender)
@@ -102,6 +118,7 @@ void MonitorController::start(const CommandLine& commandLine)
     m_log.SetLogFileName(m_log.defaultLogFileName());
     LoadSettings();
     m_engine.SetupTestTimer();
+    applyHistoryFiles();
     m_tray.reset(TrayTip);
     // The alert actions come next, as their dialog is made; the keep-alive schedule starts with
     // the startup actions.
@@ -119,9 +136,16 @@ void MonitorController::StartupActions()
     m_alerts.StartupActions(message);
 }
 
-MonitorController::CloseSave MonitorController::prepareClose(const std::function<bool()>& overwriteChanged)
+void MonitorController::endTests()
 {
     m_engine.stopForClose();
+    // The last pass's page is finished before the program ends.
+    m_history.finish(std::chrono::seconds(5));
+}
+
+MonitorController::CloseSave MonitorController::prepareClose(const std::function<bool()>& overwriteChanged)
+{
+    endTests();
     CloseSave saved = CloseSave::NotWanted;
     try {
         saved = saveOnClose(overwriteChanged);
@@ -226,6 +250,7 @@ void MonitorController::SaveSettings()
 void MonitorController::afterLoad()
 {
     m_engine.SetupTestTimer();
+    applyHistoryFiles();
     m_alerts.SetupKeepAlive();
 }
 

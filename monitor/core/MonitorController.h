@@ -20,6 +20,7 @@
 #include "monitor/core/DestinationList.h"
 #include "monitor/core/EventLog.h"
 #include "monitor/core/FileManager.h"
+#include "monitor/core/HistoryStore.h"
 #include "monitor/core/MonitorProbes.h"
 #include "monitor/core/MonitorSettings.h"
 #include "monitor/core/SettingsView.h"
@@ -73,6 +74,10 @@ public:
     TestEngine& engine() { return m_engine; }
     TrayStatus& tray() { return m_tray; }
     ActivityLines& activity() { return m_activity; }
+    // The result history and the status page.
+    HistoryStore& history() { return m_history; }
+    // The history file in use; empty when there is none.
+    std::string historyFile() const;
     // The alert actions: mail, programs, keep-alive.
     AlertDispatcher& alerts() { return m_alerts; }
     const std::string& programPath() const { return m_programPath; }
@@ -103,6 +108,9 @@ public:
     // Once, after every window exists: the start-up line in the log, the start-up mail and
     // program, the keep-alive schedule; logging controls speak from now on.
     void StartupActions();
+    // The close's first step: no test starts any more, the tests under way end without a
+    // result, and the last pass's history page is finished.
+    void endTests();
     // How the close's save went.
     enum class CloseSave
     {
@@ -121,8 +129,8 @@ public:
     bool dataFileChangedByOthers() const;
     // The close after its save: the shut-down line, mail and program.
     void ShutdownActions();
-    // The close of the main window: stops a test pass (tests under way end without a result),
-    // then saveOnClose (a refused write throws, the tests and the timer work again, and the
+    // The close of the main window: endTests, then saveOnClose (a refused write throws, the
+    // tests and the timer work again, and the
     // close must not go on), then ShutdownActions.
     CloseSave prepareClose(const std::function<bool()>& overwriteChanged = {});
     // A close must wait while a mail is on its way: the send waits in the event loop, and a
@@ -170,6 +178,8 @@ public:
 
 private:
     void afterLoad();
+    // Points the history at the files the settings name now.
+    void applyHistoryFiles();
     int launch(const std::vector<std::string>& command);
 
     std::string m_programPath;
@@ -189,6 +199,7 @@ private:
     core::Environment m_environment;
     std::unique_ptr<FileManager> m_ownFileManager;
     FileManager* m_fileManager;
+    HistoryStore m_history;
     // Last: it holds references to everything above.
     TestEngine m_engine;
 };

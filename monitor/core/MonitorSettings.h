@@ -6,6 +6,7 @@
 // The log file's path and switch belong to EventLog, the sort choice to DestinationList.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace monitor {
@@ -72,6 +73,11 @@ struct MonitorSettings
     int32_t MaxParallelTests = 1;
     // Rewritten after every pass for a metrics scraper ("MetricsFile"); empty: no such file.
     std::string metricsFile;
+    // The result history ("HistoryFile"): nothing while the data file names none, which means
+    // the log file's path with the extension ".history" (historyFileOf); empty: no history.
+    std::optional<std::string> historyFile;
+    // Rewritten after every pass as a web page ("StatusPageFile"); empty: no page.
+    std::string statusPageFile;
     // True until the startup actions have run: the log controls stay silent meanwhile.
     bool StartingUp = true;
     // Stops a running test pass; set by closing and by Abort, cleared when a pass starts.
@@ -91,5 +97,9 @@ struct MonitorSettings
 
     AlertActions actions;
 };
+
+// The history file in use: the one the data file names, or the log file's path with its
+// extension (of the file name, if any) replaced by ".history".
+std::string historyFileOf(const MonitorSettings& settings, const std::string& logFileName);
 
 } // namespace monitor

@@ -98,6 +98,8 @@ void TestEngine::TestAllDestinations()
     m_indicator.setBusy(true);
     m_settings.StopRequested = false;
     m_metrics.passStarted(now());
+    if (m_results)
+        m_results->passStarted();
     m_activity.trim(ActivityLimit, ActivityTrim);
     write(false, "");
     write(false, "Start test at " + core::dateTimeText(now()));
@@ -130,6 +132,8 @@ void TestEngine::finishPass()
     m_passing = false;
     if (const auto error = m_metrics.passEnded(m_settings.metricsFile, m_list, now()))
         write(false, *error);
+    if (m_results)
+        m_results->passEnded();
     write(false, "");
     write(false, "END test at " + core::dateTimeText(now()));
     write(false, "");
@@ -432,6 +436,12 @@ void TestEngine::record(std::unique_ptr<Test> owned)
     m_metrics.testRecorded(c.row, test.ok, c.previousStatus, c.startTime, c.endTime, test.inPass);
     if (m_onRecorded)
         m_onRecorded(c.row, test.ok, c.startTime.msecsTo(c.endTime), reason);
+    if (m_results)
+        m_results->resultRecorded({ historyKeyOf(c.IP, c.serviceText, c.portText),
+            c.endTime.toMSecsSinceEpoch(),
+            test.ok,
+            c.startTime.msecsTo(c.endTime),
+            test.inPass });
     // A destination that left the list raises no alert.
     if (row < 0)
         return;

@@ -30,6 +30,7 @@
 #include "monitor/core/MetricsFile.h"
 #include "monitor/core/Probe.h"
 #include "monitor/core/ProbeTexts.h"
+#include "monitor/core/ResultSink.h"
 
 #include <QDateTime>
 
@@ -87,6 +88,9 @@ public:
     using RecordedCall
         = std::function<void(uint64_t rowKey, bool ok, qint64 elapsedMs, const std::string& failureReason)>;
     void setOnRecorded(RecordedCall call) { m_onRecorded = std::move(call); }
+    // Told of each pass's start and end and of every result, after the row shows it; none
+    // when null.
+    void setResultSink(ResultSink* sink) { m_results = sink; }
 
     // One pass over the list as it stands; refused while a pass runs.
     void TestAllDestinations();
@@ -170,6 +174,7 @@ private:
     uint64_t m_nextId = 0;
 
     RecordedCall m_onRecorded;
+    ResultSink* m_results = nullptr;
     bool m_passing = false;
     bool m_closed = false; // stopForClose: nothing starts any more
     bool m_timerHeld = false;

@@ -1,13 +1,15 @@
 #include "monitor/gui/DestListModel.h"
 
 #include "common/desktop/gui/QtText.h"
+#include "monitor/core/HistoryStore.h"
 #include "monitor/gui/StatePictures.h"
 
 namespace monitor {
 
-DestListModel::DestListModel(DestinationList& list, QObject* parent)
+DestListModel::DestListModel(DestinationList& list, const HistoryStore* history, QObject* parent)
     : QAbstractTableModel(parent)
     , m_list(list)
+    , m_history(history)
 {
     m_list.setObserver(this);
 }
@@ -24,7 +26,7 @@ int DestListModel::rowCount(const QModelIndex& parent) const
 
 int DestListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : Destination::ColumnCount;
+    return parent.isValid() ? 0 : ColumnTotal;
 }
 
 QVariant DestListModel::data(const QModelIndex& index, int role) const
@@ -32,6 +34,14 @@ QVariant DestListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= m_list.count())
         return {};
     const Destination& row = m_list.at(index.row());
+    if (index.column() == UptimeColumn) {
+        if (role == Qt::TextAlignmentRole)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        if (role != Qt::DisplayRole || !m_history)
+            return {};
+        const HistorySummary* summary = m_history->summaryOf(historyKeyOf(row));
+        return summary && summary->day.tests ? QString::fromStdString(uptimeText(summary->day)) : QString();
+    }
     if (role == Qt::DisplayRole)
         return desktop::toQString(row.column(index.column()));
     if (role == Qt::DecorationRole && index.column() == 0 && row.State != StateImage::None)
@@ -41,8 +51,10 @@ QVariant DestListModel::data(const QModelIndex& index, int role) const
 
 QVariant DestListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= Destination::ColumnCount)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnTotal)
         return {};
+    if (section == UptimeColumn)
+        return QString::fromLatin1(UptimeCaption);
     return QString::fromLatin1(Destination::ColumnCaptions[static_cast<size_t>(section)]);
 }
 
@@ -83,7 +95,20 @@ void DestListModel::rowsChanged(const ListChange& change)
 
 void DestListModel::rowUpdated(int row)
 {
-    emit dataChanged(index(row, 0), index(row, Destination::ColumnCount - 1));
+    emit dataChanged(index(row, 0), index(row, ColumnTotal - 1));
+}
+
+void DestListModel::historyChanged(const HistoryKey* key)
+{
+    if (!key) {
+        if (m_list.count() > 0)
+            emit dataChanged(index(0, UptimeColumn), index(m_list.count() - 1, UptimeColumn));
+        return;
+    }
+    for (int row = 0; row < m_list.count(); ++row) {
+        if (historyKeyOf(m_list.at(row)) == *key)
+            emit dataChanged(index(row, UptimeColumn), index(row, UptimeColumn));
+    }
 }
 
 } // namespace monitor

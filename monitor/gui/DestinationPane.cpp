@@ -5,16 +5,19 @@
 #include "monitor/core/MonitorController.h"
 #include "monitor/core/Services.h"
 #include "monitor/gui/DestListModel.h"
+#include "monitor/gui/HistoryPane.h"
 
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSplitter>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -47,8 +50,37 @@ DestinationPane::DestinationPane(MonitorController& controller, core::Asker& ask
     layout->setContentsMargins(6, 4, 6, 6);
     layout->addWidget(buildInputRow());
     buildList();
-    layout->addWidget(DestList, 1);
+    historyPane = new HistoryPane(m_controller.history());
+    auto* split = new QSplitter(Qt::Vertical);
+    split->setChildrenCollapsible(false);
+    split->addWidget(DestList);
+    split->addWidget(historyPane);
+    // The list first: the chart takes a strip that the user may drag taller.
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    split->setSizes({ 1000, 90 });
+    layout->addWidget(split, 1);
     UpdateAddButton();
+    m_controller.history().setOnChanged([this](const HistoryKey* key) { model->historyChanged(key); });
+    connect(DestList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &DestinationPane::showSelectedHistory);
+    connect(model, &QAbstractItemModel::modelReset, this, &DestinationPane::showSelectedHistory);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &DestinationPane::showSelectedHistory);
+}
+
+DestinationPane::~DestinationPane()
+{
+    m_controller.history().setOnChanged(nullptr);
+}
+
+void DestinationPane::showSelectedHistory()
+{
+    const std::vector<int> rows = selectedRows();
+    if (rows.empty()) {
+        historyPane->showRow(std::nullopt, {});
+        return;
+    }
+    const Destination& row = m_controller.list().at(rows.front());
+    historyPane->showRow(historyKeyOf(row), desktop::toQString(row.HostName));
 }
 
 QWidget* DestinationPane::buildInputRow()
@@ -129,7 +161,7 @@ QWidget* DestinationPane::buildInputRow()
 
 void DestinationPane::buildList()
 {
-    model = new DestListModel(m_controller.list(), this);
+    model = new DestListModel(m_controller.list(), &m_controller.history(), this);
     DestList = new QTreeView;
     DestList->setModel(model);
     DestList->setRootIsDecorated(false);
@@ -142,7 +174,7 @@ void DestinationPane::buildList()
     DestList->setIconSize(QSize(16, 16));
     DestList->header()->setSectionsClickable(false);
     DestList->header()->setStretchLastSection(false);
-    for (int column = 0; column < Destination::ColumnCount; ++column)
+    for (int column = 0; column < DestListModel::ColumnTotal; ++column)
         DestList->setColumnWidth(column, DestListModel::ColumnWidths[column]);
     DestList->viewport()->installEventFilter(this);
 }

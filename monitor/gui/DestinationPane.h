@@ -23,6 +23,7 @@ class Asker;
 namespace monitor {
 
 class DestListModel;
+class HistoryPane;
 class MonitorController;
 
 class DestinationPane final : public QGroupBox
@@ -30,6 +31,7 @@ class DestinationPane final : public QGroupBox
     Q_OBJECT
 public:
     DestinationPane(MonitorController& controller, core::Asker& asker, QWidget* parent = nullptr);
+    ~DestinationPane() override;
 
     // Commands of the buttons, the Enter keys and the List menu.
     void btnAddClick();
@@ -58,6 +60,8 @@ public:
     QComboBox* cbSort;
     QTreeView* DestList;
     DestListModel* model;
+    // The selected row's history, below the list.
+    HistoryPane* historyPane;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -69,6 +73,8 @@ private:
     void showInputRow();
     void UpdateAddButton();
     void onServiceChanged(int index);
+    // The history pane follows the selected row with the lowest index.
+    void showSelectedHistory();
 
     MonitorController& m_controller;
     core::Asker& m_asker;

@@ -6,13 +6,20 @@
 
 #include "common/core/EventLoop.h"
 #include "common/desktop/gui/ReadMeWindow.h"
+#include "monitor/core/HistoryTables.h"
 #include "monitor/gui/ActionsDialog.h"
+#include "monitor/gui/DestListModel.h"
+#include "monitor/gui/DestinationPane.h"
+#include "monitor/gui/HistoryPane.h"
 #include "monitor/gui/MainWindow.h"
 #include "monitor/gui/OptionsPane.h"
 #include "monitor/gui/WindowStart.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QItemSelectionModel>
+#include <QTreeView>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -20,6 +27,7 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <iostream>
 #include <netinet/in.h>
@@ -80,6 +88,40 @@ std::string row(int n, const char* name, const char* ip, const char* service, in
         + (port ? std::to_string(port) : std::string()) + "\r\nStat" + i + "=" + status + "\r\n";
 }
 
+// A month of results every ten minutes, as if SEN had watched these rows before: the web server
+// slower in office hours and down for an afternoon, the file server missing a night.
+void writePastMonth(const std::string& path, int webPort, int mailPort)
+{
+    using monitor::HourMs;
+    const int64_t now = QDateTime::currentMSecsSinceEpoch();
+    const std::vector<monitor::HistoryKey> keys = { { "127.0.0.1", "PING", "" },
+        { "127.0.0.2", "PING", "" },
+        { "127.0.0.1", "HTTP", std::to_string(webPort) },
+        { "127.0.0.1", "TCP", std::to_string(mailPort) } };
+    monitor::HistoryDatabase db(path, monitor::HistoryDatabase::Mode::Write);
+    std::map<monitor::HistoryKey, int64_t> ids;
+    std::vector<monitor::TestResult> results;
+    for (int64_t at = now - 30 * 24 * HourMs; at < now - 60000; at += 10 * 60000) {
+        const double hours = static_cast<double>(now - at) / HourMs;
+        const double office = std::max(0.0, std::sin((hours - 9) / 24 * 2 * M_PI));
+        for (size_t k = 0; k < keys.size(); ++k) {
+            bool ok = true;
+            int64_t ms = 1 + static_cast<int64_t>(k);
+            if (k == 2) {
+                ms = 8 + static_cast<int64_t>(40 * office + 6 * std::sin(hours * 7));
+                ok = !(hours > 20 && hours < 23.5) && !(hours > 300 && hours < 306);
+            } else if (k == 1) {
+                ok = !(hours > 150 && hours < 158);
+            } else if (k == 3) {
+                ms = 2 + static_cast<int64_t>(3 * office);
+                ok = !(hours > 500 && hours < 501);
+            }
+            results.push_back({ keys[k], at, ok, ok ? ms : 2000, true });
+        }
+    }
+    monitor::writeResults(db, results, ids);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -104,15 +146,17 @@ int main(int argc, char** argv)
     smtp.waitForStarted();
     QThread::msleep(1500);
 
+    const int mailPort = closedPort(2525);
+    writePastMonth(root + "/SEN.history", webPort, mailPort);
     std::ofstream(root + "/SEN.INI", std::ios::binary)
         << "[SEN]\r\nEnableTimer=1\r\nTimerInterval=15\r\nLogFile=1\r\nLogFileName=" + root
-            + "/SEN.LOG\r\n[Actions]\r\nSMTPServer=127.0.0.1\r\nEmailAddress=admin@office.test; "
+            + "/SEN.LOG\r\nStatusPageFile=" + out.toStdString() + "/sen-status.html\r\n[Actions]\r\nSMTPServer=127.0.0.1\r\nEmailAddress=admin@office.test; "
               "oncall@office.test\r\nFromAddress=sen@office.test\r\nSendCurrentStatus=2\r\nFailEmail=1\r\n"
               "OKEmail=1\r\nFailRun=1\r\nFailCommand=/usr/bin/logger\r\nSendKeepAlive=1\r\n"
               "KeepAliveInterval=12\r\n[DestList]\r\nSortList=0\r\nDestCount=5\r\n"
             + row(1, "Gateway", "127.0.0.1", "PING", 0, "OK") + row(2, "File server", "127.0.0.2", "PING", 0, "OK")
             + row(3, "Intranet web", "127.0.0.1", "HTTP", webPort, "Fail")
-            + row(4, "Mail relay", "127.0.0.1", "TCP", closedPort(2525), "OK")
+            + row(4, "Mail relay", "127.0.0.1", "TCP", mailPort, "OK")
             + row(5, "Print server", "127.0.0.3", "TCP", 631, "na");
 
     const auto window
@@ -127,6 +171,15 @@ int main(int argc, char** argv)
     window->optionsPane->btnTestNow->click();
     core::waitFor([&] { return !window->controller().engine().passing(); }, std::chrono::seconds(60));
     bool ok = save(window.get(), out + "/sen-main.png");
+
+    // The history of the web server, in a window tall enough for its chart.
+    window->resize(760, 600);
+    monitor::DestinationPane* pane = window->destinationPane;
+    pane->DestList->selectionModel()->select(
+        pane->model->index(2, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    core::waitFor([&] { return !pane->historyPane->chart->points().empty(); }, std::chrono::seconds(10));
+    ok = save(window.get(), out + "/sen-history.png") && ok;
+    window->resize(720, 470);
 
     window->actionsDialog->show();
     ok = save(window->actionsDialog, out + "/sen-actions.png") && ok;

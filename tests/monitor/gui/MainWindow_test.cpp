@@ -30,10 +30,10 @@ TEST_F(WindowFixture, AStartWithoutADataFileShowsTheDesignState)
     EXPECT_FALSE(options->BtnAbort->isEnabled());
     EXPECT_EQ(pane->cbSort->currentIndex(), -1);
     EXPECT_EQ(window->Activity->toPlainText(), "");
-    const int widths[] = { 150, 100, 50, 40, 50, 180 };
-    const char* captions[] = { "Host Name", "IP Address", "Service", "Port", "Status", "Last Attempt" };
-    ASSERT_EQ(pane->model->columnCount(), 6);
-    for (int column = 0; column < 6; ++column) {
+    const int widths[] = { 150, 100, 50, 40, 50, 180, 80 };
+    const char* captions[] = { "Host Name", "IP Address", "Service", "Port", "Status", "Last Attempt", "Uptime 24 h" };
+    ASSERT_EQ(pane->model->columnCount(), 7);
+    for (int column = 0; column < 7; ++column) {
         EXPECT_EQ(pane->DestList->columnWidth(column), widths[column]);
         EXPECT_EQ(pane->model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(), captions[column]);
     }

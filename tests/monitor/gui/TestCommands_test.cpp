@@ -7,10 +7,13 @@
 #include "common/core/EventLoop.h"
 #include "common/desktop/gui/TrayIcon.h"
 #include "monitor/core/TestEngine.h"
+#include "monitor/gui/HistoryPane.h"
 #include "tests/monitor/core/ScriptedProbes.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QItemSelectionModel>
+#include <QLabel>
 
 #include <chrono>
 
@@ -77,6 +80,7 @@ TEST_F(TestWindow, TestSelectedAndADoubleClickTestTheTopmostSelectedRow)
     EXPECT_TRUE(options->btnTestNow->isEnabled()) << "a single test leaves the buttons alone";
 
     select({ 3 });
+    pane->DestList->scrollTo(pane->model->index(3, 1));
     const QRect cell = pane->DestList->visualRect(pane->model->index(3, 1));
     // A double click as the platform delivers it: press, release, then the double click.
     QTest::mouseClick(pane->DestList->viewport(), Qt::LeftButton, {}, cell.center());
@@ -127,4 +131,32 @@ TEST_F(TestWindow, AStateChangeInTheBackgroundRaisesTheAttentionPictureUntilClic
     window->TrayIcon->OnClick(*window->TrayIcon);
     EXPECT_EQ(window->controller().tray().picture(), 0);
     EXPECT_EQ(window->TrayIcon->Tip(), "TCP Fail to: 127.0.0.2 h0");
+}
+
+TEST_F(TestWindow, TheUptimeColumnAndTheChartFollowEachTest)
+{
+    openWithRows(3);
+    probes.script = [](const TestContext& c, Attempt) { return Script(c.IP != "127.0.0.3", 1); };
+    ASSERT_EQ(pane->model->columnCount(), DestListModel::ColumnTotal);
+    EXPECT_EQ(pane->model->headerData(DestListModel::UptimeColumn, Qt::Horizontal, Qt::DisplayRole).toString(), "Uptime 24 h");
+    EXPECT_EQ(pane->model->index(0, DestListModel::UptimeColumn).data().toString(), "");
+    pane->DestList->selectionModel()->select(
+        pane->model->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_EQ(pane->historyPane->title->text(), "History of h1");
+
+    for (int pass = 0; pass < 2; ++pass) {
+        options->btnTestNow->click();
+        ASSERT_TRUE(core::waitFor([&] { return !engine().passing(); }, 5s));
+    }
+    ASSERT_TRUE(core::waitFor([&] { return pane->historyPane->chart->points().size() == 2; }, 5s));
+    EXPECT_EQ(pane->model->index(0, DestListModel::UptimeColumn).data().toString(), "100.0%");
+    EXPECT_EQ(pane->model->index(1, DestListModel::UptimeColumn).data().toString(), "0.0%");
+    EXPECT_FALSE(pane->historyPane->chart->points().front().ok);
+    EXPECT_EQ(pane->historyPane->uptimes->text(), "Uptime 24 h 0.0% · 7 d 0.0% · 30 d 0.0%");
+    // A single test of the selected row shows at once, without waiting for a pass.
+    probes.script = [](const TestContext&, Attempt) { return Script(true, 1); };
+    window->TestSelectedClick();
+    ASSERT_TRUE(core::waitFor([&] { return pane->historyPane->chart->points().size() == 3; }, 5s));
+    EXPECT_EQ(pane->model->index(1, DestListModel::UptimeColumn).data().toString(), "33.3%");
+    EXPECT_TRUE(fs::exists(dir / "SEN.history"));
 }
