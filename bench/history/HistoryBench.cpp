@@ -6,7 +6,7 @@
 #include "common/core/DateTimeText.h"
 #include "monitor/core/HistoryStore.h"
 #include "monitor/core/HistoryTables.h"
-#include "monitor/core/OutputFile.h"
+#include "common/core/LockedFile.h"
 #include "monitor/core/StatusPage.h"
 #include "monitor/gui/HistoryPane.h"
 
@@ -155,13 +155,13 @@ int main(int argc, char** argv)
     std::string html;
     const double page = msOf([&] {
         html = statusPageHtml(rows, core::dateTimeText(QDateTime::fromMSecsSinceEpoch(now)), localDayOf(now));
-        replaceOutputFile(pagePath, html);
+        core::writeWholeFile(pagePath, html);
     });
     line("status page of 1,000 rows, made and written", page, 100);
     std::printf("%-58s %9.0f kB\n", "  its size", static_cast<double>(html.size()) / 1e3);
     line("  with the read of the uptimes (the background job)", msOf([&] {
         auto s = readSummaries(reader, now);
-        replaceOutputFile(pagePath, statusPageHtml(rows, "now", localDayOf(now)));
+        core::writeWholeFile(pagePath, statusPageHtml(rows, "now", localDayOf(now)));
     }), 150);
 
     // What the GUI thread does after a test: the result into memory, the uptime column's

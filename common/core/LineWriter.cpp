@@ -6,13 +6,13 @@
 
 namespace core {
 
-namespace {
-
-int writeToFile(const std::string& path, int flags, const std::string& bytes)
+int appendLine(const std::string& path, const std::string& text, WriteMode mode)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0644);
+    const int fd
+        = openRegularFile(path, O_WRONLY | O_CREAT | (mode == WriteMode::Truncate ? O_TRUNC : O_APPEND), 0644);
     if (fd < 0)
-        return errno;
+        return -fd;
+    const std::string bytes = text + "\r\n";
     int error = 0;
     size_t done = 0;
     while (done < bytes.size()) {
@@ -28,18 +28,6 @@ int writeToFile(const std::string& path, int flags, const std::string& bytes)
     if (::close(fd) != 0 && error == 0)
         error = errno;
     return error;
-}
-
-} // namespace
-
-int appendLine(const std::string& path, const std::string& text, WriteMode mode)
-{
-    return writeToFile(path, mode == WriteMode::Truncate ? O_TRUNC : O_APPEND, text + "\r\n");
-}
-
-int writeWholeFile(const std::string& path, const std::string& bytes)
-{
-    return writeToFile(path, O_TRUNC, bytes);
 }
 
 } // namespace core

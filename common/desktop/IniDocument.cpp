@@ -153,6 +153,8 @@ std::vector<std::string> IniDocument::keys(std::string_view section) const
 
 IniDocument::Edit IniDocument::set(std::string_view section, std::string_view key, std::string_view value)
 {
+    // A value is one line: whatever follows a line break would otherwise become lines of its own.
+    value = value.substr(0, value.find_first_of("\r\n"));
     const auto sec = m_sectionByName.find(lower(section));
     if (sec == m_sectionByName.end()) {
         const size_t from = m_text.size();

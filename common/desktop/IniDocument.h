@@ -47,7 +47,8 @@ public:
         size_t length = 0;
     };
     // Stores key=value: replaces the key's line where it stands, or adds the line at the end of its
-    // section, or adds the section with the line at the end of the text. `value` holds no line break.
+    // section, or adds the section with the line at the end of the text. Only `value`'s first
+    // line is stored.
     Edit set(std::string_view section, std::string_view key, std::string_view value);
 
 private:

@@ -59,6 +59,9 @@ enum TWSocketOption : unsigned
 class TWSocket
 {
 public:
+    // What one readiness event reads at most before the event loop runs again.
+    static constexpr std::uint64_t MaxReadPerEvent = 64 * 1024;
+
     using TNotifyEvent = std::function<void(TWSocket& sender)>;
     using TErrorEvent = std::function<void(TWSocket& sender, int error)>;
     using TChangeStateEvent = std::function<void(TWSocket& sender, TSocketState oldState, TSocketState newState)>;

@@ -128,6 +128,7 @@ void TWSocket::receiveLoop(bool closing)
 {
     std::weak_ptr<char> alive = m_alive;
     const unsigned session = m_session;
+    const std::uint64_t start = m_readCount;
     for (;;) {
         m_lastError = 0;
         const std::uint64_t before = m_readCount;
@@ -144,6 +145,10 @@ void TWSocket::receiveLoop(bool closing)
             break;
         // A handler that takes nothing would be called for ever; readiness calls it again.
         if (m_readCount == before)
+            break;
+        // A peer that sends as fast as we read must not hold the loop: readiness brings us back
+        // after every other socket, timer and signal has had its turn. A closed peer sent all.
+        if (!closing && m_readCount - start >= MaxReadPerEvent)
             break;
         int pending = 0;
         if (::ioctl(m_fd, FIONREAD, &pending) != 0 || pending <= 0)

@@ -6,7 +6,6 @@
 #include "mirror/core/RunFlag.h"
 
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 
 namespace mirror {
@@ -102,7 +101,7 @@ void StatusOutput::appendToLog(const std::string& text, bool truncate)
     if (error == ENOENT && core::makeUserFolderFor(path))
         error = core::appendLine(path, text, mode);
     if (error != 0)
-        throw ELogFileError("Cannot write to log file " + path + ": " + std::strerror(error));
+        throw ELogFileError("Cannot write to log file " + path + ": " + core::fileErrorText(error));
 }
 
 } // namespace mirror

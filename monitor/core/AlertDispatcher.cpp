@@ -37,6 +37,7 @@ AlertDispatcher::AlertDispatcher(const Parts& parts)
         m_keepAliveSince = m_clock();
         SendAlertMail(KeepAliveMessage, true);
     });
+    m_closeBudget.setOnTimeout([this] { closeBudgetSpent(); });
 }
 
 AlertDispatcher::~AlertDispatcher() = default;
@@ -57,6 +58,10 @@ void AlertDispatcher::SendAlertMail(const std::string& message, bool keepAlive)
     parts.sendCurrentStatus = m_settings.actions.sendCurrentStatus;
     parts.keepAlive = keepAlive;
     parts.nextKeepAlive = core::dateTimeText(now.addMSecs(m_keepAlive.interval()));
+    if (m_closeBudgetSpent) {
+        m_notSent.push_back(subject);
+        return;
+    }
     m_queue.push_back(Mail { subject, alertBody(subject, parts, m_list.rows()) });
     sendQueued();
 }
@@ -102,6 +107,41 @@ void AlertDispatcher::reportIdle()
     // From the event loop: the caller waiting for this may be the frame that is sending.
     for (auto& call : std::exchange(m_idleCalls, {}))
         m_poster.post(std::move(call));
+}
+
+void AlertDispatcher::startCloseBudget(std::chrono::milliseconds budget)
+{
+    if (m_closeBudget.isActive() || m_closeBudgetSpent)
+        return;
+    m_closeBudget.start(static_cast<int>(budget.count()), true);
+}
+
+void AlertDispatcher::endCloseBudget()
+{
+    reportNotSent();
+    m_closeBudget.stop();
+    m_closeBudgetSpent = false;
+}
+
+void AlertDispatcher::closeBudgetSpent()
+{
+    m_closeBudgetSpent = true;
+    for (const Mail& mail : std::exchange(m_queue, {}))
+        m_notSent.push_back(mail.subject);
+    // The frame that is sending sees the queue empty once its mail ends, and reports idle.
+    m_mailer.abort();
+}
+
+void AlertDispatcher::reportNotSent()
+{
+    if (m_notSent.empty())
+        return;
+    std::string line = "*** ERROR: Mail not sent at the close: ";
+    for (size_t i = 0; i < m_notSent.size(); ++i)
+        line += (i > 0 ? "; " : "") + m_notSent[i];
+    m_notSent.clear();
+    m_activity.appendActivityLine(line);
+    m_log.WriteLogLine(line);
 }
 
 bool AlertDispatcher::TestSMTP()
@@ -151,6 +191,7 @@ void AlertDispatcher::ShutdownActions(const std::string& message)
         SendAlertMail(message, false);
     if (a.closeRun)
         RunProgram(a.closeCommand, message);
+    reportNotSent();
 }
 
 // Keep-alive

@@ -12,6 +12,10 @@
 // Nothing in the queue is dropped; the activity lines of a queued mail ("* Email: ...", then
 // "Send OK." or "Send FAILED.") appear when it is sent, so each pair stays together.
 //
+// The close gives mail a budget (CloseMailBudget): once it has passed, the mail on its way is
+// ended (it reports "Send FAILED."), and the queued ones and any asked for later are not tried;
+// the shut-down actions end with one line in the activity pane and the log that names those.
+//
 // Programs start without a shell and without waiting (RunCommand.h).
 //
 // The dispatcher must outlive any send it runs: its owner goes away only after the event loop,
@@ -27,6 +31,7 @@
 
 #include <QDateTime>
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <string>
@@ -45,6 +50,8 @@ public:
 
     static constexpr const char* KeepAliveMessage = "SEN - Keep Alive";
     static constexpr int HourMs = 3'600'000;
+    // What the close waits for mail altogether: well within a service manager's stop time-out.
+    static constexpr std::chrono::milliseconds CloseMailBudget = std::chrono::seconds(30);
 
     struct Parts
     {
@@ -74,7 +81,7 @@ public:
 
     // The start-up actions' mail and program, then the keep-alive schedule.
     void StartupActions(const std::string& message);
-    // The shut-down mail and program.
+    // The shut-down mail and program, then the line naming the mails the close did not send.
     void ShutdownActions(const std::string& message);
 
     // Applies the keep-alive box and interval to the timer. A running timer keeps its schedule
@@ -91,6 +98,10 @@ public:
     // A mail is on its way (or queued).
     bool sending() const { return m_mailer.busy() || !m_queue.empty(); }
     size_t queuedMails() const { return m_queue.size(); }
+    // The close has begun: mail gets `budget` from now on, altogether (once; later calls keep
+    // the first deadline). A close that does not go through ends the budget again.
+    void startCloseBudget(std::chrono::milliseconds budget);
+    void endCloseBudget();
     // Runs `call` once no mail is on its way or queued any more: at once when none is, else
     // from the event loop after the last one.
     void whenIdle(std::function<void()> call);
@@ -111,6 +122,8 @@ private:
     void sendQueued();
     void sendOne(const Mail& mail);
     void reportIdle();
+    void closeBudgetSpent();
+    void reportNotSent();
 
     MonitorSettings& m_settings;
     const DestinationList& m_list;
@@ -124,6 +137,9 @@ private:
     QDateTime m_keepAliveSince;
     std::deque<Mail> m_queue;
     std::vector<std::function<void()>> m_idleCalls;
+    core::Timer m_closeBudget;
+    bool m_closeBudgetSpent = false;
+    std::vector<std::string> m_notSent; // subjects, since the budget was spent
     core::Poster m_poster;
 };
 

@@ -115,6 +115,12 @@ void AlertMailer::setBusy(bool busy)
         m_view->showMailBusy(busy);
 }
 
+void AlertMailer::abort()
+{
+    if (m_busy)
+        m_client.Abort();
+}
+
 bool AlertMailer::SendMail(const std::string& subject, const std::string& body)
 {
     // Free again however the send ends.

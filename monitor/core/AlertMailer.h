@@ -35,6 +35,8 @@ public:
     // message (a QUIT that fails afterwards does not change that).
     bool SendMail(const std::string& subject, const std::string& body);
     bool busy() const { return m_busy; }
+    // Ends the mail on its way at once, which then counts as not sent; nothing when none is.
+    void abort();
 
     // The SMTP pane: the lines of the last mail.
     const std::vector<std::string>& paneLines() const { return m_pane; }

@@ -57,12 +57,17 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         if (!line.stop)
             line.stop = CommandLineStop { kind, argument, detail };
     };
+    const auto takeDataFile = [&line](const std::string& argument) {
+        if (line.dataFile)
+            line.unusedDataFiles.push_back(*line.dataFile);
+        line.dataFile = argument;
+    };
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument.empty())
             continue;
         if (optionsEnded) {
-            line.dataFile = argument;
+            takeDataFile(argument);
             continue;
         }
         if (const auto option = timeoutOption(argument)) {
@@ -87,7 +92,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             continue;
         }
         if (!core::isSwitch(argument)) {
-            line.dataFile = argument;
+            takeDataFile(argument);
             continue;
         }
         const std::string name = core::switchName(argument);

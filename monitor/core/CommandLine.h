@@ -27,13 +27,15 @@ struct CommandLine
 {
     bool tray = false;
     std::optional<std::string> dataFile;
+    // Data files named before the last one, which is the one used.
+    std::vector<std::string> unusedDataFiles {};
     bool console = false;
     bool once = false;
     bool nagios = false;
     bool history = false; // "/HISTORY": print the uptime table and end
     int checkTimeout = DefaultCheckTimeout; // seconds
-    std::vector<std::string> ignoredSwitches; // as typed
-    std::optional<core::CommandLineStop> stop; // help, version or a usage error: nothing runs
+    std::vector<std::string> ignoredSwitches {}; // as typed
+    std::optional<core::CommandLineStop> stop {}; // help, version or a usage error: nothing runs
 };
 
 // `arguments` without the program itself.

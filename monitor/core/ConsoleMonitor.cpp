@@ -91,7 +91,17 @@ int ConsoleMonitor::run()
         m_console.err() << "SEN: " << reason << "; nothing was tested." << std::endl;
         return Failed;
     }
+    if (!m_commandLine.unusedDataFiles.empty() && m_mode != Mode::Nagios)
+        m_console.err() << "SEN: more than one data file named; using the last one, " << path << "." << std::endl;
+    // Two watchers of one file would each save their own findings over the other's.
+    if (m_mode == Mode::Watch && m_claim.claim(path) == core::FileClaim::Result::Taken) {
+        m_console.err() << "SEN: another SEN /CONSOLE is watching " << path << " already; this one does not start."
+                        << std::endl;
+        return Failed;
+    }
     m_controller.start(m_commandLine);
+    if (m_mode == Mode::Once && m_controller.list().count() == 0)
+        m_console.err() << "SEN: the data file " << path << " lists no destinations; nothing is tested." << std::endl;
     if (m_mode != Mode::Watch)
         m_controller.engine().holdTimer();
     else if (error == ENOENT)
@@ -144,11 +154,17 @@ void ConsoleMonitor::terminate()
         m_hurry = true;
         return;
     }
+    if (m_closeRequested) {
+        // Asked again: the tests still under way are dropped where they are.
+        if (m_started)
+            m_controller.engine().stopForClose();
+        return;
+    }
     beginClose();
-    // A stop does not wait for the probes' time-outs: their tests end without a result, as
-    // when the window closes.
+    // A stop does not wait for the probes' time-outs: the tests under way end without a
+    // result, as Abort ends them; those already over keep theirs.
     if (m_started)
-        m_controller.engine().stopForClose();
+        m_controller.engine().Abort();
 }
 
 void ConsoleMonitor::checkTimedOut()
@@ -177,10 +193,12 @@ void ConsoleMonitor::tryClose()
     if (m_closed)
         return;
     TestEngine& engine = m_controller.engine();
+    // Mail on its way (an alert holds its pass until the queue is sent): the data file is saved
+    // now and the mail gets the close's budget; its end comes back here.
+    if (m_controller.deferCloseForMail([this] { tryClose(); }))
+        return;
     // The pass's end comes back here.
     if (engine.passing() || engine.testsUnderWay() > 0)
-        return;
-    if (m_controller.deferCloseForMail([this] { tryClose(); }))
         return;
     m_closed = true;
     const std::vector<RowOutcome> rows = outcomes();
@@ -293,8 +311,11 @@ void ConsoleMonitor::reloadWhenIdle()
         return;
     }
     m_reloadWanted = false;
-    if (m_controller.reloadDataFile())
+    if (m_controller.reloadDataFile()) {
+        // An editor may have written a new file in the old one's place.
+        m_claim.claim(m_controller.dataFile());
         warnWithoutPasses();
+    }
 }
 
 int runConsoleMonitor(

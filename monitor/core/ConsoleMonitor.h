@@ -12,24 +12,30 @@
 //                                result, and the line says UNKNOWN - timed out.
 //
 // Closing is the window's close: a signal ends the tests under way at once, without a result
-// (a service stop must not wait for probes' time-outs), and waits for a mail on its way; then
-// "Save Settings on Exit" decides whether the data file is written, but never over a file that
-// someone else changed since SEN read or wrote it (that one is kept). A save that fails or is
-// not made is told on standard error, and the close goes on all the same: the shutdown line,
-// mail and program. Last, the programs started at the close and alert programs still running
-// get up to ProgramsGrace to end, since a service manager stops whatever is left of the
-// service once SEN has ended; a further signal cuts that wait short. A reload waits for the
-// pass and a mail to end.
+// (a service stop must not wait for probes' time-outs); mail on its way and queued gets at most
+// 30 s altogether, after the data file is saved first (MonitorController::deferCloseForMail);
+// then "Save Settings on Exit" decides whether the data file is written, but never over a file
+// that someone else changed since SEN read or wrote it (that one is kept). A save that fails or
+// is not made is told on standard error, and the close goes on all the same: the shutdown
+// line, mail and program. Last, the programs started at the close and alert programs still
+// running get up to ProgramsGrace to end, since a service manager stops whatever is left of
+// the service once SEN has ended; a further signal cuts that wait short. A reload waits for
+// the pass and the mail to end.
+//
+// A watch claims its data file (core::FileClaim): a second SEN /CONSOLE on the same file
+// refuses to start, while /ONCE and /NAGIOS runs beside it go on (saves of one file take turns).
 //
 // Under /NAGIOS nothing but the one line goes to standard output or standard error: Icinga
 // and Nagios show both streams as the check's output.
 //
 // Exit status: /CONSOLE 0 after a signal, 1 when the data file cannot be read, saved, or was
-// kept. /ONCE 0 when every destination of a list that is not empty was tested and "OK", else 1
-// (also for a data file that is not there, cannot be read, saved or was kept, and for a pass
-// that a signal cut short). /NAGIOS 0 OK, 2 CRITICAL, 3 UNKNOWN (no readable data file, an
-// empty list, a pass cut short, out of time, a failed or withheld save).
+// kept, or when another watch has claimed it. /ONCE 0 when every destination of a list that is
+// not empty was tested and "OK", else 1 (also for a data file that is not there, cannot be
+// read, saved or was kept, and for a pass that a signal cut short). /NAGIOS 0 OK, 2 CRITICAL,
+// 3 UNKNOWN (no readable data file, an empty list, a pass cut short, out of time, a failed or
+// withheld save).
 
+#include "common/core/FileClaim.h"
 #include "monitor/core/CommandLine.h"
 #include "monitor/core/ConsoleFrontEnd.h"
 #include "monitor/core/MonitorController.h"
@@ -66,8 +72,9 @@ public:
     // The whole run in the event loop of the QCoreApplication that must exist; the exit status.
     int run();
 
-    // SIGTERM, SIGINT: the tests under way end without a result, then the close; another one
-    // during the close's wait for programs ends that wait.
+    // SIGTERM, SIGINT: the tests under way end without a result (as by Abort), then the close;
+    // a second one drops those that still run, and one during the close's wait for programs
+    // ends that wait.
     void terminate();
     // SIGHUP: the data file again, once no pass runs and no mail is on its way. Ignored by a
     // run that tests once.
@@ -92,6 +99,7 @@ private:
 
     CommandLine m_commandLine;
     Mode m_mode;
+    core::FileClaim m_claim;
     ConsoleFrontEnd m_console;
     MonitorController m_controller;
     struct Recorded

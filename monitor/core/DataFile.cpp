@@ -1,6 +1,6 @@
 #include "monitor/core/DataFile.h"
 
-#include "common/desktop/IniFile.h"
+#include "common/desktop/IniStore.h"
 
 #include <QByteArray>
 
@@ -40,9 +40,26 @@ int32_t rowNumberOf(const std::string& key)
     return number;
 }
 
+// Collects writes as lines of text; reads nothing.
+class ShapeText final : public desktop::IniStore
+{
+public:
+    std::string ReadText(const std::string&, const std::string&, const std::string& defaultValue) const override
+    {
+        return defaultValue;
+    }
+    std::vector<std::string> ReadSection(const std::string&) const override { return {}; }
+    void WriteText(const std::string& section, const std::string& key, const std::string& value) override
+    {
+        text += section + "\t" + key + "\t" + value + "\n";
+    }
+
+    std::string text;
+};
+
 } // namespace
 
-void readWindowAndTimer(const desktop::TIniFile& ini, MonitorSettings& s)
+void readWindowAndTimer(const desktop::IniStore& ini, MonitorSettings& s)
 {
     WindowPlacement& w = s.window;
     w.maximized = ini.ReadFlag(Sen, "WindowMaximized", false);
@@ -57,7 +74,7 @@ void readWindowAndTimer(const desktop::TIniFile& ini, MonitorSettings& s)
     s.timerInterval = ini.ReadText(Sen, "TimerInterval", "15");
 }
 
-void readOptions(const desktop::TIniFile& ini, MonitorSettings& s)
+void readOptions(const desktop::IniStore& ini, MonitorSettings& s)
 {
     s.echo.size = ini.ReadNumber(Sen, "PingSize", 56);
     s.echo.timeOut = ini.ReadNumber(Sen, "PingTimeOut", 2000);
@@ -94,7 +111,7 @@ std::string historyFileOf(const MonitorSettings& settings, const std::string& lo
     return logFileName.substr(0, end) + ".history";
 }
 
-void readActions(const desktop::TIniFile& ini, AlertActions& a)
+void readActions(const desktop::IniStore& ini, AlertActions& a)
 {
     a.smtpServer = ini.ReadText(Actions, "SMTPServer", "");
     a.emailAddress = ini.ReadText(Actions, "EmailAddress", "");
@@ -117,12 +134,12 @@ void readActions(const desktop::TIniFile& ini, AlertActions& a)
     a.keepAliveInterval = ini.ReadText(Actions, "KeepAliveInterval", "12");
 }
 
-SortMode readSortMode(const desktop::TIniFile& ini)
+SortMode readSortMode(const desktop::IniStore& ini)
 {
     return sortModeOf(ini.ReadNumber(DestList, "SortList", 0));
 }
 
-std::vector<Destination> readDestinations(const desktop::TIniFile& ini)
+std::vector<Destination> readDestinations(const desktop::IniStore& ini)
 {
     int32_t highest = 0;
     for (const std::string& key : ini.ReadSection(DestList))
@@ -140,7 +157,7 @@ std::vector<Destination> readDestinations(const desktop::TIniFile& ini)
     return rows;
 }
 
-void writeSettings(desktop::TIniFile& ini, const MonitorSettings& s, const SavedLog& log)
+void writeSettings(desktop::IniStore& ini, const MonitorSettings& s, const SavedLog& log)
 {
     ini.WriteText(Sen, "VersionInfo", VersionInfo);
     const WindowPlacement& w = s.window;
@@ -178,7 +195,7 @@ void writeSettings(desktop::TIniFile& ini, const MonitorSettings& s, const Saved
     ini.WriteText(Sen, "StatusPageFile", s.statusPageFile);
 }
 
-void writeActions(desktop::TIniFile& ini, const AlertActions& a)
+void writeActions(desktop::IniStore& ini, const AlertActions& a)
 {
     ini.WriteText(Actions, "SMTPServer", a.smtpServer);
     ini.WriteText(Actions, "EmailAddress", a.emailAddress);
@@ -200,7 +217,7 @@ void writeActions(desktop::TIniFile& ini, const AlertActions& a)
     ini.WriteText(Actions, "KeepAliveInterval", a.keepAliveInterval);
 }
 
-void writeDestinations(desktop::TIniFile& ini, const DestinationList& list)
+void writeDestinations(desktop::IniStore& ini, const DestinationList& list)
 {
     ini.WriteNumber(DestList, "SortList", static_cast<int32_t>(list.sortMode()));
     ini.WriteNumber(DestList, "DestCount", list.count());
@@ -211,6 +228,28 @@ void writeDestinations(desktop::TIniFile& ini, const DestinationList& list)
         for (size_t i = 0; i < d.SubItems.size() && i < SubItemKeys.size(); ++i)
             ini.WriteText(DestList, SubItemKeys[i] + number, d.SubItems[i]);
     }
+}
+
+std::string dataFileShape(const desktop::IniStore& ini, const std::string& defaultLog)
+{
+    MonitorSettings settings;
+    readWindowAndTimer(ini, settings);
+    settings.window = MonitorSettings().window;
+    readOptions(ini, settings);
+    readActions(ini, settings.actions);
+    std::string log = ini.ReadText(Sen, "LogFileName", "");
+    if (log.empty())
+        log = defaultLog;
+    ShapeText shape;
+    writeSettings(shape, settings, SavedLog { log, ini.ReadFlag(Sen, "LogFile", false) });
+    writeActions(shape, settings.actions);
+    shape.WriteNumber(DestList, "SortList", static_cast<int32_t>(readSortMode(ini)));
+    for (const Destination& row : readDestinations(ini)) {
+        shape.WriteText(DestList, "NAME", row.HostName);
+        for (size_t i = 0; i < 3; ++i) // IP, Service, Port
+            shape.WriteText(DestList, SubItemKeys[i], row.SubItems[i]);
+    }
+    return shape.text;
 }
 
 } // namespace monitor

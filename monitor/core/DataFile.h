@@ -2,7 +2,7 @@
 
 // The monitor's data file: sections "SEN", "Actions" and "DestList", each key read and written
 // through the INI store in the file's own order. Reads never fail (a missing key gives its
-// default); a refused write throws desktop::EIniFileException at that key.
+// default). The controller reads and saves the whole file at once (desktop::IniBatch).
 //
 // A load reads rows 1 to the smaller of "DestCount" and the highest row number that any row key
 // of the file holds ("NAME7", "Stat7", ...), and at most MaxStoredRows. A row without a single
@@ -16,7 +16,7 @@
 #include <string>
 
 namespace desktop {
-class TIniFile;
+class IniStore;
 }
 
 namespace monitor {
@@ -25,17 +25,17 @@ inline constexpr const char* VersionInfo = "SEN - Senvigil, ver 1.53b";
 
 // The "SEN" keys up to and without "LogFileName", then from "LogFile" on: the load puts the
 // log keys between them through EventLog, which has its own rules.
-void readWindowAndTimer(const desktop::TIniFile& ini, MonitorSettings& settings);
-void readOptions(const desktop::TIniFile& ini, MonitorSettings& settings);
+void readWindowAndTimer(const desktop::IniStore& ini, MonitorSettings& settings);
+void readOptions(const desktop::IniStore& ini, MonitorSettings& settings);
 
 // Section "Actions".
-void readActions(const desktop::TIniFile& ini, AlertActions& actions);
+void readActions(const desktop::IniStore& ini, AlertActions& actions);
 
 // "SortList" of section "DestList".
-SortMode readSortMode(const desktop::TIniFile& ini);
+SortMode readSortMode(const desktop::IniStore& ini);
 // The stored rows, in stored order, bounded as the header says.
 inline constexpr int32_t MaxStoredRows = 100000;
-std::vector<Destination> readDestinations(const desktop::TIniFile& ini);
+std::vector<Destination> readDestinations(const desktop::IniStore& ini);
 
 // Every key of the three sections, in their order.
 struct SavedLog
@@ -43,8 +43,14 @@ struct SavedLog
     std::string fileName;
     bool enabled = false;
 };
-void writeSettings(desktop::TIniFile& ini, const MonitorSettings& settings, const SavedLog& log);
-void writeActions(desktop::TIniFile& ini, const AlertActions& actions);
-void writeDestinations(desktop::TIniFile& ini, const DestinationList& list);
+void writeSettings(desktop::IniStore& ini, const MonitorSettings& settings, const SavedLog& log);
+void writeActions(desktop::IniStore& ini, const AlertActions& actions);
+void writeDestinations(desktop::IniStore& ini, const DestinationList& list);
+
+// What a load takes from the file, as one text, apart from the states the tests found ("Stat",
+// "Last"), which every SEN run on the file rewrites, and the window's place: two files of one
+// shape load alike. A file whose shape changed was edited (or saved with other settings or
+// rows) by someone else. `defaultLog` stands for a missing or empty "LogFileName".
+std::string dataFileShape(const desktop::IniStore& ini, const std::string& defaultLog);
 
 } // namespace monitor

@@ -1,11 +1,10 @@
 #include "monitor/core/HistoryDatabase.h"
 
 #include "common/core/ProgramPaths.h"
-#include "monitor/core/OutputFile.h"
+#include "common/core/RegularFile.h"
 
 #include <sqlite3.h>
 
-#include <cstring>
 
 namespace monitor {
 
@@ -117,8 +116,8 @@ bool HistoryStatement::isNull(int column) const
 
 HistoryDatabase::HistoryDatabase(const std::string& path, Mode mode)
 {
-    if (const int error = notRegularFile(path))
-        throw HistoryError(std::strerror(error));
+    if (const int error = core::regularFileError(path))
+        throw HistoryError(core::fileErrorText(error));
     // The default file lies in the user's state folder, made at the first write.
     if (mode == Mode::Write)
         core::makeUserFolderFor(path);

@@ -1,12 +1,11 @@
 #include "monitor/core/HistoryStore.h"
 
 #include "common/core/DateTimeText.h"
-#include "monitor/core/OutputFile.h"
+#include "common/core/LockedFile.h"
 #include "monitor/core/StatusPage.h"
 
 #include <QDateTime>
 
-#include <cstring>
 #include <sys/stat.h>
 
 namespace monitor {
@@ -219,8 +218,8 @@ void HistoryStore::afterWrite(bool withPage)
                 if (const auto found = summaries.find(keys[i]); found != summaries.end())
                     rows[i].history = found->second;
             }
-            if (const int error = replaceOutputFile(pagePath, statusPageHtml(rows, passTime, localDayOf(now))))
-                reply->pageError = "*** ERROR: Cannot write status page " + pagePath + ": " + std::strerror(error);
+            if (const int error = core::writeWholeFile(pagePath, statusPageHtml(rows, passTime, localDayOf(now))))
+                reply->pageError = "*** ERROR: Cannot write status page " + pagePath + ": " + core::fileErrorText(error);
         },
         [this, reply, writes] {
             if (!reply->pageError.empty())

@@ -1,16 +1,13 @@
 #include "monitor/core/MetricsFile.h"
 
+#include "common/core/LockedFile.h"
+
 #include <QString>
 
 #include <array>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fcntl.h>
-#include <random>
 #include <set>
 #include <tuple>
-#include <unistd.h>
 
 namespace monitor {
 
@@ -102,8 +99,8 @@ std::optional<std::string> MetricsFile::passEnded(
     std::erase_if(m_seen, [&](const auto& entry) { return !present.contains(entry.first); });
     if (path.empty())
         return std::nullopt;
-    if (const int error = replaceFile(path, text(list)); error != 0)
-        return "*** ERROR: Cannot write metrics file " + path + ": " + std::strerror(error);
+    if (const int error = core::writeWholeFile(path, text(list)); error != 0)
+        return "*** ERROR: Cannot write metrics file " + path + ": " + core::fileErrorText(error);
     return std::nullopt;
 }
 
@@ -163,40 +160,6 @@ std::string MetricsFile::text(const DestinationList& list) const
     family(out, "passes_total", "counter", "Test passes since the monitor started.");
     sample(out, "passes_total", "", std::to_string(m_passes));
     return out;
-}
-
-int replaceFile(const std::string& path, const std::string& text)
-{
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    static std::mt19937_64 random { std::random_device {}() };
-    std::string temporary;
-    int fd = -1;
-    for (int tries = 0; fd < 0 && tries < 16; ++tries) {
-        temporary = folder + "." + name + "." + std::to_string(random() % 1000000000) + ".tmp";
-        // O_EXCL: never write through a link or into a file someone else placed there.
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return errno;
-    }
-    if (fd < 0)
-        return EEXIST;
-    int error = 0;
-    for (size_t done = 0; error == 0 && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno != EINTR)
-            error = errno;
-        else if (n > 0)
-            done += static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
-        error = errno;
-    if (error != 0)
-        ::unlink(temporary.c_str());
-    return error;
 }
 
 } // namespace monitor

@@ -22,9 +22,10 @@
 // is written, the others left out, so the file never holds a duplicate sample. Label values
 // are escaped as the format asks, and bytes that are not UTF-8 become U+FFFD.
 //
-// The file is replaced whole: the text goes to a temporary file in the same folder (not ending
-// in ".prom", so the collector skips it), made with the process's umask, then renamed over the
-// file, so a reader sees the old file or the new one, never a part.
+// The file is replaced whole (core::writeWholeFile): the text goes to a hidden scratch file in
+// the same folder (not ending in ".prom", so the collector skips it), then is renamed over the
+// file, so a reader sees the old file or the new one, never a part. A FIFO or a device at the
+// path is refused, never replaced.
 
 #include "monitor/core/DestinationList.h"
 
@@ -71,8 +72,5 @@ private:
     int m_passOk = 0;
     int m_passFail = 0;
 };
-
-// Writes `text` into `path` through a temporary file in its folder and a rename; 0 or errno.
-int replaceFile(const std::string& path, const std::string& text);
 
 } // namespace monitor

@@ -1,9 +1,9 @@
 #include "monitor/core/MonitorController.h"
 
-#include "common/core/LineWriter.h"
+#include "common/core/LockedFile.h"
 #include "common/core/ProgramLauncher.h"
 #include "common/core/ProgramPaths.h"
-#include "common/desktop/IniFile.h"
+#include "common/desktop/IniBatch.h"
 #include "monitor/core/DataFile.h"
 #include "monitor/core/ExportText.h"
 
@@ -139,6 +139,8 @@ void MonitorController::StartupActions()
 void MonitorController::endTests()
 {
     m_engine.stopForClose();
+    // The shut-down mail shares what is left of the close's time for mail.
+    m_alerts.startCloseBudget(AlertDispatcher::CloseMailBudget);
     // The last pass's page is finished before the program ends.
     m_history.finish(std::chrono::seconds(5));
 }
@@ -152,6 +154,8 @@ MonitorController::CloseSave MonitorController::prepareClose(const std::function
     } catch (...) {
         // The program goes on: the user may untick "Save Settings on Exit" and close again.
         m_engine.reopenAfterFailedClose();
+        m_alerts.endCloseBudget();
+        m_savedBeforeMail = false;
         throw;
     }
     ShutdownActions();
@@ -177,7 +181,12 @@ std::string MonitorController::changedDataFileText() const
 bool MonitorController::dataFileChangedByOthers() const
 {
     const core::FileStamp now = core::FileStamp::of(m_dataFile);
-    return now.exists && now != m_dataFileSeen;
+    if (!now.exists || now == m_dataFileSeen)
+        return false;
+    // Written since: by hand, or by another SEN run on the file, which saves the same settings
+    // and rows with other states. Only the first counts.
+    return !m_dataFileShape
+        || dataFileShape(desktop::IniBatch(m_dataFile), m_log.defaultLogFileName()) != *m_dataFileShape;
 }
 
 void MonitorController::ShutdownActions()
@@ -192,6 +201,18 @@ bool MonitorController::deferCloseForMail(std::function<void()> close)
     if (!m_alerts.sending())
         return false;
     m_settings.StopRequested = true;
+    // What the tests found reaches the file before the wait, however the mail server behaves
+    // and whatever ends the program meanwhile; once, as every mail sent brings the close back.
+    // A data file someone else changed is left to the close's own save, which asks or keeps it.
+    if (m_settings.saveOnExit && !m_savedBeforeMail && !dataFileChangedByOthers()) {
+        m_savedBeforeMail = true;
+        try {
+            SaveSettings();
+        } catch (const std::exception&) {
+            // Told by the close's own save, which tries again.
+        }
+    }
+    m_alerts.startCloseBudget(AlertDispatcher::CloseMailBudget);
     m_alerts.whenIdle(std::move(close));
     return true;
 }
@@ -208,10 +229,12 @@ void MonitorController::LoadSettings()
 {
     // Taken before the read: a change made while it reads counts as someone else's.
     m_dataFileSeen = core::FileStamp::of(m_dataFile);
+    m_dataFileShape.reset();
     if (!dataFileExists())
         return;
     m_activity.appendActivityLine("Loading - " + m_dataFile);
-    const desktop::TIniFile ini(m_dataFile);
+    const desktop::IniBatch ini(m_dataFile);
+    m_dataFileShape = dataFileShape(ini, m_log.defaultLogFileName());
     readWindowAndTimer(ini, m_settings);
     m_log.SetLogFileName(ini.ReadText("SEN", "LogFileName", m_log.logFileName()));
     m_log.setEnabled(ini.ReadFlag("SEN", "LogFile", false));
@@ -227,23 +250,21 @@ void MonitorController::LoadActions()
     if (!dataFileExists())
         return;
     // Always right after LoadSettings, whose stamp stands: a change in between is someone else's.
-    readActions(desktop::TIniFile(m_dataFile), m_settings.actions);
+    readActions(desktop::IniBatch(m_dataFile), m_settings.actions);
 }
 
 void MonitorController::SaveSettings()
 {
     m_activity.appendActivityLine("Saving - " + m_dataFile);
-    // Whatever a save leaves, even a refused one, is this program's doing, not someone else's.
-    struct Seen
-    {
-        MonitorController& c;
-        ~Seen() { c.m_dataFileSeen = core::FileStamp::of(c.m_dataFile); }
-    } seen { *this };
     core::makeUserFolderFor(m_dataFile);
-    desktop::TIniFile ini(m_dataFile);
+    desktop::IniBatch ini(m_dataFile);
     writeSettings(ini, m_settings, SavedLog { m_log.logFileName(), m_log.enabled() });
     writeActions(ini, m_settings.actions);
     writeDestinations(ini, m_list);
+    // A refused save leaves the file as it was, and as it was seen.
+    ini.save();
+    m_dataFileSeen = core::FileStamp::of(m_dataFile);
+    m_dataFileShape = dataFileShape(ini, m_log.defaultLogFileName());
 }
 
 // What every load is followed by, so that the loaded values take effect.
@@ -287,9 +308,13 @@ void MonitorController::toggleSaveOnExit()
         // One key written into the file as it is: what someone else changed stays changed.
         const bool seen = !dataFileChangedByOthers();
         core::makeUserFolderFor(m_dataFile);
-        desktop::TIniFile(m_dataFile).WriteFlag("SEN", "SaveOnExit", m_settings.saveOnExit);
-        if (seen)
+        desktop::IniBatch ini(m_dataFile);
+        ini.WriteFlag("SEN", "SaveOnExit", m_settings.saveOnExit);
+        ini.save();
+        if (seen) {
             m_dataFileSeen = core::FileStamp::of(m_dataFile);
+            m_dataFileShape = dataFileShape(ini, m_log.defaultLogFileName());
+        }
     } catch (const desktop::EIniFileException& e) {
         m_frontEnd.asker.showMessage("Cannot set SaveOnExit value in file:\r" + m_dataFile + "\r" + e.what());
     }

@@ -124,8 +124,9 @@ public:
     CloseSave saveOnClose(const std::function<bool()>& overwriteChanged = {});
     // "The data file <path> was changed by someone else since SEN read or saved it."
     std::string changedDataFileText() const;
-    // Whether the data file is not as this program last read or wrote it (created, changed or
-    // replaced by someone else since); a file that is gone does not count.
+    // Whether someone else has changed the data file since this program last read or wrote it:
+    // created it, or written other settings or rows (dataFileShape); the states that another
+    // SEN run on the file saves do not count, and neither does a file that is gone.
     bool dataFileChangedByOthers() const;
     // The close after its save: the shut-down line, mail and program.
     void ShutdownActions();
@@ -135,14 +136,17 @@ public:
     CloseSave prepareClose(const std::function<bool()>& overwriteChanged = {});
     // A close must wait while a mail is on its way: the send waits in the event loop, and a
     // program that ends meanwhile would cut it (and the shut-down mail) short. Stops a test
-    // pass and runs `close` again once the mails are out; false when the close may go on now.
+    // pass, saves first (when "Save Settings on Exit" is set), gives the mails the close's
+    // budget (AlertDispatcher::CloseMailBudget, shared with the shut-down mail) and runs `close`
+    // again once they are out or dropped; false when the close may go on now.
     bool deferCloseForMail(std::function<void()> close);
 
     // The data file.
     void SetDataFile(const std::string& path);
     void LoadSettings();
     void LoadActions();
-    // Throws desktop::EIniFileException at the first key the file system refuses.
+    // Writes the whole file at once; throws desktop::EIniFileException when it cannot, and then
+    // leaves the file as it was.
     void SaveSettings();
 
     // The File menu, after the user confirmed a file where one is asked for.
@@ -194,7 +198,9 @@ private:
     net::TPing m_ping;
     std::string m_dataFile;
     core::FileStamp m_dataFileSeen; // the data file as this program last read or wrote it
+    std::optional<std::string> m_dataFileShape; // and its dataFileShape; none: there was no file
     core::StartedPrograms m_programs;
+    bool m_savedBeforeMail = false; // by the close that is under way
     ProgramStarter m_starter;
     core::Environment m_environment;
     std::unique_ptr<FileManager> m_ownFileManager;

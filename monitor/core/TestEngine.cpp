@@ -47,6 +47,8 @@ struct TestEngine::Test final : ProbeLines
     Attempt attempt = Attempt::First;
     bool finished = false;
     bool ok = false;
+    bool answered = false; // the probe has called back for the attempt under way
+    bool stopAsked = false; // Abort came: no retry starts
     bool aborted = false; // ends without a result
     // Writes as it goes; otherwise its lines wait in `held` until it is first in line.
     bool streaming = false;
@@ -170,7 +172,11 @@ void TestEngine::Abort()
     m_settings.StopRequested = true;
     std::vector<Probe*> running;
     for (auto& [id, test] : m_tests) {
-        if (!test->finished) {
+        if (test->finished)
+            continue;
+        test->stopAsked = true;
+        // An attempt that has answered already keeps its result, queued as it is.
+        if (!test->answered) {
             test->aborted = true;
             running.push_back(test->probe.get());
         }
@@ -268,8 +274,13 @@ TestEngine::Test* TestEngine::startTest(int index, bool inPass)
 void TestEngine::startAttempt(Test& test)
 {
     const uint64_t id = test.id;
+    test.answered = false;
     // Always through the queue: the probe's own event handler is never re-entered from here.
-    auto done = [this, id](bool ok) { m_poster.post([this, id, ok] { attemptDone(id, ok); }); };
+    auto done = [this, id](bool ok) {
+        if (const auto found = m_tests.find(id); found != m_tests.end())
+            found->second->answered = true;
+        m_poster.post([this, id, ok] { attemptDone(id, ok); });
+    };
     try {
         test.probe->start(test.context, test.attempt, test, done);
     } catch (const std::exception& e) {
@@ -307,9 +318,10 @@ void TestEngine::attemptDone(uint64_t id, bool ok)
         return;
     Test& test = *found->second;
     // Only a first failure after success is tried again, so a failing destination costs one
-    // attempt per pass. A stopped test is not tried again.
-    if (!test.aborted && test.attempt == Attempt::First && !ok && retryFlag(test.serviceIndex)
-        && test.context.previousStatus == OK) {
+    // attempt per pass. After Abort none is, and the failure that needed it is no result.
+    const bool retry
+        = test.attempt == Attempt::First && !ok && retryFlag(test.serviceIndex) && test.context.previousStatus == OK;
+    if (retry && !test.aborted && !test.stopAsked) {
         test.attempt = Attempt::Retry;
         const std::string line = test.texts->retryLine(test.context);
         hold(test, false, line);
@@ -317,6 +329,8 @@ void TestEngine::attemptDone(uint64_t id, bool ok)
         startAttempt(test);
         return;
     }
+    if (retry)
+        test.aborted = true;
     test.ok = ok;
     test.finished = true;
     test.context.endTime = now();

@@ -98,7 +98,8 @@ public:
     // service, or the row is under test already.
     bool TestDestination(int index);
     // "Abort": no further test of the pass starts, and running probes end as soon as they can;
-    // their tests end without a result. Tests already over keep theirs.
+    // their tests end without a result, and so does a first failure that would need its retry.
+    // Attempts that have answered already keep their result.
     void Abort();
     // The close of the window: no further test starts, by any command or the timer; tests
     // under way are dropped at once without a result and a pass ends.

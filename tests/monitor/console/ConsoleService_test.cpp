@@ -155,7 +155,8 @@ TEST_F(SenConsole, AFailedOrWithheldSaveIsAnErrorButTheCloseGoesOn)
     test::writeFile(ini, text);
     sen = start({ "/CONSOLE" });
     ASSERT_TRUE(waitForOutput(*sen, "Loading - "));
-    const std::string edited = text + "NAME2=by hand\r\n";
+    std::string edited = text + "NAME2=by hand\r\nIP2=127.0.0.2\r\n";
+    edited.replace(edited.find("DestCount=1"), 11, "DestCount=2");
     test::writeFile(ini, edited);
     fs::remove(marker);
     EXPECT_EQ(stop(*sen, SIGTERM), 1);

@@ -95,4 +95,22 @@ struct SilentListener
     std::string portText() const { return std::to_string(port); }
 };
 
+// A listener whose accept queue is full (a backlog of 0 holds one connection, which this
+// makes): the kernel drops every further handshake, so a connect waits for its time-out.
+struct FullListener : SilentListener
+{
+    int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+
+    FullListener()
+    {
+        ::listen(fd, 0);
+        sockaddr_in sin {};
+        sin.sin_family = AF_INET;
+        sin.sin_addr.s_addr = inet_addr("127.0.0.1");
+        sin.sin_port = htons(static_cast<uint16_t>(port));
+        ::connect(filler, reinterpret_cast<sockaddr*>(&sin), sizeof sin);
+    }
+    ~FullListener() { ::close(filler); }
+};
+
 } // namespace probetest

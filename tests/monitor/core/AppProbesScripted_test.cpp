@@ -14,8 +14,10 @@
 #include "monitor/core/MonitorSettings.h"
 #include "monitor/core/Pop3Probe.h"
 #include "monitor/core/SmtpProbe.h"
+#include "monitor/core/TcpProbe.h"
 #include "tests/support/PrivateNamespace.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -393,4 +395,33 @@ TEST(AppProbesScripted, ALineBreakInTheAddressReachesNoServer)
         EXPECT_FALSE(attempt(*probe, contextFor(service, ip, server.portText())).ok);
         EXPECT_FALSE(server.waitDone(200)) << "a connection reached the server";
     }
+}
+
+// A server that sends as fast as we read holds no other test: a 2 s TCP connect beside an FTP
+// greeting of endless empty lines (each one a little work for the client) ends on time,
+// loosely: its time-out plus a margin for a loaded machine.
+TEST(AppProbesScripted, AFloodingServerHoldsNoOtherTest)
+{
+    MonitorSettings settings;
+    settings.ftpTimeOutSeconds = 30;
+    settings.TcpTimeOutMiliSec = 2000;
+    const std::string flood(64 * 1024, '\n');
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    std::atomic<bool> over { false };
+    test::ScriptedServer server([&](ScriptSession& peer) {
+        while (!over && std::chrono::steady_clock::now() < until)
+            peer.send(flood);
+        peer.close();
+    });
+    FullListener full;
+    FtpProbe ftp(settings);
+    RecordedLines ftpLines;
+    ftp.start(contextFor("FTP", "127.0.0.1", server.portText()), Attempt::First, ftpLines, [](bool) {});
+
+    TcpProbe tcp(settings);
+    const Outcome outcome = attempt(tcp, contextFor("TCP", "127.0.0.1", full.portText()));
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_LT(outcome.took, 5s);
+    over = true;
+    ftp.abort();
 }

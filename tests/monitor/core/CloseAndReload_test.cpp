@@ -116,8 +116,8 @@ TEST_F(ControllerFixture, AReloadTakesTheFileButKeepsTheStatesTheTestsFound)
 }
 
 // The close's save does not overwrite a data file that someone else changed since SEN read or
-// wrote it, unless asked to; Save Settings Now writes it all the same, and SEN's own writes
-// (the save-on-exit toggle included) never count as someone else's.
+// wrote it, unless asked to; Save Settings Now writes it all the same, and neither SEN's own
+// writes (the save-on-exit toggle included) nor the states another SEN run saved count.
 TEST_F(ControllerFixture, TheCloseAsksBeforeOverwritingAFileChangedBySomeoneElse)
 {
     using Save = MonitorController::CloseSave;
@@ -159,6 +159,11 @@ TEST_F(ControllerFixture, TheCloseAsksBeforeOverwritingAFileChangedBySomeoneElse
             Save::KeptChangedFile,
             true },
         { "removed", [&](MonitorController&) { fs::remove(ini); }, Save::Saved, false },
+        // Another SEN run on the file saves the same settings and rows with other states.
+        { "states saved by another run",
+            [&](MonitorController&) { test::writeFile(ini, test::readFile(ini) + "Stat1=Fail\r\nLast1=later\r\n"); },
+            Save::Saved,
+            false },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -291,7 +291,7 @@ TEST_F(HistoryEngine, AFileItCannotWriteGivesOneLineAPassAndChangesNothingElse)
                 ::mkfifo((d / "h").c_str(), 0600);
                 return d / "h";
             },
-            "Invalid argument" },
+            "not a regular file" },
         { "held by another writer",
             [&holder](const fs::path& d) {
                 HistoryDatabase made((d / "h").string(), HistoryDatabase::Mode::Write);

@@ -1,5 +1,6 @@
 // The metrics file: its text as the Prometheus parser reads it (with hostile captions and
-// duplicate rows), the atomic replacement, write failures, and the engine's pass writing it.
+// duplicate rows), write failures, and the engine's pass writing it. The replacement itself is
+// core::writeWholeFile's (tests/core/WholeFile_test.cpp).
 
 #include "ControllerFixture.h"
 #include "ScriptedProbes.h"
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <sys/stat.h>
 
 using namespace monitor;
 using namespace std::chrono_literals;
@@ -51,14 +51,6 @@ Destination row(const std::string& host, const std::string& ip, const std::strin
     Destination d = Destination::added(host, ip, "TCP", "80");
     d.SubItems[3] = status;
     return d;
-}
-
-mode_t modeOf(const fs::path& path)
-{
-    struct stat st
-    {
-    };
-    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
 }
 
 } // namespace
@@ -104,51 +96,6 @@ TEST(MetricsFile, TheParserReadsEveryValueWhateverTheCaptions)
         { "sen_passes_total {}", 1 },
     };
     EXPECT_EQ(samples, expected);
-}
-
-TEST(MetricsFile, ReplacesTheFileWholeAndLeavesNothingBehind)
-{
-    test::TempDir dir;
-    const fs::path file = dir / "sen.prom";
-    const mode_t mask = ::umask(022);
-    EXPECT_EQ(replaceFile(file.string(), "one\n"), 0);
-    ::umask(mask);
-    EXPECT_EQ(modeOf(file) & 0777, 0644u); // readable by the exporter's user
-    // A link at the path is replaced, not written through.
-    test::writeFile(dir / "target", "kept");
-    fs::remove(file);
-    fs::create_symlink(dir / "target", file);
-    EXPECT_EQ(replaceFile(file.string(), "two\n"), 0);
-    EXPECT_TRUE(S_ISREG(modeOf(file)));
-    EXPECT_EQ(test::readFile(file), "two\n");
-    EXPECT_EQ(test::readFile(dir / "target"), "kept");
-    size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path()))
-        ++entries;
-    EXPECT_EQ(entries, 2u);
-
-    // Failures come back as the cause, and leave no temporary file.
-    fs::create_directories(dir / "folder");
-    EXPECT_EQ(replaceFile((dir / "missing" / "sen.prom").string(), "x"), ENOENT);
-    EXPECT_EQ(replaceFile((dir / "folder").string(), "x"), EISDIR);
-    EXPECT_TRUE(fs::is_empty(dir / "folder"));
-}
-
-TEST(MetricsFile, AFullDiskKeepsTheOldFile)
-{
-    RUN_IN_PRIVATE_MOUNTS();
-    test::TempDir dir;
-    const fs::path small = dir / "small";
-    fs::create_directories(small);
-    test::mustRun("mount -t tmpfs -o size=16k tmpfs " + small.string());
-    EXPECT_EQ(replaceFile((small / "sen.prom").string(), "old\n"), 0);
-    EXPECT_EQ(replaceFile((small / "sen.prom").string(), std::string(64 * 1024, 'x')), ENOSPC);
-    EXPECT_EQ(test::readFile(small / "sen.prom"), "old\n");
-    size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(small))
-        ++entries;
-    EXPECT_EQ(entries, 1u);
-    test::mustRun("umount " + small.string());
 }
 
 namespace {

@@ -249,7 +249,8 @@ TEST_F(ProgramStart, TheCloseAsksBeforeOverwritingADataFileEditedMeanwhile)
         writeData();
         startProgram({ data.string() });
         addRow("added", "127.0.0.2");
-        const std::string edited = test::readFile(data) + "; edited by hand\r\n";
+        std::string edited = test::readFile(data);
+        edited.replace(edited.find("NAME1=gw"), 8, "NAME1=edited by hand");
         test::writeFile(data, edited);
         dialogs.questions.clear();
         dialogs.answer = overwrite;
