@@ -1,20 +1,23 @@
 // RPL: mirrors folder pairs. With a display it shows its window ("/BATCH" runs once in it and
 // ends, "/TRAY" starts in the tray). "RPL /BATCH /CONSOLE" (switches in any order and letter
 // case), or "RPL /BATCH" where no display is available, runs once without a window for cron.
-// "--help" tells the rest.
+// "RPL /RESTORE <destination> [<yyyy-mm-dd>/<hh-mm>]" lists or restores archived runs, always
+// without a window. "--help" tells the rest.
 
+#include "common/core/ConsoleApplication.h"
 #include "common/core/StandardOutput.h"
 #include "common/desktop/gui/CommandLineAnswer.h"
 #include "common/desktop/gui/DisplayCheck.h"
 #include "common/desktop/gui/GuardedApplication.h"
 #include "mirror/core/CommandLine.h"
-#include "mirror/core/ConsoleFrontEnd.h"
+#include "mirror/core/ConsoleMirror.h"
 #include "mirror/gui/MainWindow.h"
 
 #include <QCoreApplication>
 
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -34,14 +37,20 @@ int main(int argc, char** argv)
     if (commandLine.stop) {
         QCoreApplication::setApplicationName(QStringLiteral("RPL"));
         const core::CommandLineAnswer answer = core::answerFor(*commandLine.stop, mirror::programUsage());
+        const bool windowProgram = !console && !commandLine.restore && desktop::hasDisplay();
+        return output.finish("RPL", desktop::showCommandLineAnswer(argc, argv, answer, windowProgram));
+    }
+    if (commandLine.restore) {
+        core::ConsoleApplication app(argc, argv);
         return output.finish(
-            "RPL", desktop::showCommandLineAnswer(argc, argv, answer, !console && desktop::hasDisplay()));
+            "RPL", mirror::runConsoleRestore(programPath(), commandLine.arguments, std::cout, std::cerr));
     }
     if (console) {
-        QCoreApplication app(argc, argv);
+        core::ConsoleApplication app(argc, argv);
         for (const std::string& ignored : commandLine.ignoredSwitches)
             std::cerr << core::ignoredSwitchWarning("RPL", ignored) << std::endl;
-        return output.finish("RPL", mirror::runConsoleMirror(programPath(), std::cout, std::cerr));
+        return output.finish(
+            "RPL", mirror::runConsoleMirror(programPath(), std::cout, std::cerr, isatty(STDERR_FILENO) == 1));
     }
     if (!desktop::hasDisplay()) {
         std::cerr << "RPL: no display to show the window on; \"RPL /BATCH\" runs the mirror without one." << std::endl;

@@ -4,12 +4,12 @@
 // check of a monitoring system (see ConsoleMonitor.h); "/HISTORY" prints the uptime table.
 // "--help" tells the rest.
 
+#include "common/core/ConsoleApplication.h"
 #include "common/core/StandardOutput.h"
 #include "common/desktop/gui/CommandLineAnswer.h"
 #include "common/desktop/gui/DisplayCheck.h"
 #include "common/desktop/gui/GuardedApplication.h"
 #include "monitor/core/CommandLine.h"
-#include "monitor/core/ConsoleApplication.h"
 #include "monitor/core/ConsoleMonitor.h"
 #include "monitor/core/HistoryReport.h"
 #include "monitor/core/PassVerdict.h"
@@ -45,19 +45,18 @@ int answer(int& argc, char** argv, const monitor::CommandLine& line, bool window
 int main(int argc, char** argv)
 {
     core::StandardOutput output;
-    const monitor::CommandLine commandLine
-        = monitor::parseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    const monitor::CommandLine commandLine = monitor::parseCommandLine(std::vector<std::string>(argv, argv + argc));
     const bool console = commandLine.console || commandLine.nagios || !desktop::hasDisplay();
     const int lostOutputStatus = commandLine.nagios ? static_cast<int>(monitor::CheckStatus::Unknown) : 1;
     if (commandLine.stop)
         return output.finish("SEN", answer(argc, argv, commandLine, !console), lostOutputStatus);
     if (commandLine.history) {
-        monitor::ConsoleApplication app(argc, argv);
+        core::ConsoleApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("SEN"));
         return output.finish("SEN", monitor::runHistoryReport(programPath(), commandLine, std::cout, std::cerr));
     }
     if (console) {
-        monitor::ConsoleApplication app(argc, argv);
+        core::ConsoleApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("SEN"));
         const int status = monitor::runConsoleMonitor(programPath(), commandLine, std::cout, std::cerr);
         return output.finish("SEN", status, lostOutputStatus);

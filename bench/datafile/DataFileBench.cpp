@@ -142,7 +142,7 @@ int main(int argc, char** argv)
     const fs::path dir = fs::temp_directory_path() / ("datafile-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     Quiet quiet;
-    const monitor::MonitorFrontEnd roles = monitor::MonitorFrontEnd::of(quiet);
+    const monitor::FrontEnd roles = monitor::FrontEnd::of(quiet);
     const fs::path ours = dir / "ours.SEN";
     const fs::path peer = dir / "peer.SEN";
 
@@ -153,9 +153,9 @@ int main(int argc, char** argv)
     writer.SetDataFile(ours.string());
 
     // Save into a new file.
-    writer.SaveSettings();
+    writer.save();
     const std::vector<Key> keys = keysOf(ours);
-    const double saveNew = medianMs([&] { fs::remove(ours); }, [&] { writer.SaveSettings(); });
+    const double saveNew = medianMs([&] { fs::remove(ours); }, [&] { writer.save(); });
     auto peerSave = [&] {
         desktop::TIniFile ini(peer.string());
         for (const Key& k : keys)
@@ -179,13 +179,13 @@ int main(int argc, char** argv)
         writer.list().update(row, std::move(changed));
     }
     const std::string before = slurp(ours);
-    writer.SaveSettings();
+    writer.save();
     const std::vector<Key> changedKeys = keysOf(ours);
     const std::string peerBefore = slurp(peer);
     auto restore = [](const fs::path& path, const std::string& text) {
         return [path, text] { std::ofstream(path, std::ios::binary | std::ios::trunc) << text; };
     };
-    const double saveAgain = medianMs(restore(ours, before), [&] { writer.SaveSettings(); });
+    const double saveAgain = medianMs(restore(ours, before), [&] { writer.save(); });
     const double peerSaveAgain = medianMs(restore(peer, peerBefore), [&] {
         desktop::TIniFile ini(peer.string());
         for (const Key& k : changedKeys)
@@ -210,8 +210,8 @@ int main(int argc, char** argv)
                 touchAsAnotherWriter(ours);
             },
             [&] {
-                reader.LoadSettings();
-                reader.LoadActions();
+                reader.load();
+                reader.loadActions();
             });
         const double peerLoadMs = medianMs([&] { touchAsAnotherWriter(peer); }, peerLoad);
         if (reader.list().count() != Rows) {

@@ -17,6 +17,9 @@
 #include <unistd.h>
 #include <vector>
 
+using desktop::IniDocument;
+using desktop::TIniFile;
+
 namespace {
 
 using desktop::IniDocument;

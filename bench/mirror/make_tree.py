@@ -30,6 +30,14 @@ def make_tree(root, files, folders, large_files, large_mb, seed=1):
     return total
 
 
+def make_big(path, megabytes):
+    """One large file of incompressible bytes, written a mebibyte at a time."""
+    payload = os.urandom(1 << 20)
+    with open(path, "wb") as f:
+        for n in range(megabytes):
+            f.write(payload[n % 997:] + payload[:n % 997])
+
+
 def change_some(root, fraction, seed=2):
     """Rewrites a fraction of the small files with new bytes and a new time stamp."""
     rng = random.Random(seed)
@@ -50,4 +58,7 @@ if __name__ == "__main__":
         total = make_tree(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5]), int(sys.argv[6]))
         print(total)
     elif cmd == "change":
-        print(change_some(sys.argv[2], float(sys.argv[3])))
+        seed = int(sys.argv[4]) + 1 if len(sys.argv) > 4 else 2
+        print(change_some(sys.argv[2], float(sys.argv[3]), seed))
+    elif cmd == "big":
+        make_big(sys.argv[2], int(sys.argv[3]))

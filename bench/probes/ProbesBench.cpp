@@ -101,12 +101,12 @@ int connectLoop(int count, uint16_t port)
 int pass(const std::string& service, int parallel, int timeoutMs, const std::string& port, char** addresses, int count)
 {
     Headless front;
-    monitor::MonitorController controller("/nonexistent/probes-bench/SEN", monitor::MonitorFrontEnd::of(front));
+    monitor::MonitorController controller("/nonexistent/probes-bench/SEN", monitor::FrontEnd::of(front));
     monitor::MonitorSettings& settings = controller.settings();
     settings.StartingUp = false;
     settings.MaxParallelTests = parallel;
-    settings.TcpTimeOutMiliSec = timeoutMs;
-    settings.echo.timeOut = timeoutMs;
+    settings.of(monitor::Service::Tcp).timeOut = std::chrono::milliseconds(timeoutMs);
+    settings.of(monitor::Service::Ping).timeOut = std::chrono::milliseconds(timeoutMs);
     for (int i = 0; i < count; ++i) {
         controller.list().append(monitor::Destination::added(
             "host" + std::to_string(i), addresses[i], service, service == "PING" ? "" : port));

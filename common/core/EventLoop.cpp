@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <pthread.h>
 #include <thread>
 
 namespace core {
@@ -142,7 +143,8 @@ struct BackgroundJob::State
 
 namespace {
 
-constexpr int kMaxWorkers = 4;
+// Eight for the mirror's parallel file copies, and room beside them for name look-ups.
+constexpr int kMaxWorkers = 12;
 constexpr auto kIdleWorkerLife = std::chrono::seconds(30);
 
 // Never destroyed: a worker blocked in a look-up may still run while the program exits, and it
@@ -158,10 +160,27 @@ struct Pool
     QObject* receiver = nullptr;
 };
 
+// A child forked while workers ran (a test running a check as another user) has none of
+// them: it starts with an empty pool of its own instead of waiting on threads it lacks.
+void forgetWorkersInChild();
+
 Pool& pool()
 {
-    static Pool* const instance = new Pool;
+    static Pool* const instance = [] {
+        pthread_atfork(nullptr, nullptr, forgetWorkersInChild);
+        return new Pool;
+    }();
     return *instance;
+}
+
+void forgetWorkersInChild()
+{
+    Pool& p = pool();
+    new (&p.mutex) std::mutex; // it may have been held by a thread the child does not have
+    new (&p.wake) std::condition_variable;
+    new (&p.queue) std::deque<std::shared_ptr<BackgroundJob::State>>; // the parent's jobs are not ours
+    p.workers = 0;
+    p.idle = 0;
 }
 
 void dropReceiver()

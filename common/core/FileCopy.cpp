@@ -39,10 +39,12 @@ private:
 
 // copy_file_range first (reflinks and in-kernel copies), sendfile where the file systems refuse
 // it. Copies the size measured when the file was opened: a file that grows meanwhile differs in
-// size from its copy and is taken again by the next run.
+// size from its copy and is taken again by the next run. Steps of 64 MiB: smaller ones cost
+// throughput on a share (8 MiB was a tenth slower onto a FUSE share), and a copy is still given
+// up or its progress shown within a moment.
 constexpr off_t ProgressStep = off_t(64) << 20;
 
-int copyBytes(int in, int out, off_t size, const std::function<void()>& progress)
+int copyBytes(int in, int out, off_t size, const CopyProgress& progress)
 {
     off_t done = 0;
     bool fast = true;
@@ -66,8 +68,8 @@ int copyBytes(int in, int out, off_t size, const std::function<void()>& progress
         if (n == 0)
             break; // the source shrank while we copied: take what is there
         done += n;
-        if (progress && done < size)
-            progress();
+        if (progress && !progress(static_cast<uint64_t>(done)))
+            return ECANCELED;
     }
     return 0;
 }
@@ -92,7 +94,7 @@ bool keepsOwners()
     return geteuid() == 0;
 }
 
-int copyRegularFile(const std::string& source, const std::string& target, const std::function<void()>& progress)
+int copyRegularFile(const std::string& source, const std::string& target, const CopyProgress& progress)
 {
     Fd in(open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (in.get() < 0)

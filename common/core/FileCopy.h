@@ -6,6 +6,7 @@
 // else owns the copies they make. A target is never written in place: callers copy to a fresh
 // name they claim exclusively and rename it over.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -16,12 +17,14 @@ namespace core {
 // Whether copies keep the source's owner and group: only root may give files away.
 bool keepsOwners();
 
+// Told the bytes copied so far after each step of a copy (at most 64 MiB); returns false to
+// give the copy up.
+using CopyProgress = std::function<bool(uint64_t copied)>;
+
 // Copies a regular file's bytes, mode and modification time to `target`, which must not
-// exist. Returns 0 or the errno of the failure; a partial target is removed. `progress` runs
-// after every 64 MiB, so a caller can keep its window alive during a large file.
-int copyRegularFile(const std::string& source,
-                    const std::string& target,
-                    const std::function<void()>& progress = {});
+// exist. Returns 0 or the errno of the failure (ECANCELED when `progress` gave it up); a
+// partial target is removed. Safe to run on a worker thread.
+int copyRegularFile(const std::string& source, const std::string& target, const CopyProgress& progress = {});
 
 // Creates `target` as a symbolic link with the same target text as the link `source`.
 int copySymlink(const std::string& source, const std::string& target);

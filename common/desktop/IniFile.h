@@ -20,8 +20,6 @@ public:
     TIniFile(const TIniFile&) = default;
     TIniFile& operator=(const TIniFile&) = default;
 
-    const std::string& FileName() const { return m_path; }
-
     std::string ReadText(
         const std::string& section, const std::string& key, const std::string& defaultValue) const override;
     void WriteText(const std::string& section, const std::string& key, const std::string& value) override;

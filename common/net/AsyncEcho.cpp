@@ -1,9 +1,8 @@
 #include "AsyncEcho.h"
 
-#include "Icmp.h"
-#include "IcmpSocket.h"
 #include "IcmpStatus.h"
 #include "WSocketResolve.h"
+#include "detail/IcmpSocket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -18,14 +17,18 @@ namespace {
 
 constexpr uint32_t NoAddress = 0xffffffff;
 
-std::string dotted(uint32_t address)
-{
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &address, text, sizeof text);
-    return text;
-}
+// Fills the start of every request; the rest of a longer request is spaces.
+constexpr std::string_view Signature = "Senvigil host availability check (ICMP echo).";
+static_assert(Signature.size() == 45);
 
 } // namespace
+
+std::string IcmpEchoData(int size)
+{
+    std::string data(size_t(size), ' ');
+    data.replace(0, std::min(data.size(), Signature.size()), Signature.substr(0, data.size()));
+    return data;
+}
 
 AsyncEcho::AsyncEcho()
 {
@@ -56,7 +59,7 @@ bool AsyncEcho::usesRawSocket() const
     return m_socket && m_socket->kind() == IcmpSocket::Kind::Raw;
 }
 
-void AsyncEcho::openSocket()
+void AsyncEcho::open()
 {
     if (m_socket)
         return;
@@ -68,7 +71,7 @@ void AsyncEcho::openSocket()
 void AsyncEcho::start(Done done)
 {
     cancel();
-    openSocket();
+    open();
     ++m_generation;
     m_done = std::move(done);
     m_lastError = 0;
@@ -76,7 +79,7 @@ void AsyncEcho::start(Done done)
         m_poster.post([this] { send(); });
         return;
     }
-    // The short and octal forms ("127.1", "0177.0.0.1") are numeric too, as in TICMP.
+    // The short and octal forms ("127.1", "0177.0.0.1") are numeric too.
     const uint32_t numeric = WSocketNumericIPv4(WSocketTrim(m_address)).value_or(NoAddress);
     if (numeric != NoAddress) {
         resolved(numeric);
@@ -106,7 +109,7 @@ void AsyncEcho::start(Done done)
 void AsyncEcho::resolved(uint32_t address)
 {
     m_ip = address;
-    m_resolvedIP = dotted(address);
+    m_resolvedIP = WSocketAddressText(address);
     m_resolved = true;
 }
 

@@ -1,16 +1,16 @@
 #pragma once
 
-// AsyncEcho: one ICMP echo at a time, waiting in the event loop rather than blocking the
-// caller. `start` sends (after a look-up of a name, which runs in the background) and returns
-// at once; the answer, the deadline or the look-up's failure arrives later as an event, on the
-// GUI thread. The texts, status codes and the reply header are TICMP's, so a caller can judge
-// an echo the same way whichever of the two sent it. Many may run side by side: each has its
-// own ICMP socket, opened at its first echo.
+// AsyncEcho: the one ICMP echo engine, one echo at a time, waiting in the event loop rather
+// than blocking the caller. `start` sends (after a look-up of a name, which runs in the
+// background) and returns at once; the answer, the deadline or the look-up's failure arrives
+// later as an event, on the GUI thread. TICMP is its blocking face, so a caller judges an echo
+// the same way whichever of the two sent it. Many may run side by side: each has its own ICMP
+// socket, opened at its first echo.
 
 #include "HostResolver.h"
 #include "IcmpEchoReply.h"
 #include "IcmpException.h"
-#include "IcmpPacket.h"
+#include "detail/IcmpPacket.h"
 
 #include "common/core/EventLoop.h"
 
@@ -23,6 +23,11 @@
 namespace net {
 
 class IcmpSocket;
+
+// The most data one echo request may carry.
+inline constexpr int IcmpMaxDataSize = 65500;
+// The data of a request of `size` bytes (0 to IcmpMaxDataSize): a fixed signature, then spaces.
+std::string IcmpEchoData(int size);
 
 class AsyncEcho final
 {
@@ -53,6 +58,9 @@ public:
     int Flags() const { return m_flags; }
     void setFlags(int flags) { m_flags = flags; }
 
+    // Opens the ICMP socket now rather than at the first echo; throws TICMPException when none
+    // may be opened.
+    void open();
     // Starts one echo, dropping one that still runs. Opens the ICMP socket when none is open:
     // throws TICMPException when none may be, and nothing else happens then. Otherwise every
     // event comes later, never inside this call: OnDisplay for an address problem, OnEchoReply
@@ -73,7 +81,6 @@ public:
     Reply OnEchoReply;
 
 private:
-    void openSocket();
     void resolved(uint32_t address);
     void send();
     void onReadable();

@@ -18,34 +18,24 @@
 //    ready again and not connected;
 //  - any event handler may destroy the client; the client then stops where it was.
 
+#include "ClientEvents.h"
 #include "FtpTypes.h"
-#include "LineReader.h"
-#include "RequestEngine.h"
-#include "WSocket.h"
 
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace net {
 
-class TCustomFtpCli
+class TCustomFtpCli : public ClientEvents<TCustomFtpCli, TFtpRequest>
 {
 public:
-    using TFtpDisplay = std::function<void(TCustomFtpCli& sender, const std::string& text)>;
     // May change the command before it is displayed and sent.
     using TFtpCommand = std::function<void(TCustomFtpCli& sender, std::string& command)>;
-    using TFtpRequestDone = std::function<void(TCustomFtpCli& sender, TFtpRequest request, int error)>;
-    using TFtpErrorEvent = std::function<void(TCustomFtpCli& sender, int error)>;
-    using TFtpNotifyEvent = std::function<void(TCustomFtpCli& sender)>;
 
     // Longest reply line read whole.
     static constexpr std::size_t kReplyLineLimit = 4095;
 
     TCustomFtpCli();
-    virtual ~TCustomFtpCli();
-    TCustomFtpCli(const TCustomFtpCli&) = delete;
-    TCustomFtpCli& operator=(const TCustomFtpCli&) = delete;
 
     std::string HostName;
     std::string Port = "ftp";
@@ -58,14 +48,8 @@ public:
     TFtpConnectionType ConnectionType = TFtpConnectionType::ftpDirect;
     bool DisplayFileFlag = false;
 
-    TFtpState State() const { return m_state; }
-    const std::string& LastResponse() const { return m_engine.lastResponse(); }
-    const std::string& ErrorMessage() const { return m_engine.errorMessage(); }
-    int StatusCode() const { return m_engine.statusCode(); }
-    int RequestResult() const { return m_engine.result(); }
-    TFtpRequest RequestType() const { return static_cast<TFtpRequest>(m_engine.request()); }
-    bool Connected() const { return m_connected; }
-    TWSocket& ControlSocket() { return m_socket; }
+    TFtpState State() const { return static_cast<TFtpState>(state()); }
+    TWSocket& ControlSocket() { return Socket(); }
 
     // Resolves HostName, connects to Port and reads the greeting; succeeds on 220.
     void Open();
@@ -74,44 +58,18 @@ public:
     // Drops the connection (or the look-up) at once and ends the running request with 426.
     void Abort();
 
-    TFtpDisplay OnDisplay;
     TFtpCommand OnCommand;
-    TFtpDisplay OnResponse;
-    TFtpRequestDone OnRequestDone;
-    TFtpErrorEvent OnSessionConnected;
-    TFtpErrorEvent OnSessionClosed;
-    TFtpNotifyEvent OnStateChange;
-
-protected:
-    RequestEngine& engine() { return m_engine; }
 
 private:
-    using Action = RequestEngine::Action;
-
     void doOpen();
     void doQuit();
-    void doAbort();
 
-    void setState(TFtpState state);
-    void display(const std::string& text);
-    void checkReady();
-    void execCommand(TFtpRequest request, const std::string& command, std::vector<int> accepted, Action done);
-    void localFailure(const std::string& response, int error);
-    void completeRequest(int error);
-
-    void onDnsLookupDone(int error);
-    void onSocketConnected(int error);
-    void onSocketClosed(int error);
-    void onDataAvailable();
-    void processLine(const std::string& line);
-    void onBannerLine(const std::string& line);
-    void onResponseLine(const std::string& line);
-
-    TWSocket m_socket;
-    RequestEngine m_engine;
-    LineReader m_reply { kReplyLineLimit, LineEnd::Lf, LineOverflow::Cut };
-    TFtpState m_state = TFtpState::ftpReady;
-    bool m_connected = false;
+    [[noreturn]] void raise(const std::string& message) const override { throw FtpException(message); }
+    void fireCommand(std::string& command) override { engine().fire(OnCommand, *this, command); }
+    void sessionClosed(int error) override;
+    void lineReceived(const std::string& line) override;
+    void greetingLine(const std::string& line) override;
+    void replyLine(const std::string& line) override;
 };
 
 } // namespace net

@@ -15,10 +15,8 @@
 //    ends the whole request: the client is ready again and not connected;
 //  - any event handler may destroy the client; the client then stops where it was.
 
-#include "LineReader.h"
-#include "RequestEngine.h"
+#include "ClientEvents.h"
 #include "SmtpTypes.h"
-#include "WSocket.h"
 
 #include <deque>
 #include <functional>
@@ -27,17 +25,15 @@
 
 namespace net {
 
-class TCustomSmtpClient
+class TCustomSmtpClient : public ClientEvents<TCustomSmtpClient, TSmtpRequest>
 {
 public:
-    using TSmtpDisplay = std::function<void(TCustomSmtpClient& sender, const std::string& text)>;
+    using TSmtpDisplay = TextEvent;
+    using TSmtpRequestDone = RequestDoneEvent;
     using TSmtpGetDataEvent
         = std::function<void(TCustomSmtpClient& sender, int lineNumber, std::string& line, int maxLength, bool& more)>;
     using TSmtpHeaderLineEvent = std::function<void(TCustomSmtpClient& sender, std::string& line)>;
     using TSmtpProcessHeaderEvent = std::function<void(TCustomSmtpClient& sender, std::vector<std::string>& lines)>;
-    using TSmtpRequestDone = std::function<void(TCustomSmtpClient& sender, TSmtpRequest request, int error)>;
-    using TSmtpErrorEvent = std::function<void(TCustomSmtpClient& sender, int error)>;
-    using TSmtpNotifyEvent = std::function<void(TCustomSmtpClient& sender)>;
 
     static constexpr int kVersionMajor = 2;
     static constexpr int kVersionMinor = 32;
@@ -46,9 +42,6 @@ public:
     static constexpr std::size_t kReplyBufferSize = 4096;
 
     TCustomSmtpClient();
-    virtual ~TCustomSmtpClient();
-    TCustomSmtpClient(const TCustomSmtpClient&) = delete;
-    TCustomSmtpClient& operator=(const TCustomSmtpClient&) = delete;
 
     std::string Host;
     std::string Port = "smtp";
@@ -76,14 +69,7 @@ public:
     // Fills RcptName from a text, one entry per line (CR LF, CR or LF).
     void SetRcptNameText(const std::string& text);
 
-    TSmtpState State() const { return m_state; }
-    const std::string& LastResponse() const { return m_engine.lastResponse(); }
-    const std::string& ErrorMessage() const { return m_engine.errorMessage(); }
-    int StatusCode() const { return m_engine.statusCode(); }
-    int RequestResult() const { return m_engine.result(); }
-    TSmtpRequest RequestType() const { return static_cast<TSmtpRequest>(m_engine.request()); }
-    bool Connected() const { return m_connected; }
-    TWSocket& Socket() { return m_socket; }
+    TSmtpState State() const { return static_cast<TSmtpState>(state()); }
 
     void Connect();
     void Helo();
@@ -102,16 +88,10 @@ public:
     // MAIL FROM, RCPT TO for every recipient, DATA.
     void Mail();
 
-    TSmtpDisplay OnDisplay;
     TSmtpDisplay OnCommand;
-    TSmtpDisplay OnResponse;
     TSmtpGetDataEvent OnGetData;
     TSmtpHeaderLineEvent OnHeaderLine;
     TSmtpProcessHeaderEvent OnProcessHeader;
-    TSmtpRequestDone OnRequestDone;
-    TSmtpErrorEvent OnSessionConnected;
-    TSmtpErrorEvent OnSessionClosed;
-    TSmtpNotifyEvent OnStateChange;
 
 protected:
     // Called before the header is generated for DATA. Sets m_headerCharset and
@@ -121,12 +101,10 @@ protected:
     virtual void headerLineHook(std::string& line) { (void)line; }
     // The next body line into `line`; false when there is none. A line may hold line breaks:
     // each starts a new line of the message.
+    // Before each line of the message the blocking wrapper's time-out restarts (onLineTraffic).
     virtual bool fetchBodyLine(int lineNumber, std::string& line, int maxLength);
-    // A line of the message is about to go out (the blocking wrapper restarts its time-out).
-    virtual void onLineTraffic() { }
     // The media type of the text part: "text/plain" or "text/html".
     std::string mediaType() const;
-    RequestEngine& engine() { return m_engine; }
 
     // The text type of the message header, chosen by prepareBody.
     std::string m_headerCharset;
@@ -160,29 +138,24 @@ private:
     void doRset();
     void doAbort();
 
-    void setState(TSmtpState state);
-    void display(const std::string& text);
-    void checkReady();
+    // Also lets the engine's own next command through between the steps of Open or Mail.
+    void checkReady() const;
     void startRequest(TSmtpRequest request);
     void execCommand(TSmtpRequest request, const std::string& command, std::vector<int> accepted, Action done);
-    void sendCommandLine(const std::string& command);
-    void localFailure(const std::string& response, int result);
-    void completeRequest(int error);
+    void completeRequest(int error) override;
     void startMultiStep(TSmtpRequest request, unsigned steps);
     void nextStep();
     void runStep(unsigned step);
     // Runs engine code that may start the request's next command while it is not idle.
     void runInternal(const Action& action);
 
-    void onDnsLookupDone(int error);
-    void onSocketConnected(int error);
-    void onSocketClosed(int error);
-    void onDataAvailable();
-    void onDataSent();
-    void processLine(const std::string& line);
+    [[noreturn]] void raise(const std::string& message) const override { throw SmtpException(message); }
+    void fireCommand(std::string& command) override { engine().fire(OnCommand, *this, command); }
+    void sessionClosed(int error) override;
+    void dataSent() override;
     bool takeReplyLine(const std::string& line, int& code);
-    void onBannerLine(const std::string& line);
-    void onResponseLine(const std::string& line);
+    void greetingLine(const std::string& line) override;
+    void replyLine(const std::string& line) override;
 
     std::string heloArgument() const;
     void authPlain();
@@ -194,11 +167,6 @@ private:
     void sendDataBatch();
     bool nextDataLine(std::string& line);
 
-    TWSocket m_socket;
-    RequestEngine m_engine;
-    LineReader m_reply { kReplyBufferSize, LineEnd::CrLf, LineOverflow::Cut };
-    TSmtpState m_state = TSmtpState::smtpReady;
-    bool m_connected = false;
     bool m_ehloSupported = false;
 
     bool m_multiStep = false;

@@ -1,6 +1,7 @@
-// THttpCli: the request, the socket events and the reply reader. Every event goes through
-// m_engine.fire, which throws ClientDestroyed when the handler destroyed the client; only the
-// entry points catch that (the public operations, the posted steps, the socket's event guard).
+// THttpCli: the request and the reply header on the shared connection plumbing. Every event
+// goes through engine().fire, which throws ClientDestroyed when the handler destroyed the
+// client; only the entry points catch that (the public operations, the posted steps, the
+// socket's event guard).
 
 #include "HttpCli.h"
 
@@ -34,32 +35,25 @@ std::string socketErrorReason(int error)
     return winsockErrorText(error) + " (Error #" + std::to_string(error) + ")";
 }
 
+// The connect runs in "look-up done"; a reply's header is read while waiting for it.
+constexpr auto kStates = ControlConnection::States::of(THttpState::httpReady,
+    THttpState::httpDnsLookup,
+    THttpState::httpDnsLookupDone,
+    THttpState::httpConnected,
+    THttpState::httpWaitingHeader,
+    THttpState::httpAborting);
+
 } // namespace
 
 THttpCli::THttpCli()
+    : ControlConnection(kStates, { "HTTP", "" }, LineReader(kLineBufferSize, LineEnd::Lf, LineOverflow::Raise))
 {
-    m_socket.OnDnsLookupDone = [this](TWSocket&, int error) { onDnsLookupDone(error); };
-    m_socket.OnSessionConnected = [this](TWSocket&, int error) { onSocketConnected(error); };
-    m_socket.OnSessionClosed = [this](TWSocket&, int error) { onSocketClosed(error); };
-    m_socket.OnDataAvailable = [this](TWSocket&, int) { onDataAvailable(); };
-    m_engine.setDoneHandler([this](int request, int error) {
-        if (OnRequestDone)
-            OnRequestDone(*this, static_cast<THttpRequest>(request), error);
-    });
 }
 
-THttpCli::~THttpCli()
+void THttpCli::fireRequestDone(int request, int error)
 {
-    m_socket.OnSessionClosed = nullptr;
-    m_socket.OnDnsLookupDone = nullptr;
-}
-
-void THttpCli::setState(THttpState state)
-{
-    if (m_state == state)
-        return;
-    m_state = state;
-    m_engine.fire(OnStateChange, *this);
+    if (OnRequestDone)
+        OnRequestDone(*this, static_cast<THttpRequest>(request), error);
 }
 
 // ---- public operations --------------------------------------------------------------------
@@ -76,11 +70,11 @@ void THttpCli::Abort()
 
 void THttpCli::SyncHead()
 {
-    const auto alive = m_engine.alive();
+    const auto alive = engine().alive();
     Head();
     if (alive.expired())
         return;
-    const SyncWait::Outcome outcome = m_wait.wait(Timeout, [this] { return m_state == THttpState::httpReady; });
+    const SyncWait::Outcome outcome = m_wait.wait(Timeout, [this] { return idle(); });
     if (outcome == SyncWait::Outcome::Destroyed)
         return;
     if (outcome == SyncWait::Outcome::TimedOut) {
@@ -94,12 +88,12 @@ void THttpCli::SyncHead()
 
 void THttpCli::doHead()
 {
-    if (m_state != THttpState::httpReady)
+    if (!idle())
         throw EHttpException("HTTP component is busy", 0);
     m_request = THttpRequest::httpHEAD;
     m_relocations = 0;
     m_target = httpParseUrl(URL);
-    m_engine.start(static_cast<int>(m_request));
+    engine().start(static_cast<int>(m_request));
     m_ended = false;
     startAttempt();
 }
@@ -108,16 +102,16 @@ void THttpCli::doHead()
 // outcome.
 void THttpCli::abortWith(const std::string& reason)
 {
-    if (m_state == THttpState::httpReady)
+    if (idle())
         return;
     // Aborting first: the cancelled look-up reports back and must find nothing to do.
     setState(THttpState::httpAborting);
-    m_socket.CancelDnsLookup();
+    Socket().CancelDnsLookup();
     fail(reason);
     m_poster.cancelAll();
     setState(THttpState::httpReady);
-    if (m_engine.end())
-        m_engine.postDone(m_statusCode >= 400 ? m_statusCode : 0);
+    if (engine().end())
+        engine().postDone(m_statusCode >= 400 ? m_statusCode : 0);
 }
 
 // ---- one attempt (the first, or one after a relocation) -----------------------------------
@@ -137,43 +131,37 @@ void THttpCli::resetReply()
 void THttpCli::startAttempt()
 {
     resetReply();
-    m_lines.clear();
-    setState(THttpState::httpDnsLookup);
-    try {
-        m_socket.DnsLookup(m_target.host);
-    } catch (const std::exception& e) {
-        fail(e.what());
-    }
+    startLookup(m_target.host, m_target.port, LocalAddr);
 }
 
-void THttpCli::onDnsLookupDone(int error)
+void THttpCli::lookupRaised(const std::exception& e)
 {
-    if (m_ended || m_state != THttpState::httpDnsLookup)
-        return;
-    if (error != 0)
-        return fail("can't resolve hostname to IP address");
-    setState(THttpState::httpDnsLookupDone);
-    try {
-        m_socket.SetAddr(m_socket.DnsResult());
-        m_socket.SetLocalAddr(LocalAddr);
-        m_socket.SetPort(m_target.port);
-        m_socket.SetProto("tcp");
-        m_socket.Connect();
-    } catch (const std::exception& e) {
-        const int lastError = m_socket.LastError();
-        // A port that is no number or service name fails before any socket call.
-        fail("can't connect: " + (lastError != 0 ? socketErrorReason(lastError) : std::string(e.what())));
-    }
+    fail(e.what());
 }
 
-void THttpCli::onSocketConnected(int error)
+void THttpCli::lookupFailed(int)
 {
-    if (m_ended || m_state != THttpState::httpDnsLookupDone)
+    fail("can't resolve hostname to IP address");
+}
+
+void THttpCli::connectRaised(const std::exception& e)
+{
+    const int lastError = Socket().LastError();
+    // A port that is no number or service name fails before any socket call.
+    fail("can't connect: " + (lastError != 0 ? socketErrorReason(lastError) : std::string(e.what())));
+}
+
+void THttpCli::connectFailed(int error)
+{
+    fail(socketErrorReason(error));
+}
+
+void THttpCli::sessionConnected()
+{
+    if (m_ended)
         return;
-    if (error != 0)
-        return fail(socketErrorReason(error));
     setState(THttpState::httpConnected);
-    m_engine.fire(OnSessionConnected, *this, 0);
+    engine().fire(OnSessionConnected, *this, 0);
     if (m_ended)
         return;
     sendRequest();
@@ -198,15 +186,15 @@ void THttpCli::sendRequest()
     fields.rangeEnd = ContentRangeEnd;
     std::string text;
     for (const std::string& line : httpRequestLines(fields)) {
-        m_engine.fire(OnCommand, *this, line);
+        engine().fire(OnCommand, *this, line);
         text += line + "\r\n";
     }
     text += "\r\n";
     // A handler may have ended the request, or the server may have gone already.
-    if (m_ended || m_socket.State() != TSocketState::wsConnected)
+    if (m_ended || Socket().State() != TSocketState::wsConnected)
         return;
     try {
-        m_socket.SendStr(text);
+        Socket().SendStr(text);
     } catch (const ESocketException& e) {
         fail(e.what());
     }
@@ -217,30 +205,29 @@ void THttpCli::sendRequest()
 void THttpCli::discardData()
 {
     char scratch[4096];
-    m_socket.Receive(scratch, sizeof scratch);
+    Socket().Receive(scratch, sizeof scratch);
 }
 
-void THttpCli::onDataAvailable()
+void THttpCli::dataAvailable()
 {
-    if (m_ended || m_state != THttpState::httpWaitingHeader)
+    if (!readingLines())
         return discardData();
-    const int got = m_socket.Receive(m_lines.writePtr(), static_cast<int>(m_lines.space()));
-    if (got <= 0)
-        return;
-    m_lines.commit(static_cast<std::size_t>(got));
-    std::string line;
     try {
-        while (!m_ended && m_state == THttpState::httpWaitingHeader && m_lines.takeLine(line))
-            onHeaderLine(line);
+        readLines();
     } catch (const LineTooLong&) {
         return fail("HTTP line too long");
     }
     // What follows the header is body data, of no use to a HEAD request.
-    if (m_state != THttpState::httpWaitingHeader)
-        m_lines.clear();
+    if (State() != THttpState::httpWaitingHeader)
+        reader().clear();
 }
 
-void THttpCli::onHeaderLine(const std::string& line)
+bool THttpCli::readingLines() const
+{
+    return !m_ended && State() == THttpState::httpWaitingHeader;
+}
+
+void THttpCli::lineReceived(const std::string& line)
 {
     if (startsWithHtmlTag(line)) {
         // A reply without header: the document itself.
@@ -250,9 +237,9 @@ void THttpCli::onHeaderLine(const std::string& line)
     }
     if (!m_headerStarted) {
         m_headerStarted = true;
-        m_engine.fire(OnHeaderBegin, *this);
+        engine().fire(OnHeaderBegin, *this);
     }
-    m_engine.fire(OnHeaderData, *this, line);
+    engine().fire(OnHeaderData, *this, line);
     if (m_ended)
         return;
     if (line.empty())
@@ -283,7 +270,7 @@ void THttpCli::onHeaderLine(const std::string& line)
 
 void THttpCli::onHeaderEnd()
 {
-    m_engine.fire(OnHeaderEnd, *this);
+    engine().fire(OnHeaderEnd, *this);
     if (m_ended)
         return;
     if (m_relocation && relocate())
@@ -307,7 +294,7 @@ bool THttpCli::relocate()
         return true;
     }
     m_target = next;
-    m_engine.fire(OnLocationChange, *this, urlText(next));
+    engine().fire(OnLocationChange, *this, urlText(next));
     if (m_ended)
         return true;
     closeQuietly();
@@ -322,13 +309,14 @@ bool THttpCli::relocate()
     return true;
 }
 
-void THttpCli::onSocketClosed(int)
+void THttpCli::sessionClosed(int)
 {
-    if (m_ended || m_state == THttpState::httpNotConnected || m_state == THttpState::httpAborting)
+    const THttpState state = State();
+    if (m_ended || state == THttpState::httpNotConnected || state == THttpState::httpAborting)
         return;
-    if (m_state == THttpState::httpWaitingHeader && m_headerStarted) {
+    if (state == THttpState::httpWaitingHeader && m_headerStarted) {
         // The close ends the header that was still open.
-        m_engine.fire(OnHeaderEnd, *this);
+        engine().fire(OnHeaderEnd, *this);
         if (m_ended)
             return;
         if (m_relocation && relocate())
@@ -350,11 +338,11 @@ void THttpCli::fail(const std::string& reason)
 
 void THttpCli::closeQuietly()
 {
-    const THttpState state = m_state;
+    const int state = ControlConnection::state();
     // Closing reports the close at once; with the request ended (or moving on) it is ignored.
-    m_state = THttpState::httpNotConnected;
-    m_socket.Close();
-    m_state = state;
+    setStateQuietly(static_cast<int>(THttpState::httpNotConnected));
+    Socket().Close();
+    setStateQuietly(state);
 }
 
 void THttpCli::endRequest()
@@ -367,8 +355,8 @@ void THttpCli::endRequest()
     m_poster.post([this] {
         RequestEngine::entry([this] {
             setState(THttpState::httpReady);
-            if (m_engine.end())
-                m_engine.postDone(m_statusCode >= 400 ? m_statusCode : 0);
+            if (engine().end())
+                engine().postDone(m_statusCode >= 400 ? m_statusCode : 0);
         });
     });
 }

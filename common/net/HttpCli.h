@@ -23,12 +23,10 @@
 // Nothing a caller puts into a value reaches the wire as a line of its own. Any event handler
 // may destroy the client; the client then stops where it was.
 
+#include "ControlConnection.h"
 #include "HttpCodecs.h"
 #include "HttpTypes.h"
-#include "LineReader.h"
-#include "RequestEngine.h"
 #include "SyncWait.h"
-#include "WSocket.h"
 
 #include "common/core/EventLoop.h"
 
@@ -38,7 +36,7 @@
 
 namespace net {
 
-class THttpCli
+class THttpCli : public ControlConnection
 {
 public:
     using TNotifyEvent = std::function<void(THttpCli& sender)>;
@@ -55,9 +53,6 @@ public:
     static constexpr int kFailureStatus = 404;
 
     THttpCli();
-    virtual ~THttpCli();
-    THttpCli(const THttpCli&) = delete;
-    THttpCli& operator=(const THttpCli&) = delete;
 
     // The URL to request: [http://][user[:password]@]host[:port][/path].
     std::string URL;
@@ -81,7 +76,7 @@ public:
     // Kept for callers that set it; there is one event queue, so it changes nothing.
     bool MultiThreaded = false;
 
-    THttpState State() const { return m_state; }
+    THttpState State() const { return static_cast<THttpState>(state()); }
     int ReplyStatusCode() const { return m_statusCode; }
     const std::string& ReplyReason() const { return m_reason; }
     // Every non-empty line received before the blank line that ends the header, status line
@@ -94,7 +89,7 @@ public:
     const std::string& Location() const { return m_location; }
     // Host, port and path of the request made last (after relocations).
     const HttpUrl& RequestedUrl() const { return m_target; }
-    TWSocket& CtrlSocket() { return m_socket; }
+    TWSocket& CtrlSocket() { return Socket(); }
 
     // Starts a HEAD request for URL; raises EHttpException "HTTP component is busy" unless the
     // client is ready.
@@ -125,7 +120,6 @@ private:
     void doHead();
     void abortWith(const std::string& reason);
 
-    void setState(THttpState state);
     void startAttempt();
     void resetReply();
     void sendRequest();
@@ -133,21 +127,24 @@ private:
     void endRequest();
     void closeQuietly();
 
-    void onDnsLookupDone(int error);
-    void onSocketConnected(int error);
-    void onSocketClosed(int error);
-    void onDataAvailable();
+    [[noreturn]] void raise(const std::string& message) const override { throw EHttpException(message, 0); }
+    void fireStateChange() override { engine().fire(OnStateChange, *this); }
+    void fireRequestDone(int request, int error) override;
+    void lookupRaised(const std::exception& e) override;
+    void lookupFailed(int error) override;
+    void connectRaised(const std::exception& e) override;
+    void connectFailed(int error) override;
+    void sessionConnected() override;
+    void sessionClosed(int error) override;
+    void dataAvailable() override;
+    bool readingLines() const override;
+    void lineReceived(const std::string& line) override;
     void discardData();
-    void onHeaderLine(const std::string& line);
     void onHeaderEnd();
     bool relocate();
 
-    TWSocket m_socket;
-    RequestEngine m_engine;
     SyncWait m_wait;
     core::Poster m_poster;
-    LineReader m_lines { kLineBufferSize, LineEnd::Lf, LineOverflow::Raise };
-    THttpState m_state = THttpState::httpReady;
     THttpRequest m_request = THttpRequest::httpHEAD;
     HttpUrl m_target;
     int m_relocations = 0;

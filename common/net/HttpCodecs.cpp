@@ -1,6 +1,6 @@
 #include "HttpCodecs.h"
 
-#include "SmtpCodecs.h"
+#include "detail/SmtpCodecs.h"
 
 #include <algorithm>
 #include <cctype>

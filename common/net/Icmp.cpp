@@ -1,49 +1,30 @@
 #include "Icmp.h"
 
 #include "HostResolver.h"
-#include "IcmpSocket.h"
 #include "IcmpStatus.h"
 #include "WSocketResolve.h"
 
-#include <arpa/inet.h>
+#include "common/core/EventLoop.h"
+
 #include <netdb.h>
 #include <netinet/in.h>
 
 #include <chrono>
+#include <optional>
 
 namespace net {
 
 namespace {
 
-// Fills the start of every request; the rest of a longer request is spaces.
-constexpr std::string_view Signature = "Senvigil host availability check (ICMP echo).";
-static_assert(Signature.size() == 45);
-
 constexpr uint32_t NoAddress = 0xffffffff;
-
-std::string dotted(uint32_t address)
-{
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &address, text, sizeof text);
-    return text;
-}
 
 } // namespace
 
-std::string IcmpEchoData(int size)
-{
-    std::string data(size_t(size), ' ');
-    data.replace(0, std::min(data.size(), Signature.size()), Signature.substr(0, data.size()));
-    return data;
-}
-
 TICMP::TICMP()
-    : m_socket(std::make_unique<IcmpSocket>())
-    , m_lookup(&TICMP::lookupName)
+    : m_lookup(&TICMP::lookupName)
 {
+    m_echo.open();
 }
-
-TICMP::~TICMP() = default;
 
 void TICMP::setAddress(const std::string& address)
 {
@@ -56,11 +37,6 @@ void TICMP::setAddress(const std::string& address)
 std::string TICMP::ErrorText() const
 {
     return IcmpStatusText(m_lastError);
-}
-
-bool TICMP::usesRawSocket() const
-{
-    return m_socket->kind() == IcmpSocket::Kind::Raw;
 }
 
 int TICMP::lookupName(const std::string& host, std::string& officialName, uint32_t& address)
@@ -103,7 +79,7 @@ void TICMP::ResolveAddress()
     } else {
         m_resolvedName = m_address;
     }
-    m_resolvedIP = dotted(m_ip);
+    m_resolvedIP = WSocketAddressText(m_ip);
     m_resolved = true;
 }
 
@@ -118,44 +94,33 @@ int TICMP::SendEcho()
         display("Invalid host address");
         return 0;
     }
-    const bool sizeValid = m_size >= 0 && m_size <= IcmpMaxDataSize;
-    const std::string data = sizeValid ? IcmpEchoData(m_size) : std::string();
     m_lastReply = IcmpEchoReply {};
-    m_socket->discardPending();
     if (OnEchoRequest)
         OnEchoRequest(*this);
-    int replies = 0;
-    if (!sizeValid)
-        m_lastError = IcmpStatusBadRequest;
-    else
-        replies = exchange(data);
+    const int replies = exchange();
     if (OnEchoReply)
         OnEchoReply(*this, replies);
     return replies;
 }
 
-// One request and the wait for its answer; sets LastReply and LastError.
-int TICMP::exchange(const std::string& data)
+// One echo by the asynchronous engine, waited for in the event loop; sets LastReply and
+// LastError.
+int TICMP::exchange()
 {
-    using namespace std::chrono;
-    IcmpEchoKey key;
-    key.target = m_ip;
-    key.sequence = ++m_sequence;
-    key.data = data;
-    const auto sent = steady_clock::now();
-    const int refused = m_socket->send(key, m_ttl & 0xff, (m_flags & IcmpFlagDontFragment) != 0);
-    if (refused != 0) {
-        m_lastError = refused;
-        return 0;
-    }
-    const auto reply = m_socket->awaitReply(key, sent, sent + milliseconds(m_timeout));
-    if (!reply) {
+    std::optional<int> replies;
+    m_echo.setAddress(m_resolvedIP);
+    m_echo.start([&replies](int count) { replies = count; });
+    // The echo ends by its own deadline; this one only ends the wait of a quitting program.
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(Timeout())
+        + std::chrono::seconds(1);
+    if (!core::waitUntil([&replies] { return replies.has_value(); }, limit)) {
+        m_echo.cancel();
         m_lastError = IcmpStatusTimedOut;
         return 0;
     }
-    m_lastReply = *reply;
-    m_lastError = int(reply->status);
-    return 1;
+    m_lastReply = m_echo.LastReply();
+    m_lastError = m_echo.LastError();
+    return *replies;
 }
 
 } // namespace net

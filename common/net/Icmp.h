@@ -1,27 +1,21 @@
 #pragma once
 
 // `TICMP`: sends one ICMP echo request at a time to an IPv4 address and reports the first
-// answer's header. The socket is opened once, at creation; a name in `Address` is resolved
-// (blocking) before the first echo and kept until `Address` changes to another text.
-// `SendEcho` blocks the calling thread for up to `Timeout` ms, sleeping on the socket, and
-// fires its events from inside the call.
+// answer's header. It is the blocking face of AsyncEcho, which makes the echo itself: the
+// socket is opened once, at creation; a name in `Address` is resolved (blocking) before the
+// first echo and kept until `Address` changes to another text. `SendEcho` returns after the
+// answer or `Timeout` ms, sleeping in the event loop meanwhile (other events keep running),
+// and fires its events from inside the call.
 
+#include "AsyncEcho.h"
 #include "IcmpEchoReply.h"
 #include "IcmpException.h"
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 
 namespace net {
-
-class IcmpSocket;
-
-// The most data one echo request may carry.
-inline constexpr int IcmpMaxDataSize = 65500;
-// The data of a request of `size` bytes (0 to IcmpMaxDataSize): a fixed signature, then spaces.
-std::string IcmpEchoData(int size);
 
 class TICMP final
 {
@@ -35,21 +29,20 @@ public:
 
     // Throws TICMPException when no ICMP socket can be opened.
     TICMP();
-    ~TICMP();
     TICMP(const TICMP&) = delete;
     TICMP& operator=(const TICMP&) = delete;
 
     const std::string& Address() const { return m_address; }
     // A different text forgets the resolution; the same text keeps it.
     void setAddress(const std::string& address);
-    int Size() const { return m_size; }
-    void setSize(int size) { m_size = size; }
-    uint32_t Timeout() const { return m_timeout; }
-    void setTimeout(uint32_t milliseconds) { m_timeout = milliseconds; }
-    int TTL() const { return m_ttl; }
-    void setTTL(int ttl) { m_ttl = ttl; }
-    int Flags() const { return m_flags; }
-    void setFlags(int flags) { m_flags = flags; }
+    int Size() const { return m_echo.Size(); }
+    void setSize(int size) { m_echo.setSize(size); }
+    uint32_t Timeout() const { return m_echo.Timeout(); }
+    void setTimeout(uint32_t milliseconds) { m_echo.setTimeout(milliseconds); }
+    int TTL() const { return m_echo.TTL(); }
+    void setTTL(int ttl) { m_echo.setTTL(ttl); }
+    int Flags() const { return m_echo.Flags(); }
+    void setFlags(int flags) { m_echo.setFlags(flags); }
 
     const std::string& ResolvedName() const { return m_resolvedName; }
     const std::string& ResolvedIP() const { return m_resolvedIP; }
@@ -57,7 +50,7 @@ public:
     int LastError() const { return m_lastError; }
     std::string ErrorText() const;
     // Whether the echo goes through a raw socket (no datagram socket was permitted).
-    bool usesRawSocket() const;
+    bool usesRawSocket() const { return m_echo.usesRawSocket(); }
 
     // Resolves `Address`; on failure fires OnDisplay and leaves the address unresolved.
     void ResolveAddress();
@@ -74,22 +67,17 @@ public:
 
 private:
     void display(const std::string& msg);
-    int exchange(const std::string& data);
+    int exchange();
 
-    std::unique_ptr<IcmpSocket> m_socket;
+    AsyncEcho m_echo;
     NameLookup m_lookup;
     std::string m_address;
     bool m_resolved = false;
     uint32_t m_ip = 0xffffffff;
     std::string m_resolvedName;
     std::string m_resolvedIP;
-    int m_size = 56;
-    uint32_t m_timeout = 4000;
-    int m_ttl = 64;
-    int m_flags = 0;
     IcmpEchoReply m_lastReply;
     int m_lastError = 0;
-    uint16_t m_sequence = 0;
 };
 
 } // namespace net

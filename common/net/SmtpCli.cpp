@@ -1,8 +1,9 @@
 #include "SmtpCli.h"
 
-#include "MimeCodecs.h"
-#include "SmtpCodecs.h"
 #include "WSocketResolve.h"
+#include "detail/LineBreaks.h"
+#include "detail/MimeCodecs.h"
+#include "detail/SmtpCodecs.h"
 
 #include <QDateTime>
 
@@ -39,7 +40,7 @@ TSmtpCli::~TSmtpCli() = default;
 
 void TSmtpCli::SetMailMessageText(const std::string& text)
 {
-    MailMessage = smtpSplitLines(text);
+    MailMessage = splitLines(text, FinalBreak::EndsLastLine);
 }
 
 void TSmtpCli::SetEmailFiles(const std::vector<std::string>& files)
@@ -59,7 +60,7 @@ void TSmtpCli::SetEmailFiles(const std::vector<std::string>& files)
 
 void TSmtpCli::SetEmailFilesText(const std::string& text)
 {
-    SetEmailFiles(smtpSplitLines(text));
+    SetEmailFiles(splitLines(text, FinalBreak::EndsLastLine));
 }
 
 void TSmtpCli::prepareBody()
@@ -109,7 +110,7 @@ void TSmtpCli::headerLineHook(std::string& line)
 void TSmtpCli::queueText(std::string text)
 {
     std::vector<std::string> encoded;
-    for (const auto& piece : splitAtLineBreaks(text)) {
+    for (const auto& piece : splitLines(text, FinalBreak::StartsLine)) {
         const std::string_view part(piece);
         const std::size_t keep
             = m_textCharset == "utf-8" ? utf8Cut(part, kMaxBodyLine) : std::min<std::size_t>(part.size(), kMaxBodyLine);

@@ -3,7 +3,7 @@
 
 #include "CustomSmtpClient.h"
 
-#include "SmtpCodecs.h"
+#include "detail/SmtpCodecs.h"
 
 namespace net {
 
@@ -20,9 +20,9 @@ void TCustomSmtpClient::doHelo()
 void TCustomSmtpClient::doEhlo()
 {
     execCommand(TSmtpRequest::smtpRqEhlo, "EHLO " + heloArgument(), { 250 }, [this] {
-        if (m_engine.result() == 0)
+        if (engine().result() == 0)
             m_ehloSupported = true;
-        completeRequest(m_engine.result());
+        completeRequest(engine().result());
     });
 }
 
@@ -44,7 +44,7 @@ void TCustomSmtpClient::doMailFrom()
 void TCustomSmtpClient::doQuit()
 {
     checkReady();
-    if (!m_connected) {
+    if (!Connected()) {
         startRequest(TSmtpRequest::smtpRqQuit);
         completeRequest(0);
         return;
@@ -57,8 +57,8 @@ void TCustomSmtpClient::doQuit()
 void TCustomSmtpClient::doAuth()
 {
     checkReady();
-    if (!m_connected)
-        throw SmtpException("SMTP component not connected");
+    if (!Connected())
+        misuse("not connected");
     const char* refusal = !m_ehloSupported        ? "500 ESMTP not supported."
         : AuthType == TSmtpAuthType::smtpAuthNone ? "500 No Authorization Type Selected."
                                                   : nullptr;
@@ -87,11 +87,11 @@ void TCustomSmtpClient::authPlain()
 void TCustomSmtpClient::authLogin()
 {
     execCommand(TSmtpRequest::smtpRqAuth, "AUTH LOGIN", { 334 }, [this] {
-        if (m_engine.result() != 0)
-            return completeRequest(m_engine.result());
+        if (engine().result() != 0)
+            return completeRequest(engine().result());
         execCommand(TSmtpRequest::smtpRqAuth, base64Encode(Username), { 334 }, [this] {
-            if (m_engine.result() != 0)
-                return completeRequest(m_engine.result());
+            if (engine().result() != 0)
+                return completeRequest(engine().result());
             execCommand(TSmtpRequest::smtpRqAuth, base64Encode(Password), { 235 }, nullptr);
         });
     });
@@ -100,11 +100,11 @@ void TCustomSmtpClient::authLogin()
 void TCustomSmtpClient::authCramMd5()
 {
     execCommand(TSmtpRequest::smtpRqAuth, "AUTH CRAM-MD5", { 334 }, [this] {
-        if (m_engine.result() != 0)
-            return completeRequest(m_engine.result());
-        const std::string challenge = m_engine.lastResponse();
+        if (engine().result() != 0)
+            return completeRequest(engine().result());
+        const std::string challenge = engine().lastResponse();
         if (challenge.size() <= 4) {
-            m_engine.localReply("500 Malformed MD5 Challege: " + challenge, 500);
+            engine().localReply("500 Malformed MD5 Challege: " + challenge, 500);
             return completeRequest(500);
         }
         const std::string answer = smtpCramMd5Answer(Username, Password, challenge.substr(4));

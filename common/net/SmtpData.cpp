@@ -7,9 +7,10 @@
 
 #include "CustomSmtpClient.h"
 
-#include "MimeCodecs.h"
-#include "SmtpCodecs.h"
 #include "WSocketResolve.h"
+#include "detail/LineBreaks.h"
+#include "detail/MimeCodecs.h"
+#include "detail/SmtpCodecs.h"
 
 #include <QDateTime>
 
@@ -71,8 +72,8 @@ void TCustomSmtpClient::prepareBody()
 void TCustomSmtpClient::doData()
 {
     checkReady();
-    if (!m_connected)
-        throw SmtpException("SMTP component not connected");
+    if (!Connected())
+        misuse("not connected");
     prepareBody();
     m_headerLines.clear();
     if (!OwnHeaders)
@@ -119,14 +120,14 @@ void TCustomSmtpClient::buildHeaderLines()
     h.push_back("Date: " + smtpDateText(QDateTime::currentDateTimeUtc()));
     h.push_back(
         "X-Mailer: NetClients SMTP Component V" + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor));
-    m_engine.fire(OnProcessHeader, *this, h);
+    engine().fire(OnProcessHeader, *this, h);
     h.emplace_back();
 }
 
 void TCustomSmtpClient::dataStart()
 {
-    if (m_engine.result() != 0)
-        return completeRequest(m_engine.result());
+    if (engine().result() != 0)
+        return completeRequest(engine().result());
     m_headerIndex = 0;
     m_bodyLineCount = 0;
     m_pieces.clear();
@@ -135,7 +136,7 @@ void TCustomSmtpClient::dataStart()
     sendDataBatch();
 }
 
-void TCustomSmtpClient::onDataSent()
+void TCustomSmtpClient::dataSent()
 {
     if (!m_dataTransfer || !m_batchInFlight)
         return;
@@ -157,7 +158,7 @@ void TCustomSmtpClient::sendDataBatch()
         if (!more) {
             m_dataTransfer = false;
             if (!batch.empty())
-                m_socket.SendStr(batch);
+                Socket().SendStr(batch);
             execCommand(TSmtpRequest::smtpRqData, ".", { 250 }, nullptr);
             return;
         }
@@ -170,7 +171,7 @@ void TCustomSmtpClient::sendDataBatch()
         batch += "\r\n";
     }
     m_batchInFlight = true;
-    m_socket.SendStr(batch);
+    Socket().SendStr(batch);
 }
 
 // The next line of the message as it goes out; false after the last one.
@@ -185,7 +186,7 @@ bool TCustomSmtpClient::nextDataLine(std::string& line)
     if (m_headerIndex < m_headerLines.size()) {
         std::string raw = m_headerLines[m_headerIndex++];
         headerLineHook(raw);
-        m_engine.fire(OnHeaderLine, *this, raw);
+        engine().fire(OnHeaderLine, *this, raw);
         line = headerWireLine(raw, kMaxBodyLine);
         return true;
     }
@@ -202,7 +203,7 @@ bool TCustomSmtpClient::nextDataLine(std::string& line)
         return false;
     if (std::memchr(line.data(), '\r', line.size()) || std::memchr(line.data(), '\n', line.size())) {
         // Every CR, LF or CR LF inside is a line break of the message.
-        for (auto& piece : splitAtLineBreaks(line)) {
+        for (auto& piece : splitLines(line, FinalBreak::StartsLine)) {
             finishBodyLine(piece, kMaxBodyLine);
             m_pieces.push_back(std::move(piece));
         }
@@ -219,7 +220,7 @@ bool TCustomSmtpClient::fetchBodyLine(int lineNumber, std::string& line, int max
     bool more = true;
     if (!OnGetData)
         return false;
-    m_engine.fire(OnGetData, *this, lineNumber, line, maxLength, more);
+    engine().fire(OnGetData, *this, lineNumber, line, maxLength, more);
     return more;
 }
 

@@ -1,49 +1,29 @@
 #pragma once
 
-// TSyncSmtpCli: blocking wrappers over TSmtpCli. SyncX starts X and sleeps in the event loop
-// (other events keep running) until the request ends, Timeout seconds pass or the program
-// quits; then it aborts (which ends the whole request, whatever step it was at), sets
-// ErrorMessage "426 Timeout" and returns false. During DATA the limit restarts with every
-// line, so a long message is not cut by the time-out. A handler that destroys the client
-// during a SyncX makes it return false at once.
+// TSyncSmtpCli: blocking wrappers over TSmtpCli (see SyncClient). During DATA the limit
+// restarts with every line, so a long message is not cut by the time-out.
 
 #include "SmtpCli.h"
-#include "SyncWait.h"
+#include "SyncClient.h"
 
 namespace net {
 
-class TSyncSmtpCli : public TSmtpCli
+class TSyncSmtpCli : public SyncClient<TSmtpCli>
 {
 public:
-    TSyncSmtpCli();
-    ~TSyncSmtpCli() override;
-
-    // Seconds; 0 or less means the default of 15 (no wait is endless).
-    int Timeout = SyncWait::kDefaultTimeout;
-    // Kept for callers that set it; there is one event queue, so it changes nothing.
-    bool MultiThreaded = false;
-
-    bool SyncConnect();
-    bool SyncHelo();
-    bool SyncEhlo();
-    bool SyncAuth();
-    bool SyncVrfy();
-    bool SyncMailFrom();
-    bool SyncRcptTo();
-    bool SyncData();
-    bool SyncQuit();
-    bool SyncRset();
-    bool SyncAbort();
-    bool SyncOpen();
-    bool SyncMail();
-
-protected:
-    void onLineTraffic() override { m_wait.restart(); }
-
-private:
-    bool synchronize(void (TCustomSmtpClient::*operation)());
-
-    SyncWait m_wait;
+    bool SyncConnect() { return synchronize(&TCustomSmtpClient::Connect); }
+    bool SyncHelo() { return synchronize(&TCustomSmtpClient::Helo); }
+    bool SyncEhlo() { return synchronize(&TCustomSmtpClient::Ehlo); }
+    bool SyncAuth() { return synchronize(&TCustomSmtpClient::Auth); }
+    bool SyncVrfy() { return synchronize(&TCustomSmtpClient::Vrfy); }
+    bool SyncMailFrom() { return synchronize(&TCustomSmtpClient::MailFrom); }
+    bool SyncRcptTo() { return synchronize(&TCustomSmtpClient::RcptTo); }
+    bool SyncData() { return synchronize(&TCustomSmtpClient::Data); }
+    bool SyncQuit() { return synchronize(&TCustomSmtpClient::Quit); }
+    bool SyncRset() { return synchronize(&TCustomSmtpClient::Rset); }
+    bool SyncAbort() { return synchronize(&TCustomSmtpClient::Abort); }
+    bool SyncOpen() { return synchronize(&TCustomSmtpClient::Open); }
+    bool SyncMail() { return synchronize(&TCustomSmtpClient::Mail); }
 };
 
 } // namespace net

@@ -1,6 +1,6 @@
 #include "SyncWait.h"
 
-#include "RequestEngine.h"
+#include "detail/RequestEngine.h"
 
 #include "common/core/EventLoop.h"
 

@@ -13,7 +13,7 @@
 
 #include "ESocketException.h"
 #include "HostResolver.h"
-#include "WSockBuf.h"
+#include "detail/WSockBuf.h"
 
 #include "common/core/EventLoop.h"
 

@@ -2,9 +2,9 @@
 
 // The mirror's command line, read once by the program's start and handed to the front end
 // it starts. Each switch is compared whole, without regard to letter case; other words are
-// ignored, and so are switches it does not know (a console run warns about them). Help,
-// version, "--" and unknown options follow the shared conventions
-// (common/core/StandardOptions.h).
+// kept as arguments, which only /RESTORE reads (without it, one that looks like a switch is
+// one RPL does not know, and a console run warns about it). Help, version, "--" and unknown
+// options follow the shared conventions (common/core/StandardOptions.h).
 
 #include "common/core/StandardOptions.h"
 
@@ -22,6 +22,8 @@ struct CommandLine
     bool batch = false; // "/BATCH": one run, then the program ends without saving
     bool tray = false; // "/TRAY": hide in the tray at the first activation
     bool console = false; // "/CONSOLE": with /BATCH, run without a window
+    bool restore = false; // "/RESTORE <destination> [<yyyy-mm-dd>/<hh-mm>]": list or restore, without a window
+    std::vector<std::string> arguments; // the other words, in order
     std::string text; // the whole command line as typed, program first, for the batch caption
     std::vector<std::string> ignoredSwitches; // as typed
     std::optional<core::CommandLineStop> stop; // help, version or a usage error: nothing runs

@@ -1,58 +1,64 @@
-#include "ConsoleFrontEnd.h"
-
-#include "mirror/core/MirrorController.h"
-
-#include <cstring>
-#include <exception>
+#include "mirror/core/ConsoleFrontEnd.h"
 
 namespace mirror {
+
+namespace {
+
+constexpr double RedrawSeconds = 0.2;
+constexpr const char* ClearLine = "\r\x1b[K";
+
+} // namespace
+
+ConsoleFrontEnd::ConsoleFrontEnd(std::ostream& out, std::ostream& err, bool progressLine)
+    : core::ConsoleOutlets(out, err)
+    , m_progressLine(progressLine)
+{
+}
+
+void ConsoleFrontEnd::showProgress(const RunProgress& progress)
+{
+    if (!m_progressLine)
+        return;
+    if (!progress.finished && m_progressShown && progress.seconds - m_lastDrawn < RedrawSeconds)
+        return;
+    m_lastDrawn = progress.seconds;
+    out().flush();
+    err() << ClearLine << "RPL: " << mirror::progressText(progress);
+    if (progress.finished) {
+        err() << std::endl;
+        m_progressShown = false;
+        return;
+    }
+    err().flush();
+    m_progressShown = true;
+}
+
+void ConsoleFrontEnd::takeProgressAway()
+{
+    if (!m_progressShown)
+        return;
+    err() << ClearLine << std::flush;
+    m_progressShown = false;
+}
+
+void ConsoleFrontEnd::appendActivityLine(const std::string& line)
+{
+    takeProgressAway();
+    core::ConsoleOutlets::appendActivityLine(line);
+    if (m_progressLine)
+        out().flush(); // before the progress line comes back on the same terminal
+}
+
+void ConsoleFrontEnd::showMessage(const std::string& text)
+{
+    takeProgressAway();
+    core::ConsoleOutlets::showMessage(text);
+}
 
 void ConsoleFrontEnd::appendSummaryLine(const std::string& line)
 {
     m_summary += line;
     m_summary += "\r\n";
-}
-
-namespace {
-
-bool hasEnabledPair(const FolderPairList& folders)
-{
-    for (const FolderPair& pair : folders.items())
-        if (pair.enabled && pair.split())
-            return true;
-    return false;
-}
-
-} // namespace
-
-int runConsoleMirror(const std::string& programPath, std::ostream& out, std::ostream& err)
-{
-    ConsoleFrontEnd console(out, err);
-    MirrorController controller(programPath, FrontEnd::of(console));
-    controller.setBatchMode(true);
-    const SettingsLoad loaded = controller.load();
-    const std::string path = controller.settingsPath();
-    if (loaded.fileError) {
-        err << "RPL: cannot read the settings file " << path << ": " << std::strerror(loaded.fileError)
-            << "; nothing was mirrored." << std::endl;
-        return 1;
-    }
-    for (const std::string& entry : loaded.skippedEntries)
-        err << "RPL: not a folder pair, skipped: " << entry << " (in " << path << ")" << std::endl;
-    if (!hasEnabledPair(controller.settings().folders)) {
-        err << "RPL: no enabled folder pair in the settings file " << path << "; nothing was mirrored." << std::endl;
-        return 1;
-    }
-    try {
-        controller.RunMirror();
-    } catch (const std::exception& e) {
-        out.flush();
-        err << e.what() << std::endl;
-        return 1;
-    }
-    out.flush();
-    const bool clean = controller.engine().status().errorCount() == 0 && console.messageCount() == 0;
-    return clean && loaded.skippedEntries.empty() ? 0 : 1;
 }
 
 } // namespace mirror

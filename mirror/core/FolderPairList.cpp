@@ -26,7 +26,7 @@ bool FolderPairList::add(const std::string& source, const std::string& destinati
 {
     if (source.empty() || destination.empty())
         return false;
-    append({ FolderPair::join(source, destination), true });
+    append({ FolderPair::join(source, destination), true, {} });
     return true;
 }
 
@@ -38,6 +38,12 @@ void FolderPairList::append(FolderPair pair)
 void FolderPairList::setEnabled(int index, bool enabled)
 {
     m_items.at(static_cast<size_t>(index)).enabled = enabled;
+}
+
+void FolderPairList::setExclude(int index, const std::string& patterns)
+{
+    if (index >= 0 && index < count())
+        m_items[static_cast<size_t>(index)].exclude = patterns;
 }
 
 bool FolderPairList::removeSelected()

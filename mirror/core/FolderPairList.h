@@ -14,6 +14,7 @@ struct FolderPair
 {
     std::string text; // source + " >> " + destination
     bool enabled = true;
+    std::string exclude {}; // the pair's own exclusion patterns, ";"-separated (ExcludeRules)
 
     static constexpr const char* Separator = " >> ";
     // Splits at the first separator; nothing when the text has none.
@@ -36,6 +37,7 @@ public:
     bool add(const std::string& source, const std::string& destination);
     void append(FolderPair pair);
     void setEnabled(int index, bool enabled);
+    void setExclude(int index, const std::string& patterns);
     // Removes the selected entry at once (nothing is selected afterwards); returns whether there was one.
     bool removeSelected();
     // Swap the selected entry with its neighbour; the selection follows. No wrap-around.

@@ -15,14 +15,8 @@ MailReport::MailReport(const MirrorSettings& settings, StatusOutput& status, con
     , m_status(status)
     , m_outlets(outlets)
 {
-    m_smtp.LocalAddr = "0.0.0.0";
-    m_smtp.Port = "smtp";
-    m_smtp.AuthType = net::TSmtpAuthType::smtpAuthNone;
-    m_smtp.CharSet = "iso-8859-1";
-    m_smtp.ContentType = net::TSmtpContentType::smtpPlainText;
-    m_smtp.OwnHeaders = false;
-    m_smtp.Timeout = 15;
-    m_smtp.MultiThreaded = false;
+    // The client's defaults are the report's: port "smtp", no authentication, plain text in
+    // "iso-8859-1" with the client's own header, 15 seconds per step.
 }
 
 std::string MailReport::subjectFor(const std::string& customSubject, const std::string& now)

@@ -3,19 +3,24 @@
 #include "common/core/DateTimeText.h"
 #include "common/core/ProgramPaths.h"
 #include "common/core/TimerInterval.h"
+#include "mirror/core/ArchiveRestore.h"
 
 #include <QDateTime>
 
+#include <cstdlib>
 #include <exception>
 
 namespace mirror {
 
 MirrorController::MirrorController(std::string programPath, const FrontEnd& frontEnd)
     : m_programPath(std::move(programPath))
-    , m_engine(m_settings, frontEnd, m_running)
+    , m_engine(m_settings, frontEnd, m_stop)
     , m_report(m_settings, m_engine.status(), frontEnd.outlets)
 {
     m_engine.setReportSender([this] { m_report.SendReport(); });
+    // Parallel copies from the first file, as on a slow share (the randomized test uses it).
+    if (const char* mode = std::getenv("RPL_PARALLEL_COPIES"); mode && std::string(mode) == "always")
+        m_engine.copyPace().forceParallel();
     m_autoPilot.setOnTimeout([this] { AutoPilotTimer(); });
 }
 
@@ -66,6 +71,16 @@ void MirrorController::AutoPilotTimer()
         if (m_onError)
             m_onError(e.what());
     }
+}
+
+int MirrorController::restore(const std::string& destination, const std::string& run)
+{
+    if (m_engine.isBusy()) {
+        m_engine.status().WriteError("A mirror run is busy, nothing restored", false);
+        return 1;
+    }
+    m_engine.status().clearActivity();
+    return ArchiveRestore(m_engine.status()).restore(destination, run);
 }
 
 void MirrorController::prepareClose()

@@ -1,16 +1,16 @@
 #pragma once
 
 // The mirror program's one controller, driven by the window and by the console front end
-// alike: settings loaded at start and saved at close (never in batch mode), the running flag,
+// alike: settings loaded at start and saved at close (never in batch mode), the stop flag,
 // the engine and its run with the mail report as the last step, and the auto-pilot timer.
 // Front ends forward their commands here and show state.
 
 #include "common/core/EventLoop.h"
+#include "common/core/StopFlag.h"
 #include "mirror/core/FrontEnd.h"
 #include "mirror/core/MailReport.h"
 #include "mirror/core/MirrorEngine.h"
 #include "mirror/core/MirrorSettings.h"
-#include "mirror/core/RunFlag.h"
 
 #include <functional>
 #include <string>
@@ -27,7 +27,7 @@ public:
     MirrorSettings& settings() { return m_settings; }
     MirrorEngine& engine() { return m_engine; }
     MailReport& report() { return m_report; }
-    const RunFlag& running() const { return m_running; }
+    const core::StopFlag& stopFlag() const { return m_stop; }
 
     // Loads the settings; what was wrong with the file is for the console run to tell.
     SettingsLoad load();
@@ -52,13 +52,18 @@ public:
     // Called when a timer tick's run raised an error, for the top-level error display.
     void setErrorHandler(std::function<void(const std::string&)> handler) { m_onError = std::move(handler); }
 
+    // Moves an archived run of `destination` back ("yyyy-mm-dd/hh-mm"), writing a line per
+    // item; returns the number of items not restored. Refused (1) while a run is busy.
+    int restore(const std::string& destination, const std::string& run);
+
     // Closing the window: outside batch mode a run is stopped and the settings saved.
     void prepareClose();
 
 private:
     std::string m_programPath;
     MirrorSettings m_settings;
-    RunFlag m_running;
+    // Raised while no run is busy.
+    core::StopFlag m_stop { true };
     MirrorEngine m_engine;
     MailReport m_report;
     core::Timer m_autoPilot;

@@ -4,10 +4,11 @@
 #include "common/core/FileCopy.h"
 #include "common/core/MountTable.h"
 #include "common/core/Trash.h"
+#include "mirror/core/ArchiveManifest.h"
 #include "mirror/core/MirrorSettings.h"
 #include "mirror/core/PackedTime.h"
 #include "mirror/core/PairOverlap.h"
-#include "mirror/core/RunFlag.h"
+#include "mirror/core/ParallelCopies.h"
 
 #include <QDateTime>
 
@@ -32,12 +33,6 @@ std::string withSlash(std::string path)
     return path;
 }
 
-std::string parentOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 std::string linkText(const std::string& path)
 {
     std::string text(PATH_MAX, '\0');
@@ -54,21 +49,62 @@ std::string number(int value)
     return "[" + std::to_string(value) + "]";
 }
 
+const char* typeName(FolderEntry::Kind kind)
+{
+    switch (kind) {
+    case FolderEntry::Kind::Folder: return "folder";
+    case FolderEntry::Kind::File: return "file";
+    case FolderEntry::Kind::Symlink: return "link";
+    case FolderEntry::Kind::Other: break;
+    }
+    return "other";
+}
+
+// Leaves the progress's folder level however the folder's mirroring ends.
+struct FolderLevel
+{
+    ProgressTracker& tracker;
+    FolderLevel(ProgressTracker& t, const std::string& folder, size_t entries)
+        : tracker(t)
+    {
+        tracker.enterFolder(folder, entries);
+    }
+    ~FolderLevel() { tracker.leaveFolder(); }
+    FolderLevel(const FolderLevel&) = delete;
+    FolderLevel& operator=(const FolderLevel&) = delete;
+};
+
+// Keeps a path below the pair's top for the length of a sub-folder's mirroring.
+struct Descend
+{
+    std::string& relative;
+    std::string saved;
+    Descend(std::string& r, const std::string& name)
+        : relative(r)
+        , saved(r)
+    {
+        relative = relative.empty() ? name : relative + "/" + name;
+    }
+    ~Descend() { relative = saved; }
+    Descend(const Descend&) = delete;
+    Descend& operator=(const Descend&) = delete;
+};
+
 } // namespace
 
-MirrorEngine::MirrorEngine(MirrorSettings& settings, const FrontEnd& frontEnd, RunFlag& running)
+MirrorEngine::MirrorEngine(MirrorSettings& settings, const FrontEnd& frontEnd, core::StopFlag& stop)
     : m_settings(settings)
     , m_frontEnd(frontEnd)
-    , m_running(running)
-    , m_status(frontEnd, settings, running)
+    , m_stop(stop)
+    , m_status(frontEnd, settings, stop)
+    , m_tracker(frontEnd.outlets)
     , m_clock([] { return static_cast<long long>(std::time(nullptr)); })
-    , m_keepAlive([this] { m_frontEnd.pump.processEvents(); })
 {
 }
 
 void MirrorEngine::cancel()
 {
-    m_running.stop();
+    m_stop.raise();
 }
 
 void MirrorEngine::RunMirror()
@@ -77,17 +113,23 @@ void MirrorEngine::RunMirror()
     m_frontEnd.indicator.setBusy(true);
     try {
         m_status.startRun();
-        m_running.start();
+        m_stop.clear();
         // Entries removed while the run serves events must not be read past the list's end.
         const int count = m_settings.folders.count();
+        int enabled = 0;
+        for (int i = 0; i < count; ++i)
+            enabled += m_settings.folders.at(i).enabled ? 1 : 0;
+        m_tracker.startRun(enabled);
+        int pairNumber = 0;
         for (int i = 0; i < count && i < m_settings.folders.count(); ++i) {
-            if (!m_running.running())
+            if (m_stop.raised())
                 continue;
             const FolderPair pair = m_settings.folders.at(i);
             const auto paths = pair.split();
             if (!pair.enabled || !paths)
                 continue;
             const auto& [source, destination] = *paths;
+            m_tracker.startPair(++pairNumber, pair.text);
             m_frontEnd.outlets.showPairPaths(source, destination);
             if (source.size() < 3 || destination.size() < 3) {
                 m_frontEnd.asker.showMessage("ERROR: Source or Destination path too short!");
@@ -100,19 +142,37 @@ void MirrorEngine::RunMirror()
                 m_status.WriteError(text, false);
                 continue;
             }
+            if (!compileExclusions(pair))
+                continue;
             MirrorPair(source, destination);
         }
+        m_tracker.finishRun();
         if (m_settings.sendEMailEnable && m_sendReport)
             m_sendReport();
     } catch (...) {
-        m_running.stop();
+        m_stop.raise();
         m_busy = false;
         m_frontEnd.indicator.setBusy(false);
         throw;
     }
-    m_running.stop();
+    m_stop.raise();
     m_busy = false;
     m_frontEnd.indicator.setBusy(false);
+}
+
+bool MirrorEngine::compileExclusions(const FolderPair& pair)
+{
+    std::string bad;
+    if (auto rules = ExcludeRules::compile(m_settings.exclude, pair.exclude, bad)) {
+        m_rules = std::move(*rules);
+        return true;
+    }
+    // Better nothing than a mirror of what the user meant to leave out.
+    const std::string text = "Exclusion pattern cannot be read, pair skipped: " + bad + " (" + pair.text + ")";
+    if (!m_settings.skipCopyFolderError)
+        m_frontEnd.asker.showMessage(StatusOutput::ErrorPrefix + text);
+    m_status.WriteError(text, false);
+    return false;
 }
 
 void MirrorEngine::MirrorPair(const std::string& source, const std::string& destination)
@@ -126,6 +186,8 @@ void MirrorEngine::MirrorPair(const std::string& source, const std::string& dest
     m_status.WriteStatus("Mirror Started on " + nowText(), StatusLevel::Summary);
     m_status.WriteStatus("", StatusLevel::Summary);
     m_depth = 0;
+    m_relative.clear();
+    m_pace.reset();
     {
         struct Release
         {
@@ -152,7 +214,7 @@ void MirrorEngine::MirrorPair(const std::string& source, const std::string& dest
 
 void MirrorEngine::MirrorFolder(std::string source, std::string destination, std::string deletedFolder)
 {
-    if (!m_running.running())
+    if (m_stop.raised())
         return;
     const bool stopOnFolderErrors = !m_settings.skipCopyFolderError;
     // Only the pair's own folders may be reached through a link; below them links stay links.
@@ -204,7 +266,7 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
     destination = withSlash(destination);
     deletedFolder = withSlash(deletedFolder);
 
-    if (!m_running.running())
+    if (m_stop.raised())
         return;
     // A source that cannot be read whole must never look like a smaller one: phase 1 would
     // take from the copy what the source still has.
@@ -219,31 +281,46 @@ void MirrorEngine::MirrorFolder(std::string source, std::string destination, std
         m_status.WriteError(number(destinationList.error()) + " Cannot read folder " + destinationPath, false);
         return;
     }
+    FolderLevel level(m_tracker, sourcePath, sourceList.entries().size());
+    if (const size_t left = countExcluded(sourceList))
+        writeExcludedLine(left, sourcePath);
     removeExtraEntries(destinationList, sourceList, destination, deletedFolder);
 
-    if (!m_running.running())
+    if (m_stop.raised())
         return;
+    ParallelCopies copies(m_stop, m_pace);
+    prepareCopies(copies);
+    size_t index = 0;
     for (const FolderEntry& entry : sourceList.entries()) {
-        if (!m_running.running())
+        m_tracker.at(index++);
+        if (m_stop.raised())
             break;
-        if (entry.name.front() == '.')
+        if (entry.name.front() == '.' || isExcluded(entry))
             continue;
+        m_tracker.countItem();
         if (pairRoot && entry.name == ArchiveName && archiveInTheWay(entry, destinationList)) {
-            reportArchiveName(source + entry.name);
+            inOrder(copies, [this, path = source + entry.name] { reportArchiveName(path); });
             continue;
         }
         if (entry.kind == FolderEntry::Kind::Folder) {
+            copies.drain();
+            if (m_stop.raised())
+                break;
             ++m_depth;
+            const Descend into(m_relative, entry.name);
             MirrorFolder(source + entry.name, destination + entry.name, deletedFolder + entry.name);
             --m_depth;
         } else {
             const FolderEntry* current = destinationList.find(entry.name);
-            mirrorEntry(entry, current && !current->gone ? current : nullptr, source, destination, deletedFolder);
+            mirrorEntry(
+                entry, current && !current->gone ? current : nullptr, source, destination, deletedFolder, copies);
         }
+        m_tracker.tick(copies.bytesInFlight());
     }
+    copies.drain();
     // Permission bits (and owners, run as root) follow the source's, also where a killed
     // whole-folder copy left a folder private to its maker.
-    if (m_running.running())
+    if (!m_stop.raised())
         core::carryFolderAttributes(sourceFolder, destinationFolder, destinationPath, pairRoot);
 }
 
@@ -259,7 +336,7 @@ void MirrorEngine::reportFolderCopyError(int error, const std::string& destinati
 {
     // After a user's abort the run is ending anyway: report, but ask nothing more.
     m_status.WriteError(number(error) + " CANNOT COPY DIRECTORY: " + destination,
-        !m_settings.skipCopyFolderError && m_running.running());
+        !m_settings.skipCopyFolderError && !m_stop.raised());
 }
 
 // The user's own DELETED at the top of the source would mix with the archive of removed
@@ -284,7 +361,7 @@ void MirrorEngine::removeExtraEntries(FolderListing& destinationList,
     const std::string& deletedFolder)
 {
     for (const FolderEntry& entry : destinationList.entries()) {
-        if (!m_running.running())
+        if (m_stop.raised())
             break;
         if (entry.name.empty())
             continue;
@@ -295,6 +372,8 @@ void MirrorEngine::removeExtraEntries(FolderListing& destinationList,
                 removeUnfinishedCopy(destination + entry.name);
             continue;
         }
+        if (isExcluded(entry))
+            continue; // what the pair leaves out stays in the destination as it is
         const FolderEntry* original = sourceList.find(entry.name);
         const std::string path = destination + entry.name;
         bool removed = false;
@@ -332,16 +411,18 @@ void MirrorEngine::mirrorEntry(const FolderEntry& source,
     const FolderEntry* current,
     const std::string& sourceFolder,
     const std::string& destinationFolder,
-    const std::string& deletedFolder)
+    const std::string& deletedFolder,
+    ParallelCopies& copies)
 {
     if (source.kind == FolderEntry::Kind::Other) {
-        m_status.WriteStatus(
-            "Skip File " + source.name, StatusLevel::StatusLineOnly); // pipes and devices are not copied
+        // pipes and devices are not copied
+        inOrder(copies, [this, name = source.name] { m_status.WriteStatus("Skip File " + name, StatusLevel::StatusLineOnly); });
         return;
     }
     const std::string sourcePath = sourceFolder + source.name;
     const std::string target = destinationFolder + source.name;
     const bool found = current != nullptr;
+    bool older = false;
     if (found) {
         const int32_t sourceTime = packedFileTime(source.mtime);
         const int32_t targetTime = packedFileTime(current->mtime);
@@ -352,39 +433,111 @@ void MirrorEngine::mirrorEntry(const FolderEntry& source,
             same = packedTimeDifference(sourceTime, targetTime) <= std::max(0, m_settings.timeDifTolerance)
                 && current->size == source.size;
         if (same) {
-            m_status.WriteStatus("Skip File " + source.name, StatusLevel::StatusLineOnly);
-            if ((current->uid != source.uid || current->gid != source.gid) && core::keepsOwners())
-                keepOwner(source, target);
+            const bool ownerDiffers = (current->uid != source.uid || current->gid != source.gid) && core::keepsOwners();
+            inOrder(copies, [this, source, target, ownerDiffers] {
+                m_status.WriteStatus("Skip File " + source.name, StatusLevel::StatusLineOnly);
+                if (ownerDiffers)
+                    keepOwner(source, target);
+            });
             return;
         }
-        m_status.WriteStatus(" * Replace changed file " + target, StatusLevel::Change);
-        if (sourceTime < targetTime)
-            m_status.WriteStatus(" *** Warning: Source file is OLDER then destination!", StatusLevel::Change);
+        older = sourceTime < targetTime;
     }
-    m_status.WriteStatus("Copy File " + source.name, StatusLevel::StatusLineOnly);
 
     // The new copy is complete under a hidden name before the old one is put aside. The name
-    // is claimed exclusively: one that another writer holds is never taken over.
+    // is claimed exclusively: one that another writer holds is never taken over. A new file
+    // goes into place on the worker; a changed one waits for its old copy to be put aside.
     const std::string temporary = core::temporarySibling(target);
-    const int error = source.kind == FolderEntry::Kind::Symlink
-        ? core::copySymlink(sourcePath, temporary)
-        : core::copyRegularFile(sourcePath, temporary, m_keepAlive);
-    if (error) {
-        m_status.WriteError("Cannot copy file " + sourcePath, false);
+    const bool link = source.kind == FolderEntry::Kind::Symlink;
+    ParallelCopies::Step step;
+    step.begin = [this, found, older, target, name = source.name] {
+        if (found) {
+            m_status.WriteStatus(" * Replace changed file " + target, StatusLevel::Change);
+            if (older)
+                m_status.WriteStatus(" *** Warning: Source file is OLDER then destination!", StatusLevel::Change);
+        }
+        m_status.WriteStatus("Copy File " + name, StatusLevel::StatusLineOnly);
+    };
+    step.copy = [sourcePath, temporary, target, link, found](const core::CopyProgress& progress) {
+        int error = link ? core::copySymlink(sourcePath, temporary) : core::copyRegularFile(sourcePath, temporary, progress);
+        if (!error && !found) {
+            error = core::renameNoReplace(temporary, target);
+            if (error)
+                unlink(temporary.c_str());
+        }
+        return error;
+    };
+    step.finish = [this, sourcePath, temporary, target, found, deleted = deletedFolder + source.name,
+                      size = source.size](int error) {
+        if (error) {
+            m_status.WriteError("Cannot copy file " + sourcePath, false);
+            return;
+        }
+        if (found) {
+            if (const int removeError = RemoveEntry(target, deleted)) {
+                // The old copy could not be put aside; keep it rather than overwrite it.
+                unlink(temporary.c_str());
+                m_status.WriteError(number(removeError) + " Cannot delete old file " + target, false);
+                m_status.WriteError("Cannot copy file " + sourcePath, false);
+                return;
+            }
+            if (core::renameNoReplace(temporary, target) != 0) {
+                unlink(temporary.c_str());
+                m_status.WriteError("Cannot copy file " + sourcePath, false);
+                return;
+            }
+        }
+        m_tracker.fileCopied(size);
+    };
+    if (found)
+        step.discard = [temporary] { unlink(temporary.c_str()); };
+    step.bytes = link ? 0 : source.size;
+    copies.add(std::move(step));
+}
+
+void MirrorEngine::inOrder(ParallelCopies& copies, std::function<void()> step)
+{
+    if (copies.idle()) {
+        step();
         return;
     }
-    const int removeError = found ? RemoveEntry(target, deletedFolder + source.name) : 0;
-    if (removeError) {
-        // The old copy could not be put aside; keep it rather than overwrite it.
-        unlink(temporary.c_str());
-        m_status.WriteError(number(removeError) + " Cannot delete old file " + target, false);
-        m_status.WriteError("Cannot copy file " + sourcePath, false);
-        return;
-    }
-    if (core::renameNoReplace(temporary, target) != 0) {
-        unlink(temporary.c_str());
-        m_status.WriteError("Cannot copy file " + sourcePath, false);
-    }
+    ParallelCopies::Step later;
+    later.begin = std::move(step);
+    copies.add(std::move(later));
+}
+
+void MirrorEngine::prepareCopies(ParallelCopies& copies)
+{
+    copies.setTick([this, &copies] {
+        m_tracker.tick(copies.bytesInFlight());
+        m_frontEnd.pump.processEvents();
+    });
+}
+
+std::string MirrorEngine::relativeOf(const std::string& name) const
+{
+    return m_relative.empty() ? name : m_relative + "/" + name;
+}
+
+bool MirrorEngine::isExcluded(const FolderEntry& entry) const
+{
+    return !m_rules.empty() && m_rules.excluded(relativeOf(entry.name), entry.kind == FolderEntry::Kind::Folder);
+}
+
+size_t MirrorEngine::countExcluded(const FolderListing& sourceList) const
+{
+    if (m_rules.empty())
+        return 0;
+    size_t count = 0;
+    for (const FolderEntry& entry : sourceList.entries())
+        count += entry.name.front() != '.' && isExcluded(entry) ? 1 : 0;
+    return count;
+}
+
+void MirrorEngine::writeExcludedLine(size_t count, const std::string& sourceFolder)
+{
+    m_status.WriteStatus(
+        "Excluded " + std::to_string(count) + (count == 1 ? " item in " : " items in ") + sourceFolder, StatusLevel::Folder);
 }
 
 // An unchanged entry whose owner alone differs (a mirror made before owners were kept, or a
@@ -422,7 +575,28 @@ int MirrorEngine::moveAside(const std::string& path, const std::string& deletedP
     std::string folder;
     if (const int error = makeArchiveFolder(deletedPath.substr(0, slash), folder))
         return error;
-    return core::renameToFreeName(path, folder + deletedPath.substr(slash), claimed);
+    FolderEntry before;
+    FolderListing::stat(path, before);
+    const int error = core::renameToFreeName(path, folder + deletedPath.substr(slash), claimed);
+    if (error == 0)
+        recordInManifest(path, before, claimed);
+    return error;
+}
+
+// A way back: what lies where in the run's archive, and where it came from.
+void MirrorEngine::recordInManifest(const std::string& path, const FolderEntry& before, const std::string& claimed)
+{
+    const std::string root = m_archiveRoot + "/";
+    if (path.rfind(m_archiveTop, 0) != 0 || claimed.rfind(root, 0) != 0)
+        return; // outside the pair's own archive (not reached by a run)
+    ManifestItem item;
+    item.path = path.substr(m_archiveTop.size());
+    item.type = typeName(before.kind);
+    item.size = before.kind == FolderEntry::Kind::Folder ? 0 : before.size;
+    item.mtime = before.mtime;
+    item.archived = claimed.substr(root.size());
+    if (const int error = appendToManifest(m_archiveRoot, item))
+        m_status.WriteError(number(error) + " Cannot write the manifest " + root + ManifestName, false);
 }
 
 // Makes the folder chain of `wanted` in the pair's dated DELETED folder, never through a link.
@@ -483,56 +657,99 @@ int MirrorEngine::enterArchiveFolder(std::string& at, const std::string& name, b
 
 int MirrorEngine::CopyNewFolder(const std::string& source, const std::string& destination, bool made)
 {
-    return copyTree(source, destination, made, m_depth == 0);
+    // One queue for the whole tree: copies overlap across its folders (a share serialises
+    // the creation of files within one folder), and the lines still come in tree order.
+    int firstError = 0;
+    {
+        ParallelCopies copies(m_stop, m_pace);
+        prepareCopies(copies);
+        copyTree(source, destination, made, m_depth == 0, copies, firstError);
+        copies.drain();
+        if (copies.gaveUp() && !firstError)
+            firstError = ECANCELED; // stopped before every entry was copied
+    }
+    return firstError;
 }
 
 // Copies a whole folder, hidden entries included, links as links; a failing file is reported
 // and the rest still copied. `made`: the destination folder exists already (made by the
-// caller); `pairTop`: it is the top of a pair, where DELETED is the archive's name. Returns 0
-// or the first errno.
-int MirrorEngine::copyTree(const std::string& source, const std::string& destination, bool made, bool pairTop)
+// caller); `pairTop`: it is the top of a pair, where DELETED is the archive's name. Files go
+// into `copies`; `firstError` gets the first errno once they are done. The folder's own mode
+// and time are set by a step after its entries', since every file written changes them.
+void MirrorEngine::copyTree(const std::string& source,
+    const std::string& destination,
+    bool made,
+    bool pairTop,
+    ParallelCopies& copies,
+    int& firstError)
 {
+    const auto fail = [&firstError](int error) {
+        if (!firstError)
+            firstError = error;
+    };
     struct stat folder
     {
     };
     if (stat(source.c_str(), &folder) != 0)
-        return errno;
+        return fail(errno);
     if (!made && mkdir(destination.c_str(), 0700) != 0)
-        return errno;
+        return fail(errno);
     FolderListing list;
-    int firstError = 0;
     if (!list.read(source)) {
-        firstError = list.error();
-        m_status.WriteError(number(firstError) + " Cannot read folder " + source, false);
+        fail(list.error());
+        inOrder(copies, [this, line = number(list.error()) + " Cannot read folder " + source] {
+            m_status.WriteError(line, false);
+        });
     }
+    FolderLevel level(m_tracker, source, list.entries().size());
+    if (const size_t left = countExcluded(list))
+        inOrder(copies, [this, left, source] { writeExcludedLine(left, source); });
+    size_t index = 0;
     for (const FolderEntry& entry : list.entries()) {
-        if (!m_running.running())
-            return ECANCELED;
+        m_tracker.at(index++);
+        if (m_stop.raised())
+            return fail(ECANCELED);
+        if (entry.name.front() != '.' && isExcluded(entry))
+            continue;
+        m_tracker.countItem();
         const std::string from = source + "/" + entry.name;
         const std::string to = destination + "/" + entry.name;
-        int error = 0;
         if (pairTop && entry.name == ArchiveName) {
-            reportArchiveName(from);
+            inOrder(copies, [this, from] { reportArchiveName(from); });
         } else if (entry.kind == FolderEntry::Kind::Folder) {
-            error = copyTree(from, to, false, false);
+            const Descend into(m_relative, entry.name);
+            copyTree(from, to, false, false, copies, firstError);
         } else if (entry.kind != FolderEntry::Kind::Other) {
-            m_status.WriteStatus("Copy File " + entry.name, StatusLevel::StatusLineOnly);
-            error = entry.kind == FolderEntry::Kind::Symlink ? core::copySymlink(from, to)
-                                                             : core::copyRegularFile(from, to, m_keepAlive);
-            if (error)
+            const bool link = entry.kind == FolderEntry::Kind::Symlink;
+            ParallelCopies::Step step;
+            step.begin = [this, name = entry.name] {
+                m_status.WriteStatus("Copy File " + name, StatusLevel::StatusLineOnly);
+            };
+            step.copy = [from, to, link](const core::CopyProgress& progress) {
+                return link ? core::copySymlink(from, to) : core::copyRegularFile(from, to, progress);
+            };
+            step.bytes = link ? 0 : entry.size;
+            step.finish = [this, from, size = entry.size, fail](int error) {
+                if (!error) {
+                    m_tracker.fileCopied(size);
+                    return;
+                }
                 m_status.WriteError("Cannot copy file " + from, false);
+                fail(error);
+            };
+            copies.add(std::move(step));
         }
-        if (error && !firstError)
-            firstError = error;
+        m_tracker.tick(copies.bytesInFlight());
     }
-    struct stat made_
-    {
-    };
-    if (lstat(destination.c_str(), &made_) == 0 && S_ISDIR(made_.st_mode))
-        core::carryFolderAttributes(folder, made_, destination, false);
-    const timespec times[2] = { folder.st_atim, folder.st_mtim };
-    utimensat(AT_FDCWD, destination.c_str(), times, AT_SYMLINK_NOFOLLOW);
-    return firstError;
+    inOrder(copies, [folder, destination] {
+        struct stat made_
+        {
+        };
+        if (lstat(destination.c_str(), &made_) == 0 && S_ISDIR(made_.st_mode))
+            core::carryFolderAttributes(folder, made_, destination, false);
+        const timespec times[2] = { folder.st_atim, folder.st_mtim };
+        utimensat(AT_FDCWD, destination.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    });
 }
 
 std::string MirrorEngine::deletedFolderFor(const std::string& destination) const

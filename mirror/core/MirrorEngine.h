@@ -24,16 +24,27 @@
 //    and left out rather than mixed with it;
 //  - run as root, owners and groups are kept (files, folders, links); folders get the
 //    source's permission bits;
-//  - an unexpected error ends its pair with an error line; the run goes on.
+//  - an unexpected error ends its pair with an error line; the run goes on;
+//  - items the pair's exclusion patterns match are neither copied nor removed; a pattern that
+//    cannot be read stops its pair untouched;
+//  - every item moved into the dated DELETED folder gets a line in that folder's manifest,
+//    so a run can be put back (ArchiveRestore);
+//  - on a slow destination up to eight files are copied at once on worker threads, those of
+//    one folder, or of a whole new tree (ParallelCopies, CopyPace); their lines still come in
+//    listing order, each as a one-by-one copy would write it.
 //
 // The engine runs on the GUI thread; every status line lets the front end serve its events,
-// which is how Stop reaches a run. The running flag is tested before each pair, on entry to
-// each folder, before phase 1 and each of its entries, between the phases and before each
+// which is how Stop reaches a run. The stop flag is read before each pair, on entry to each
+// folder, before phase 1 and each of its entries, between the phases and before each
 // entry of phase 2.
 
+#include "common/core/StopFlag.h"
 #include "mirror/core/DestinationLock.h"
+#include "mirror/core/ExcludeRules.h"
 #include "mirror/core/FolderListing.h"
 #include "mirror/core/FrontEnd.h"
+#include "mirror/core/ParallelCopies.h"
+#include "mirror/core/RunProgress.h"
 #include "mirror/core/StatusOutput.h"
 
 #include <functional>
@@ -41,25 +52,28 @@
 
 namespace mirror {
 
-class RunFlag;
+struct FolderPair;
 struct MirrorSettings;
 
 class MirrorEngine
 {
 public:
-    // `running` is the program's running flag, owned by its controller.
-    MirrorEngine(MirrorSettings& settings, const FrontEnd& frontEnd, RunFlag& running);
+    // `stop` is the program's stop flag, owned by its controller: a run clears it at its start
+    // and raises it at its end.
+    MirrorEngine(MirrorSettings& settings, const FrontEnd& frontEnd, core::StopFlag& stop);
 
     // One complete run over the folder-pair list; the report sender, when set, is its last step.
     void RunMirror();
 
     // The Stop button: asks "Program Paused"; Cancel aborts the run.
     void Stop();
-    // Clears the running flag without asking (closing the window).
+    // Raises the stop flag without asking (closing the window).
     void cancel();
 
     bool isBusy() const { return m_busy; }
     StatusOutput& status() { return m_status; }
+    const RunProgress& progress() const { return m_tracker.progress(); }
+    CopyPace& copyPace() { return m_pace; }
 
     // Runs at the end of every run when mail reports are enabled.
     void setReportSender(std::function<void()> sender) { m_sendReport = std::move(sender); }
@@ -71,6 +85,8 @@ public:
 
 private:
     void MirrorPair(const std::string& source, const std::string& destination);
+    // False, with an error line, when a pattern of the pair cannot be read.
+    bool compileExclusions(const FolderPair& pair);
     void MirrorFolder(std::string source, std::string destination, std::string deletedFolder);
     // Both return 0 or the errno of the failure. `made`: the destination folder was just made.
     int RemoveEntry(const std::string& path, const std::string& deletedPath);
@@ -84,8 +100,24 @@ private:
         const FolderEntry* current,
         const std::string& sourceFolder,
         const std::string& destinationFolder,
-        const std::string& deletedFolder);
-    int copyTree(const std::string& source, const std::string& destination, bool made, bool pairTop);
+        const std::string& deletedFolder,
+        ParallelCopies& copies);
+    void copyTree(const std::string& source,
+        const std::string& destination,
+        bool made,
+        bool pairTop,
+        ParallelCopies& copies,
+        int& firstError);
+    // Runs `step` after the steps queued before it, at once when there are none.
+    void inOrder(ParallelCopies& copies, std::function<void()> step);
+    void prepareCopies(ParallelCopies& copies);
+    // The path of `name` below the pair's top, and whether the pair leaves it out.
+    std::string relativeOf(const std::string& name) const;
+    bool isExcluded(const FolderEntry& entry) const;
+    // How many of a folder's source items the pair leaves out, and the one line telling it.
+    size_t countExcluded(const FolderListing& sourceList) const;
+    void writeExcludedLine(size_t count, const std::string& sourceFolder);
+    void recordInManifest(const std::string& path, const FolderEntry& before, const std::string& claimed);
     int moveAside(const std::string& path, const std::string& deletedPath, std::string& claimed);
     int makeArchiveFolder(const std::string& wanted, std::string& made);
     static int enterArchiveFolder(std::string& at, const std::string& name, bool mayPass);
@@ -101,16 +133,19 @@ private:
 
     MirrorSettings& m_settings;
     FrontEnd m_frontEnd;
-    RunFlag& m_running;
+    core::StopFlag& m_stop;
     bool m_busy = false;
     StatusOutput m_status;
     int m_depth = 0;
+    std::string m_relative; // the folder being mirrored, below the pair's top ("" at the top)
+    ExcludeRules m_rules;
+    ProgressTracker m_tracker;
+    CopyPace m_pace; // whether the pair's destination is slow enough for parallel copies
     DestinationLock m_pairLock;
     std::string m_archiveTop; // the pair's destination with a final slash
     std::string m_archiveRoot; // its dated DELETED folder
     std::function<void()> m_sendReport;
     std::function<long long()> m_clock;
-    std::function<void()> m_keepAlive; // serves the window's events during a long file copy
 };
 
 } // namespace mirror

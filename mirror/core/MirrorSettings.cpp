@@ -1,6 +1,7 @@
 #include "mirror/core/MirrorSettings.h"
 
 #include "common/core/ProgramPaths.h"
+#include "common/desktop/IniBatch.h"
 #include "common/desktop/IniFile.h"
 
 #include <cerrno>
@@ -19,6 +20,11 @@ constexpr int32_t FileVersion = 20;
 std::string folderKey(int n)
 {
     return "Folder" + std::to_string(n);
+}
+
+std::string excludeKey(int n)
+{
+    return "Exclude" + std::to_string(n);
 }
 
 // "+" or "-" and a text with the separator; anything else is no pair.
@@ -91,8 +97,10 @@ void loadFolders(const desktop::TIniFile& ini, const std::string& text, FolderPa
         const std::string value = ini.ReadText(Section, folderKey(n), {});
         if (value.empty())
             continue;
-        if (auto pair = parseStoredPair(value))
+        if (auto pair = parseStoredPair(value)) {
+            pair->exclude = ini.ReadText(Section, excludeKey(n), {});
             folders.append(std::move(*pair));
+        }
         else
             load.skippedEntries.push_back(folderKey(n) + "=" + value);
     }
@@ -125,13 +133,15 @@ SettingsLoad loadMirrorSettings(const std::string& iniPath, const std::string& p
     settings.mailCustomText = ini.ReadText(Section, "MailCustomText", {});
     loadFolders(ini, text, settings.folders, load);
     settings.activePageStatus = ini.ReadFlag(Section, "ActivePageStatus", false);
+    settings.exclude = ini.ReadText(Section, "Exclude", {});
     return load;
 }
 
 void saveMirrorSettings(const std::string& iniPath, const MirrorSettings& settings)
 {
+    // One batch: the file is replaced once, under the lock, so a failed save leaves it whole.
     core::makeUserFolderFor(iniPath);
-    desktop::TIniFile ini(iniPath);
+    desktop::IniBatch ini(iniPath);
     ini.WriteNumber(Section, "Version", FileVersion);
     ini.WriteFlag(Section, "AutoPilotEnabled", settings.autoPilotEnabled);
     ini.WriteText(Section, "AutoPilotInterval", settings.autoPilotInterval);
@@ -155,6 +165,12 @@ void saveMirrorSettings(const std::string& iniPath, const MirrorSettings& settin
         ini.WriteText(Section, folderKey(n), (pair.enabled ? "+" : "-") + pair.text);
     }
     ini.WriteFlag(Section, "ActivePageStatus", settings.activePageStatus);
+    // Written for every pair, empty ones too: a key left from a longer list must not give its
+    // patterns to the pair that now has its number.
+    ini.WriteText(Section, "Exclude", settings.exclude);
+    for (int n = 0; n < settings.folders.count(); ++n)
+        ini.WriteText(Section, excludeKey(n), settings.folders.at(n).exclude);
+    ini.save();
 }
 
 } // namespace mirror

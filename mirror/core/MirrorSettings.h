@@ -28,6 +28,7 @@ struct MirrorSettings
     std::string mailCustomSubject;
     std::string mailCustomText;
     bool activePageStatus = false;
+    std::string exclude; // exclusion patterns of every pair, ";"-separated (ExcludeRules)
     FolderPairList folders;
 };
 

@@ -3,7 +3,6 @@
 #include "common/core/LineWriter.h"
 #include "common/core/ProgramPaths.h"
 #include "mirror/core/MirrorSettings.h"
-#include "mirror/core/RunFlag.h"
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -24,10 +23,10 @@ std::string lineAt(const std::string& text, size_t& from)
 
 } // namespace
 
-StatusOutput::StatusOutput(const FrontEnd& frontEnd, const MirrorSettings& settings, RunFlag& running)
+StatusOutput::StatusOutput(const FrontEnd& frontEnd, const MirrorSettings& settings, core::StopFlag& stop)
     : m_frontEnd(frontEnd)
     , m_settings(settings)
-    , m_running(running)
+    , m_stop(stop)
 {
 }
 
@@ -50,7 +49,7 @@ void StatusOutput::WriteError(const std::string& text, bool stop)
     ++m_errors;
     if (stop) {
         m_frontEnd.asker.showMessage(line);
-        m_running.stop();
+        m_stop.raise();
     }
     WriteStatus(line, StatusLevel::Error);
 }

@@ -4,6 +4,7 @@
 // log file by its level (see StatusLevel). The log file is opened, appended to and closed for
 // every line, so it is complete after each.
 
+#include "common/core/StopFlag.h"
 #include "mirror/core/FrontEnd.h"
 
 #include <stdexcept>
@@ -11,7 +12,6 @@
 
 namespace mirror {
 
-class RunFlag;
 struct MirrorSettings;
 
 // Where a status text goes; every level but StatusLineOnly also reaches the activity pane and
@@ -38,11 +38,11 @@ public:
     static constexpr size_t ActivityLimit = 30000;
     static constexpr const char* ErrorPrefix = " *** ERROR! ";
 
-    // `running` is the program-wide running flag that a stopping error clears.
-    StatusOutput(const FrontEnd& frontEnd, const MirrorSettings& settings, RunFlag& running);
+    // `stop` is the program-wide stop flag that a stopping error raises.
+    StatusOutput(const FrontEnd& frontEnd, const MirrorSettings& settings, core::StopFlag& stop);
 
     void WriteStatus(const std::string& text, StatusLevel level);
-    // With `stop` set, shows the text in a message box first and clears the running flag.
+    // With `stop` set, shows the text in a message box first and raises the stop flag.
     void WriteError(const std::string& text, bool stop);
 
     // Start of a run: clears the summary and writes the log file's run header.
@@ -59,7 +59,7 @@ private:
 
     FrontEnd m_frontEnd;
     const MirrorSettings& m_settings;
-    RunFlag& m_running;
+    core::StopFlag& m_stop;
     std::string m_activity;
     int m_errors = 0;
 };

@@ -5,6 +5,7 @@
 #include "common/desktop/gui/ReadMeWindow.h"
 #include "common/desktop/gui/TrayIcon.h"
 #include "common/desktop/gui/TrayPictureSwitcher.h"
+#include "mirror/core/ArchiveRestore.h"
 #include "mirror/gui/MirrorReadMeText.h"
 #include "mirror/gui/SettingsPage.h"
 #include "mirror/gui/StatusPage.h"
@@ -27,6 +28,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 
 namespace mirror {
@@ -75,6 +78,7 @@ TForm1::TForm1(const std::string& programPath, CommandLine commandLine, desktop:
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &TForm1::btnReadMeClick);
     connect(settingsPage, &SettingsPage::autoPilotChanged, this, &TForm1::armAutoPilot);
+    connect(statusPage->btnRestore, &QPushButton::clicked, this, &TForm1::btnRestoreClick);
 
     m_controller.setErrorHandler([this](const std::string& text) { showError(desktop::toQString(text)); });
     m_controller.load();
@@ -150,6 +154,42 @@ void TForm1::btnStartClick()
 void TForm1::btnStopClick()
 {
     m_controller.engine().Stop();
+}
+
+void TForm1::btnRestoreClick()
+{
+    const int selected = m_controller.settings().folders.selected();
+    const auto paths = selected >= 0 && selected < m_controller.settings().folders.count()
+        ? m_controller.settings().folders.at(selected).split()
+        : std::nullopt;
+    if (!paths) {
+        showError(QStringLiteral("Select a folder pair on the Settings page first."));
+        return;
+    }
+    const std::string& destination = paths->second;
+    int error = 0;
+    const auto runs = ArchiveRestore::listRuns(destination, error);
+    if (runs.empty()) {
+        showError(QStringLiteral("Nothing to restore in ") + desktop::toQString(destination + "/DELETED")
+            + (error && error != ENOENT ? QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)) : QString()));
+        return;
+    }
+    QStringList items;
+    for (const auto& run : runs)
+        items << desktop::toQString(ArchiveRestore::runLine(run));
+    const QString chosen = m_dialogs.chooseItem(
+        this, QStringLiteral("Restore"), QStringLiteral("Archived runs of ") + desktop::toQString(destination) + ":", items);
+    if (chosen.isEmpty())
+        return;
+    pages->setCurrentIndex(1);
+    try {
+        const int failed = m_controller.restore(destination, desktop::toBytes(chosen.section(QLatin1Char(' '), 0, 0)));
+        showPendingStatus();
+        if (failed)
+            showError(QString::number(failed) + QStringLiteral(" items could not be restored; the log lists them."));
+    } catch (const std::exception& e) {
+        showError(desktop::toQString(e.what()));
+    }
 }
 
 void TForm1::btnReadMeClick()
@@ -238,6 +278,7 @@ void TForm1::setBusy(bool busy)
         QApplication::restoreOverrideCursor();
     btnStart->setEnabled(!busy);
     btnStop->setEnabled(busy);
+    statusPage->btnRestore->setEnabled(!busy);
     if (busy)
         armAutoPilot();
 }
@@ -246,6 +287,11 @@ void TForm1::showPairPaths(const std::string& source, const std::string& destina
 {
     settingsPage->Edit1->setText(desktop::toQString(source));
     settingsPage->Edit2->setText(desktop::toQString(destination));
+}
+
+void TForm1::showProgress(const RunProgress& progress)
+{
+    statusPage->showProgress(progress);
 }
 
 void TForm1::showMessage(const std::string& text)

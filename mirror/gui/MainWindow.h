@@ -52,6 +52,8 @@ public:
     void btnStartClick();
     void btnStopClick();
     void btnReadMeClick();
+    // Lists the selected pair's archived runs and moves the chosen one back.
+    void btnRestoreClick();
     void MinimizeToTray();
     void RestoreFromTray();
     void FormActivate();
@@ -67,6 +69,7 @@ public:
     void appendSummaryLine(const std::string& line) override;
     std::string summaryText() const override;
     void showPairPaths(const std::string& source, const std::string& destination) override;
+    void showProgress(const RunProgress& progress) override;
     // core::Asker
     void showMessage(const std::string& text) override;
     bool askOkCancel(const std::string& title, const std::string& text) override;

@@ -59,6 +59,20 @@ std::string mirrorReadMeText()
         "for good. "
         "The price is disk space: empty the trash and clear out old DELETED folders now and then. "
         "Folders named DELETED in a destination are never removed.",
+        "Each run lists what it moved into DELETED in the file .manifest.tsv there. \"Restore...\" on "
+        "the \"Status\" page (for the pair selected on the \"Settings\" page), or RPL /RESTORE "
+        "<destination> on a command line, lists the archived runs; RPL /RESTORE <destination> "
+        "<yyyy-mm-dd>/<hh-mm> moves one run's items back. Nothing is overwritten: an item whose place "
+        "is taken comes back beside it, as \"name (restored yyyy-mm-dd hh-mm).ext\".",
+        "",
+        "LEAVING THINGS OUT",
+        "",
+        "\"Exclude (all pairs)\" and \"Exclude (this pair)\" on the \"Settings\" page take patterns "
+        "as a .gitignore file does, separated by semicolons: *.tmp matches at any depth, cache/ only "
+        "folders, /build/ only at the top of the pair, **/node_modules/ at any depth, and !keep.tmp "
+        "takes an item back; the last pattern that matches decides. What a pair leaves out is neither "
+        "copied nor removed from the destination, and the log counts it. A pattern that cannot be "
+        "read stops its pair.",
         "",
         "WHO IT IS FOR",
         "",
@@ -100,12 +114,13 @@ std::string mirrorReadMeText()
         "",
         "PLANNED ADDITIONS",
         "",
-        "- Filters to leave files out by name or pattern.",
         "- A choice of what to do with destination files newer than their source.",
         "- Keeping the DELETED folders within an age or size limit.",
         "",
         "VERSION HISTORY, NEWEST FIRST",
         "",
+        "- Exclusion patterns; a manifest of each archived run and a way to restore it; progress "
+        "in the window and on a terminal; up to eight files copied at once.",
         "- A report mail at the end of a run, with the summary in its text and the log file attached "
         "on request.",
         "- SkipCopyFolderError (a key in RPL.INI) now also covers a missing source folder.",

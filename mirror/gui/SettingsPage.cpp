@@ -79,6 +79,13 @@ QWidget* SettingsPage::buildFolderSelection()
     row->addWidget(btnUp);
     row->addWidget(btnDown);
     grid->addLayout(row, 2, 1, 1, 2);
+    EditPairExclude = new QLineEdit;
+    EditPairExclude->setPlaceholderText(QStringLiteral("patterns of the selected pair, as *.tmp; cache/; /build/; !keep.tmp"));
+    EditPairExclude->setToolTip(QStringLiteral("Left out of the selected pair, after the patterns for every pair; "
+                                               "the last pattern that matches decides"));
+    EditPairExclude->setEnabled(false);
+    grid->addWidget(new QLabel(QStringLiteral("Exclude (this pair):")), 3, 0);
+    grid->addWidget(EditPairExclude, 3, 1, 1, 2);
     grid->setColumnStretch(1, 1);
     return box;
 }
@@ -137,6 +144,13 @@ QWidget* SettingsPage::buildMoreOptions()
     mailLayout->addWidget(new QLabel(QStringLiteral("To:")));
     mailLayout->addWidget(MailToAddress, 1);
     grid->addWidget(mail, 2, 0, 1, 2);
+    auto* exclude = new QHBoxLayout;
+    EditExclude = new QLineEdit;
+    EditExclude->setPlaceholderText(QStringLiteral("patterns for every pair, as *.tmp; cache/"));
+    EditExclude->setToolTip(QStringLiteral("gitignore patterns separated by \";\" (\\; inside one)"));
+    exclude->addWidget(new QLabel(QStringLiteral("Exclude (all pairs):")));
+    exclude->addWidget(EditExclude, 1);
+    grid->addLayout(exclude, 3, 0, 1, 2);
     return box;
 }
 
@@ -167,6 +181,10 @@ void SettingsPage::bindControls()
     text(SmtpServer, &MirrorSettings::smtpServer);
     text(MailFromAddress, &MirrorSettings::mailFromAddress);
     text(MailToAddress, &MirrorSettings::mailToAddress);
+    text(EditExclude, &MirrorSettings::exclude);
+    connect(EditPairExclude, &QLineEdit::textEdited, this, [this](const QString& t) {
+        m_settings.folders.setExclude(m_settings.folders.selected(), desktop::toBytes(t));
+    });
 
     connect(chkAutoPilot, &QCheckBox::clicked, this, [this](bool on) {
         m_settings.autoPilotEnabled = on;
@@ -190,6 +208,7 @@ void SettingsPage::bindControls()
     connect(FolderList, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!m_filling)
             m_settings.folders.select(row);
+        showSelectedExclude();
     });
     connect(FolderList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         if (!m_filling)
@@ -213,6 +232,7 @@ void SettingsPage::showSettings(const QString& settingsPath)
     SmtpServer->setText(desktop::toQString(m_settings.smtpServer));
     MailFromAddress->setText(desktop::toQString(m_settings.mailFromAddress));
     MailToAddress->setText(desktop::toQString(m_settings.mailToAddress));
+    EditExclude->setText(desktop::toQString(m_settings.exclude));
     SettingsFile->setText(QStringLiteral("Settings File: ") + settingsPath);
     m_filling = false;
     refreshFolderList();
@@ -229,6 +249,15 @@ void SettingsPage::refreshFolderList()
     }
     FolderList->setCurrentRow(m_settings.folders.selected());
     m_filling = false;
+    showSelectedExclude();
+}
+
+void SettingsPage::showSelectedExclude()
+{
+    const int selected = m_settings.folders.selected();
+    const bool any = selected >= 0 && selected < m_settings.folders.count();
+    EditPairExclude->setEnabled(any);
+    EditPairExclude->setText(any ? desktop::toQString(m_settings.folders.at(selected).exclude) : QString());
 }
 
 void SettingsPage::btnAddClick()

@@ -44,6 +44,7 @@ public:
     QLabel* SettingsFile;
     QLineEdit* Edit1;
     QLineEdit* Edit2;
+    QLineEdit* EditPairExclude; // the selected pair's exclusion patterns
     QPushButton* btnSource;
     QPushButton* btnDestination;
     QPushButton* btnAdd;
@@ -63,6 +64,7 @@ public:
     QLineEdit* SmtpServer;
     QLineEdit* MailFromAddress;
     QLineEdit* MailToAddress;
+    QLineEdit* EditExclude; // exclusion patterns of every pair
     QListWidget* FolderList;
 
 signals:
@@ -74,6 +76,7 @@ private:
     QWidget* buildMoreOptions();
     QWidget* buildFolderList();
     void bindControls();
+    void showSelectedExclude();
 
     MirrorSettings& m_settings;
     desktop::Dialogs& m_dialogs;

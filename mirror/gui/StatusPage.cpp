@@ -1,11 +1,14 @@
 #include "StatusPage.h"
 
 #include "common/desktop/gui/QtText.h"
+#include "mirror/core/RunProgress.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace mirror {
@@ -15,6 +18,11 @@ StatusPage::StatusPage(QWidget* parent)
     , Summary(new QPlainTextEdit)
     , Activity(new QPlainTextEdit)
     , StatLine(new QLabel)
+    , ProgressPair(new QLabel)
+    , ProgressFolder(new QLabel)
+    , ProgressCounts(new QLabel)
+    , ProgressBar(new QProgressBar)
+    , btnRestore(new QPushButton(QStringLiteral("Restore...")))
 {
     auto* summaryBox = new QGroupBox(QStringLiteral("Summary:"));
     (new QVBoxLayout(summaryBox))->addWidget(Summary);
@@ -31,9 +39,36 @@ StatusPage::StatusPage(QWidget* parent)
     auto* panes = new QHBoxLayout;
     panes->addWidget(summaryBox, 1);
     panes->addWidget(activityBox, 2);
+    for (QLabel* label : { ProgressPair, ProgressFolder, ProgressCounts }) {
+        label->setTextFormat(Qt::PlainText);
+        label->setMinimumWidth(1);
+    }
+    ProgressBar->setRange(0, 1000);
+    ProgressBar->setValue(0);
+    ProgressBar->setTextVisible(false);
+    btnRestore->setToolTip(QStringLiteral("Put back what a run of the selected pair moved into its DELETED folder"));
+    auto* progress = new QHBoxLayout;
+    progress->addWidget(ProgressCounts);
+    progress->addWidget(ProgressBar, 1);
+    progress->addWidget(btnRestore);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(panes, 1);
+    layout->addWidget(ProgressPair);
+    layout->addWidget(ProgressFolder);
+    layout->addLayout(progress);
     layout->addWidget(StatLine);
+}
+
+void StatusPage::showProgress(const RunProgress& progress)
+{
+    if (progress.pairNumber > 0)
+        ProgressPair->setText(QStringLiteral("Pair %1 of %2: ").arg(progress.pairNumber).arg(progress.pairCount)
+            + desktop::toQString(progress.pair));
+    ProgressFolder->setText(progress.finished ? QString() : desktop::toQString(progress.folder));
+    ProgressCounts->setText(QString::number(progress.filesCopied) + QStringLiteral(" files, ")
+        + desktop::toQString(progressText(progress)));
+    ProgressBar->setValue(static_cast<int>(progress.share * 1000 + 0.5));
 }
 
 void StatusPage::setStatusLine(const std::string& text)

@@ -1,6 +1,8 @@
 #pragma once
 
-// The "Status" page: the editable summary, the read-only activity pane and the status line.
+// The "Status" page: the editable summary, the read-only activity pane, the progress row
+// (pair, folder, files and bytes copied, a bar of the share done, and "Restore...") and the
+// status line.
 
 #include <QWidget>
 
@@ -8,8 +10,12 @@
 
 class QLabel;
 class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
 
 namespace mirror {
+
+struct RunProgress;
 
 class StatusPage : public QWidget
 {
@@ -26,10 +32,16 @@ public:
     void appendSummaryLine(const std::string& line);
     // Lines joined and ended by CR LF, as the log file and the mail body take them.
     std::string summaryText() const;
+    void showProgress(const RunProgress& progress);
 
     QPlainTextEdit* Summary;
     QPlainTextEdit* Activity;
     QLabel* StatLine;
+    QLabel* ProgressPair;
+    QLabel* ProgressFolder;
+    QLabel* ProgressCounts;
+    QProgressBar* ProgressBar;
+    QPushButton* btnRestore;
 };
 
 } // namespace mirror

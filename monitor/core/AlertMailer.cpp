@@ -64,13 +64,8 @@ AlertMailer::AlertMailer(const AlertActions& actions)
     : m_actions(actions)
     , m_signOn(computerName())
 {
-    m_client.Port = "smtp";
-    m_client.LocalAddr = "0.0.0.0";
-    m_client.AuthType = net::TSmtpAuthType::smtpAuthNone;
-    m_client.CharSet = "iso-8859-1";
-    m_client.ContentType = net::TSmtpContentType::smtpPlainText;
-    m_client.OwnHeaders = false;
-    m_client.Timeout = 15;
+    // The client's defaults are the dialog's: port "smtp", no authentication, plain text in
+    // "iso-8859-1" with the client's own header, 15 seconds until the data file says otherwise.
 }
 
 std::string AlertMailer::computerName()

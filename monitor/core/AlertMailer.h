@@ -38,8 +38,7 @@ public:
     // Ends the mail on its way at once, which then counts as not sent; nothing when none is.
     void abort();
 
-    // The SMTP pane: the lines of the last mail.
-    const std::vector<std::string>& paneLines() const { return m_pane; }
+    // The SMTP pane: the lines of the last mail, shown again to a view that attaches.
     void clearPane();
     void addPaneLine(const std::string& line);
 

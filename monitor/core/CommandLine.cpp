@@ -47,7 +47,7 @@ std::optional<int> secondsOf(const std::string& text)
 
 } // namespace
 
-CommandLine parseCommandLine(const std::vector<std::string>& arguments)
+CommandLine parseCommandLine(const std::vector<std::string>& words)
 {
     CommandLine line;
     bool optionsEnded = false;
@@ -62,8 +62,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             line.unusedDataFiles.push_back(*line.dataFile);
         line.dataFile = argument;
     };
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
+    for (size_t i = 1; i < words.size(); ++i) {
+        const std::string& argument = words[i];
         if (argument.empty())
             continue;
         if (optionsEnded) {
@@ -72,7 +72,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         }
         if (const auto option = timeoutOption(argument)) {
             timeoutName = option->first;
-            const std::string value = option->second ? *option->second : i + 1 < arguments.size() ? arguments[++i] : "";
+            const std::string value = option->second ? *option->second : i + 1 < words.size() ? words[++i] : "";
             if (const auto seconds = secondsOf(value))
                 line.checkTimeout = *seconds;
             else if (!timeoutProblem)

@@ -1,15 +1,15 @@
 #pragma once
 
-// The monitor's command line, read once at the start. Switches are compared whole, without
-// regard to letter case: "/TRAY" starts hidden in the tray; "/CONSOLE" runs without a window;
-// "/ONCE" (without a window) runs one test pass and ends; "/NAGIOS" runs one pass without a
-// window and prints one line for a monitoring system, and takes "-t <seconds>" (also "-t50",
-// "--timeout 50", "--timeout=50") as the time the check may take; "/HISTORY" prints the
-// destinations' uptime table and tests nothing. The window ignores the last three. Other
-// switches are ignored, and the last other non-empty argument names the data file. Absolute
-// paths begin with "/" here too, so a switch is "/" followed by letters only;
-// "/home/u/net.SEN" is a path. Help, version, "--" and unknown options follow the shared
-// conventions (common/core/StandardOptions.h).
+// The monitor's command line, read once by the program's start and handed to the front end it
+// starts. Switches are compared whole, without regard to letter case: "/TRAY" starts hidden in
+// the tray; "/CONSOLE" runs without a window; "/ONCE" (without a window) runs one test pass and
+// ends; "/NAGIOS" runs one pass without a window and prints one line for a monitoring system,
+// and takes "-t <seconds>" (also "-t50", "--timeout 50", "--timeout=50") as the time the check
+// may take; "/HISTORY" prints the destinations' uptime table and tests nothing. The window
+// ignores the last three. Other switches are ignored, and the last other non-empty argument
+// names the data file. Absolute paths begin with "/" here too, so a switch is "/" followed by
+// letters only; "/home/u/net.SEN" is a path. Help, version, "--" and unknown options follow
+// the shared conventions (common/core/StandardOptions.h).
 
 #include "common/core/StandardOptions.h"
 
@@ -38,8 +38,8 @@ struct CommandLine
     std::optional<core::CommandLineStop> stop {}; // help, version or a usage error: nothing runs
 };
 
-// `arguments` without the program itself.
-CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+// `words` are the program's arguments, the program itself first.
+CommandLine parseCommandLine(const std::vector<std::string>& words);
 
 // SEN's usage and version texts.
 core::ProgramUsage programUsage();

@@ -57,7 +57,7 @@ ConsoleMonitor::ConsoleMonitor(
     : m_commandLine(commandLine)
     , m_mode(modeOf(commandLine))
     , m_console(out, err, m_mode == Mode::Nagios)
-    , m_controller(programPath, MonitorFrontEnd::of(m_console))
+    , m_controller(programPath, FrontEnd::of(m_console))
 {
     m_console.onPassEnd = [this] { passEnded(); };
     m_controller.engine().setOnRecorded([this](uint64_t row, bool ok, int64_t elapsedMs, const std::string& reason) {
@@ -181,7 +181,7 @@ void ConsoleMonitor::beginClose()
         return;
     m_closeRequested = true;
     // No further test of the pass starts; those running end on their own.
-    m_controller.settings().StopRequested = true;
+    m_controller.settings().StopRequested.raise();
     m_controller.engine().holdTimer();
     // Before the start has run to its end, run() takes it from there.
     if (m_started)

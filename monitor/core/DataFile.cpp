@@ -1,6 +1,7 @@
 #include "monitor/core/DataFile.h"
 
 #include "common/desktop/IniStore.h"
+#include "monitor/core/Services.h"
 
 #include <QByteArray>
 
@@ -56,6 +57,25 @@ public:
 
     std::string text;
 };
+// The services in the order of their keys in section "SEN".
+constexpr std::array<Service, ServiceCount> KeyOrder
+    = { Service::Ping, Service::Http, Service::Ftp, Service::Smtp, Service::Pop3, Service::Tcp };
+
+// A time-out is stored in whole units of its key, read and written as the number it is.
+void readTimeOut(const desktop::IniStore& ini, const ServiceRow& row, ServiceOptions& options)
+{
+    const TimeOutKey& t = row.timeOut;
+    if (!t.key)
+        return;
+    const std::chrono::milliseconds absent = t.absent.value_or(options.timeOut);
+    options.timeOut = t.unit * ini.ReadNumber(Sen, t.key, static_cast<int32_t>(absent / t.unit));
+}
+
+void writeTimeOut(desktop::IniStore& ini, const ServiceRow& row, const ServiceOptions& options)
+{
+    if (row.timeOut.key)
+        ini.WriteNumber(Sen, row.timeOut.key, static_cast<int32_t>(options.timeOut / row.timeOut.unit));
+}
 
 } // namespace
 
@@ -77,18 +97,12 @@ void readWindowAndTimer(const desktop::IniStore& ini, MonitorSettings& s)
 void readOptions(const desktop::IniStore& ini, MonitorSettings& s)
 {
     s.echo.size = ini.ReadNumber(Sen, "PingSize", 56);
-    s.echo.timeOut = ini.ReadNumber(Sen, "PingTimeOut", 2000);
     s.echo.ttl = ini.ReadNumber(Sen, "PingTTL", 64);
-    s.PingRetryOnFirstFail = ini.ReadFlag(Sen, "PingRetryOnFirstFail", false);
-    s.HTTPRetryOnFirstFail = ini.ReadFlag(Sen, "HTTPRetryOnFirstFail", false);
-    s.FTPRetryOnFirstFail = ini.ReadFlag(Sen, "FTPRetryOnFirstFail", false);
-    s.ftpTimeOutSeconds = ini.ReadNumber(Sen, "FtpTimeOutSeconds", 10);
-    s.SMTPRetryOnFirstFail = ini.ReadFlag(Sen, "SMTPRetryOnFirstFail", false);
-    s.smtpTimeOutSeconds = ini.ReadNumber(Sen, "SmtpTimeOutSeconds", 10);
-    s.POP3RetryOnFirstFail = ini.ReadFlag(Sen, "POP3RetryOnFirstFail", false);
-    s.pop3TimeOutSeconds = ini.ReadNumber(Sen, "POP3TimeOutSeconds", 10);
-    s.TCPRetryOnFirstFail = ini.ReadFlag(Sen, "TCPRetryOnFirstFail", false);
-    s.TcpTimeOutMiliSec = ini.ReadNumber(Sen, "TcpTimeOutMiliSec", s.TcpTimeOutMiliSec);
+    for (const ServiceRow& row : services()) {
+        ServiceOptions& options = s.of(row.service);
+        options.retryOnFirstFail = ini.ReadFlag(Sen, row.retryKey, false);
+        readTimeOut(ini, row, options);
+    }
     s.EmptyMessageText = ini.ReadFlag(Sen, "EmptyMessageText", false);
     s.Verbose = ini.ReadFlag(Sen, "Verbose", false);
     s.saveOnExit = ini.ReadFlag(Sen, "SaveOnExit", true);
@@ -173,19 +187,17 @@ void writeSettings(desktop::IniStore& ini, const MonitorSettings& s, const Saved
     ini.WriteText(Sen, "TimerInterval", s.timerInterval);
     ini.WriteText(Sen, "LogFileName", log.fileName);
     ini.WriteFlag(Sen, "LogFile", log.enabled);
+    // PING's time-out stands among its echo's keys, the others' after their retry flags.
+    const ServiceRow& ping = rowOf(Service::Ping);
     ini.WriteNumber(Sen, "PingSize", s.echo.size);
-    ini.WriteNumber(Sen, "PingTimeOut", s.echo.timeOut);
+    writeTimeOut(ini, ping, s.of(Service::Ping));
     ini.WriteNumber(Sen, "PingTTL", s.echo.ttl);
-    ini.WriteFlag(Sen, "PingRetryOnFirstFail", s.PingRetryOnFirstFail);
-    ini.WriteFlag(Sen, "HTTPRetryOnFirstFail", s.HTTPRetryOnFirstFail);
-    ini.WriteFlag(Sen, "FTPRetryOnFirstFail", s.FTPRetryOnFirstFail);
-    ini.WriteNumber(Sen, "FtpTimeOutSeconds", s.ftpTimeOutSeconds);
-    ini.WriteFlag(Sen, "SMTPRetryOnFirstFail", s.SMTPRetryOnFirstFail);
-    ini.WriteNumber(Sen, "SmtpTimeOutSeconds", s.smtpTimeOutSeconds);
-    ini.WriteFlag(Sen, "POP3RetryOnFirstFail", s.POP3RetryOnFirstFail);
-    ini.WriteNumber(Sen, "POP3TimeOutSeconds", s.pop3TimeOutSeconds);
-    ini.WriteFlag(Sen, "TCPRetryOnFirstFail", s.TCPRetryOnFirstFail);
-    ini.WriteNumber(Sen, "TcpTimeOutMiliSec", s.TcpTimeOutMiliSec);
+    for (const Service service : KeyOrder) {
+        const ServiceRow& row = rowOf(service);
+        ini.WriteFlag(Sen, row.retryKey, s.of(service).retryOnFirstFail);
+        if (service != Service::Ping)
+            writeTimeOut(ini, row, s.of(service));
+    }
     ini.WriteFlag(Sen, "EmptyMessageText", s.EmptyMessageText);
     ini.WriteFlag(Sen, "Verbose", s.Verbose);
     ini.WriteFlag(Sen, "SaveOnExit", s.saveOnExit);

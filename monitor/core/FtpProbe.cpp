@@ -3,7 +3,7 @@
 namespace monitor {
 
 FtpProbe::FtpProbe(const MonitorSettings& settings)
-    : SessionProbe(settings, &MonitorSettings::ftpTimeOutSeconds, "ftp", false)
+    : SessionProbe(settings, Service::Ftp, false)
 {
     FTP1.LocalAddr = "0.0.0.0";
     FTP1.Binary = true;

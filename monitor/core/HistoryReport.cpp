@@ -78,7 +78,7 @@ int runHistoryReport(
 {
     constexpr int Failed = 1;
     ConsoleFrontEnd console(out, err, true);
-    MonitorController controller(programPath, MonitorFrontEnd::of(console));
+    MonitorController controller(programPath, FrontEnd::of(console));
     const std::string dataFile = controller.startDataFile(commandLine);
     if (const auto why = unreadableDataFile(dataFile)) {
         err << "SEN: cannot read the data file " << dataFile << ": " << *why << std::endl;

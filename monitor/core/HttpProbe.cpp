@@ -3,6 +3,8 @@
 #include "monitor/core/FailureReason.h"
 #include "monitor/core/ProbeTexts.h"
 
+#include <algorithm>
+#include <climits>
 #include <exception>
 
 namespace monitor {
@@ -13,9 +15,8 @@ constexpr const char* TimeoutReason = "Timeout";
 
 } // namespace
 
-HttpProbe::HttpProbe(const MonitorSettings& settings, int timeOutMs)
+HttpProbe::HttpProbe(const MonitorSettings& settings)
     : m_settings(settings)
-    , m_timeOutMs(timeOutMs)
 {
     HTTP1.LocalAddr = "0.0.0.0";
     HTTP1.NoCache = false;
@@ -56,7 +57,8 @@ void HttpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& l
         return finish(false);
     }
     m_running = true;
-    m_deadline.start(m_timeOutMs, true);
+    const auto timeOut = m_settings.of(Service::Http).timeOut.count();
+    m_deadline.start(static_cast<int>(std::clamp<decltype(timeOut)>(timeOut, 0, INT_MAX)), true);
 }
 
 void HttpProbe::abort()

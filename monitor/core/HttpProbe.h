@@ -11,9 +11,9 @@
 // With Verbose, an OK result is followed by the reply's header lines.
 //
 // The client has no time limit of its own: every request, relocations included, is bounded
-// here by a fixed time-out (DefaultTimeOutMs; the data file has no key for it). A request cut
-// by it ends with the reason "Timeout", and with what came of the reply kept. Abort ends the
-// attempt at once, as a failure without lines.
+// here by HTTP's time-out (fixed: the data file has no key for it), read at every attempt. A
+// request cut by it ends with the reason "Timeout", and with what came of the reply kept.
+// Abort ends the attempt at once, as a failure without lines.
 
 #include "monitor/core/MonitorSettings.h"
 #include "monitor/core/Probe.h"
@@ -28,10 +28,7 @@ namespace monitor {
 class HttpProbe final : public Probe
 {
 public:
-    // The HTTP client's own default limit, the same as the other probes' before a data file.
-    static constexpr int DefaultTimeOutMs = 15000;
-
-    explicit HttpProbe(const MonitorSettings& settings, int timeOutMs = DefaultTimeOutMs);
+    explicit HttpProbe(const MonitorSettings& settings);
     ~HttpProbe() override;
 
     void start(const TestContext& context, Attempt attempt, ProbeLines& lines, Done done) override;
@@ -43,7 +40,6 @@ private:
     void finish(bool ok);
 
     const MonitorSettings& m_settings;
-    const int m_timeOutMs;
     net::THttpCli HTTP1;
     core::Timer m_deadline;
     bool m_running = false;

@@ -21,7 +21,7 @@ bool InputRow::chooseService(int index, bool choiceHasFocus)
 {
     service = index;
     port = DefaultPortOf(index);
-    return choiceHasFocus && index == Tcp;
+    return choiceHasFocus && index == static_cast<int>(indexOf(Service::Tcp));
 }
 
 void InputRow::portFocused()
@@ -34,7 +34,7 @@ void InputRow::show(const Destination& row)
 {
     host = row.HostName;
     ip = row.IPAddress();
-    service = ServiceIndexOf(row.Service());
+    service = static_cast<int>(indexOf(serviceOf(row.Service())));
     port = row.SubItems.size() >= 3 ? row.Port() : DefaultPortOf(service);
 }
 
@@ -42,7 +42,7 @@ void InputRow::reset()
 {
     host.clear();
     ip.clear();
-    service = Ping;
+    service = static_cast<int>(indexOf(Service::Ping));
     port.clear();
 }
 

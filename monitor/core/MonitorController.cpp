@@ -34,7 +34,7 @@ std::string advancedEditingText(const std::string& path)
 
 } // namespace
 
-MonitorController::MonitorController(std::string programPath, const MonitorFrontEnd& frontEnd)
+MonitorController::MonitorController(std::string programPath, const FrontEnd& frontEnd)
     : m_programPath(std::move(programPath))
     , m_frontEnd(frontEnd)
     , m_activity(frontEnd.activity)
@@ -116,13 +116,13 @@ void MonitorController::start(const CommandLine& commandLine)
     if (commandLine.dataFile)
         SetDataFile(*commandLine.dataFile);
     m_log.SetLogFileName(m_log.defaultLogFileName());
-    LoadSettings();
+    load();
     m_engine.SetupTestTimer();
     applyHistoryFiles();
     m_tray.reset(TrayTip);
     // The alert actions come next, as their dialog is made; the keep-alive schedule starts with
     // the startup actions.
-    LoadActions();
+    loadActions();
 }
 
 void MonitorController::StartupActions()
@@ -169,7 +169,7 @@ MonitorController::CloseSave MonitorController::saveOnClose(const std::function<
     // Edits made by hand (or by another program) since the load are not lost unasked.
     if (dataFileChangedByOthers() && overwriteChanged && !overwriteChanged())
         return CloseSave::KeptChangedFile;
-    SaveSettings();
+    save();
     return CloseSave::Saved;
 }
 
@@ -200,14 +200,14 @@ bool MonitorController::deferCloseForMail(std::function<void()> close)
 {
     if (!m_alerts.sending())
         return false;
-    m_settings.StopRequested = true;
+    m_settings.StopRequested.raise();
     // What the tests found reaches the file before the wait, however the mail server behaves
     // and whatever ends the program meanwhile; once, as every mail sent brings the close back.
     // A data file someone else changed is left to the close's own save, which asks or keeps it.
     if (m_settings.saveOnExit && !m_savedBeforeMail && !dataFileChangedByOthers()) {
         m_savedBeforeMail = true;
         try {
-            SaveSettings();
+            save();
         } catch (const std::exception&) {
             // Told by the close's own save, which tries again.
         }
@@ -225,7 +225,7 @@ void MonitorController::SetDataFile(const std::string& path)
     m_frontEnd.view.showDataFile(path);
 }
 
-void MonitorController::LoadSettings()
+void MonitorController::load()
 {
     // Taken before the read: a change made while it reads counts as someone else's.
     m_dataFileSeen = core::FileStamp::of(m_dataFile);
@@ -245,15 +245,15 @@ void MonitorController::LoadSettings()
     m_frontEnd.view.showSettings();
 }
 
-void MonitorController::LoadActions()
+void MonitorController::loadActions()
 {
     if (!dataFileExists())
         return;
-    // Always right after LoadSettings, whose stamp stands: a change in between is someone else's.
+    // Always right after load, whose stamp stands: a change in between is someone else's.
     readActions(desktop::IniBatch(m_dataFile), m_settings.actions);
 }
 
-void MonitorController::SaveSettings()
+void MonitorController::save()
 {
     m_activity.appendActivityLine("Saving - " + m_dataFile);
     core::makeUserFolderFor(m_dataFile);
@@ -281,15 +281,15 @@ void MonitorController::openDataFile(const std::string& path)
 {
     m_list.clear();
     SetDataFile(path);
-    LoadSettings();
-    LoadActions();
+    load();
+    loadActions();
     afterLoad();
 }
 
 void MonitorController::saveDataFileAs(const std::string& path)
 {
     SetDataFile(path);
-    SaveSettings();
+    save();
 }
 
 void MonitorController::newDataFile(const std::string& path)
@@ -298,7 +298,7 @@ void MonitorController::newDataFile(const std::string& path)
     SetDataFile(path);
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
-    SaveSettings();
+    save();
 }
 
 void MonitorController::toggleSaveOnExit()
@@ -326,15 +326,15 @@ void MonitorController::advancedEditing()
         m_frontEnd.asker.showMessage("File Not Found: " + m_dataFile);
         return;
     }
-    SaveSettings();
+    save();
     // An editor variable naming a program that is not there should not leave the user without one.
     if (launch(core::editorCommand(m_dataFile, m_environment)) != 0)
         launch(core::openerCommand(m_dataFile));
     if (!m_frontEnd.asker.askYesNo("Advanced Configuration - " + m_dataFile, advancedEditingText(m_dataFile)))
         return;
     m_list.clear();
-    LoadSettings();
-    LoadActions();
+    load();
+    loadActions();
     afterLoad();
 }
 
@@ -350,8 +350,8 @@ bool MonitorController::reloadDataFile()
     const std::vector<Destination> before = m_list.rows();
     std::vector<bool> taken(before.size(), false);
     m_list.clear();
-    LoadSettings();
-    LoadActions();
+    load();
+    loadActions();
     for (int row = 0; row < m_list.count(); ++row) {
         const Destination& loaded = m_list.at(row);
         for (size_t old = 0; old < before.size(); ++old) {

@@ -6,11 +6,8 @@
 // operations of the File menu, the list commands and the log commands. It reports through the
 // core roles (activity pane, asker, tray indicator) and SettingsView.
 
-#include "common/core/ActivityOutlet.h"
-#include "common/core/Asker.h"
 #include "common/core/DesktopCommands.h"
 #include "common/core/FileStamp.h"
-#include "common/core/RunIndicator.h"
 #include "common/core/StartedPrograms.h"
 #include "common/net/Ping.h"
 #include "monitor/core/ActivityLines.h"
@@ -20,12 +17,11 @@
 #include "monitor/core/DestinationList.h"
 #include "monitor/core/EventLog.h"
 #include "monitor/core/FileManager.h"
+#include "monitor/core/FrontEnd.h"
 #include "monitor/core/HistoryStore.h"
 #include "monitor/core/MonitorProbes.h"
 #include "monitor/core/MonitorSettings.h"
-#include "monitor/core/SettingsView.h"
 #include "monitor/core/TestEngine.h"
-#include "monitor/core/TestView.h"
 #include "monitor/core/TrayStatus.h"
 
 #include <cstdint>
@@ -36,18 +32,6 @@
 #include <vector>
 
 namespace monitor {
-
-// Who shows the monitor, one role each.
-struct MonitorFrontEnd
-{
-    core::ActivityOutlet& activity;
-    core::Asker& asker;
-    core::RunIndicator& indicator;
-    SettingsView& view;
-    TestView& tests;
-
-    template <class AllRoles> static MonitorFrontEnd of(AllRoles& all) { return { all, all, all, all, all }; }
-};
 
 // The four ways "Open LOG" offers to show the log file.
 enum class LogViewer
@@ -66,7 +50,7 @@ public:
     // The installed program's package (packaging/CMakeLists.txt): its documents' folder.
     static constexpr const char* PackageName = "senvigil";
 
-    MonitorController(std::string programPath, const MonitorFrontEnd& frontEnd);
+    MonitorController(std::string programPath, const FrontEnd& frontEnd);
 
     MonitorSettings& settings() { return m_settings; }
     DestinationList& list() { return m_list; }
@@ -141,13 +125,15 @@ public:
     // again once they are out or dropped; false when the close may go on now.
     bool deferCloseForMail(std::function<void()> close);
 
-    // The data file.
+    // The data file, loaded and saved as the mirror's settings are: load reads the sections
+    // "SEN" and "DestList" (appending the stored rows), loadActions the section "Actions", save
+    // writes all three.
     void SetDataFile(const std::string& path);
-    void LoadSettings();
-    void LoadActions();
+    void load();
+    void loadActions();
     // Writes the whole file at once; throws desktop::EIniFileException when it cannot, and then
     // leaves the file as it was.
-    void SaveSettings();
+    void save();
 
     // The File menu, after the user confirmed a file where one is asked for.
     void openDataFile(const std::string& path);
@@ -187,7 +173,7 @@ private:
     int launch(const std::vector<std::string>& command);
 
     std::string m_programPath;
-    MonitorFrontEnd m_frontEnd;
+    FrontEnd m_frontEnd;
     MonitorSettings m_settings;
     ActivityLines m_activity;
     DestinationList m_list;

@@ -1,6 +1,6 @@
 #pragma once
 
-// The probes of this program by service: PING, TCP, HTTP, FTP, SMTP and POP3. Each call makes a
+// The probes of this program by service, as each service's row makes them. Each call makes a
 // probe with a client of its own, so that the probes of a parallel pass never share one.
 
 #include "monitor/core/MonitorSettings.h"
@@ -12,7 +12,7 @@ class MonitorProbes final : public ProbeFactory
 {
 public:
     explicit MonitorProbes(const MonitorSettings& settings);
-    std::unique_ptr<Probe> createProbe(int serviceIndex) override;
+    std::unique_ptr<Probe> createProbe(Service service) override;
 
 private:
     const MonitorSettings& m_settings;

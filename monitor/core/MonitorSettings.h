@@ -5,6 +5,9 @@
 // the one instance and hands references to whoever reads it (engine, probes, alert actions).
 // The log file's path and switch belong to EventLog, the sort choice to DestinationList.
 
+#include "common/core/StopFlag.h"
+#include "monitor/core/Service.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,11 +24,10 @@ struct WindowPlacement
     int32_t height = 425;
 };
 
-// The echo component of the tests.
+// The echo of the PING probe; its time-out is the service's.
 struct EchoSettings
 {
     int32_t size = 56;
-    int32_t timeOut = 4000; // ms; a data file without the key gives 2000
     int32_t ttl = 64;
 };
 
@@ -61,13 +63,10 @@ struct MonitorSettings
     // Read by the engine and the probes; set only from the data file.
     bool AllowFractionOfMinute = false;
     bool EmptyMessageText = false;
-    bool PingRetryOnFirstFail = false;
-    bool HTTPRetryOnFirstFail = false;
-    bool FTPRetryOnFirstFail = false;
-    bool SMTPRetryOnFirstFail = false;
-    bool POP3RetryOnFirstFail = false;
-    bool TCPRetryOnFirstFail = false; // the TCP probe retries like the others when it is set
-    int32_t TcpTimeOutMiliSec = 2000;
+    // Each service's retry flag and time-out (the TCP probe retries like the others).
+    ServiceOptionsTable services = initialServiceOptions();
+    ServiceOptions& of(Service service) { return services[static_cast<std::size_t>(service)]; }
+    const ServiceOptions& of(Service service) const { return services[static_cast<std::size_t>(service)]; }
     bool Verbose = false;
     // Probes a test pass runs at once ("MaxParallelTests"); 1 tests one destination at a time.
     int32_t MaxParallelTests = 1;
@@ -80,8 +79,8 @@ struct MonitorSettings
     std::string statusPageFile;
     // True until the startup actions have run: the log controls stay silent meanwhile.
     bool StartingUp = true;
-    // Stops a running test pass; set by closing and by Abort, cleared when a pass starts.
-    bool StopRequested = false;
+    // Stops a running test pass; raised by closing and by Abort, cleared when a pass starts.
+    core::StopFlag StopRequested;
 
     // Values the main window shows in its controls.
     WindowPlacement window;
@@ -91,9 +90,6 @@ struct MonitorSettings
 
     // Component values kept only in the data file.
     EchoSettings echo;
-    int32_t ftpTimeOutSeconds = 15; // a data file without the keys gives 10
-    int32_t smtpTimeOutSeconds = 15;
-    int32_t pop3TimeOutSeconds = 15;
 
     AlertActions actions;
 };

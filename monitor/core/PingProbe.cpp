@@ -2,10 +2,13 @@
 
 #include "monitor/core/FailureReason.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace monitor {
 
-PingProbe::PingProbe(const EchoSettings& echo)
-    : m_settings(echo)
+PingProbe::PingProbe(const MonitorSettings& settings)
+    : m_settings(settings)
 {
     m_echo.OnDisplay = [this](const std::string& msg) {
         if (m_lines)
@@ -26,9 +29,10 @@ void PingProbe::start(const TestContext& context, Attempt, ProbeLines& lines, Do
     m_ok = false;
     m_reason = "no reply";
     m_echo.setAddress(context.IP);
-    m_echo.setSize(m_settings.size);
-    m_echo.setTimeout(static_cast<uint32_t>(std::max(m_settings.timeOut, 0)));
-    m_echo.setTTL(m_settings.ttl);
+    m_echo.setSize(m_settings.echo.size);
+    const auto timeOut = m_settings.of(Service::Ping).timeOut.count();
+    m_echo.setTimeout(static_cast<uint32_t>(std::clamp<decltype(timeOut)>(timeOut, 0, UINT32_MAX)));
+    m_echo.setTTL(m_settings.echo.ttl);
     m_echo.setFlags(0);
     try {
         m_echo.start([this, done](int) { done(m_ok); });

@@ -18,8 +18,8 @@ namespace monitor {
 class PingProbe final : public Probe
 {
 public:
-    // The echo's size, time-out and TTL are read from `echo` at every attempt.
-    explicit PingProbe(const EchoSettings& echo);
+    // The echo's size and TTL, and PING's time-out, are read at every attempt.
+    explicit PingProbe(const MonitorSettings& settings);
 
     void start(const TestContext& context, Attempt attempt, ProbeLines& lines, Done done) override;
     void abort() override { }
@@ -30,7 +30,7 @@ public:
 private:
     void Ping1EchoReply(int status);
 
-    const EchoSettings& m_settings;
+    const MonitorSettings& m_settings;
     net::AsyncEcho m_echo;
     ProbeLines* m_lines = nullptr;
     bool m_ok = false;

@@ -3,7 +3,7 @@
 namespace monitor {
 
 Pop3Probe::Pop3Probe(const MonitorSettings& settings)
-    : SessionProbe(settings, &MonitorSettings::pop3TimeOutSeconds, "pop3", true)
+    : SessionProbe(settings, Service::Pop3, true)
 {
     POP3.LocalAddr = "0.0.0.0";
     POP3.OnRequestDone = [this](net::TCustomPop3Cli&, net::TPop3Request, int) { requestDone(); };

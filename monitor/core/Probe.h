@@ -5,6 +5,7 @@
 // of a test around it (start line, retry rule, row, log line, alerts; see TestEngine), so a
 // probe only makes its attempt and writes its own progress lines.
 
+#include "monitor/core/Service.h"
 #include "monitor/core/TestContext.h"
 
 #include <functional>
@@ -58,8 +59,8 @@ class ProbeFactory
 {
 public:
     virtual ~ProbeFactory() = default;
-    // A new probe of the service (ServiceIndex); null when there is none for it.
-    virtual std::unique_ptr<Probe> createProbe(int serviceIndex) = 0;
+    // A new probe of the service; null when there is none for it.
+    virtual std::unique_ptr<Probe> createProbe(Service service) = 0;
 };
 
 } // namespace monitor

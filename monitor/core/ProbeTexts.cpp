@@ -1,9 +1,5 @@
 #include "monitor/core/ProbeTexts.h"
 
-#include "monitor/core/Services.h"
-
-#include <array>
-
 namespace monitor {
 
 namespace {
@@ -58,23 +54,17 @@ std::string httpRetry(const TestContext& c)
 
 using Lines = ProbeTexts::ResultLines;
 
-const std::array<ProbeTexts, 6> Texts = { {
-    { "Ping", "PING", false, Lines::None, pingStart, retryHostAndIp<PingWord>, ip },
-    { "TCP", "TCP", true, Lines::AddressAndHost, hostAndEndpoint<TcpVerb>, tcpRetry, ip },
-    { "HTTP", "HTTP", true, Lines::TargetOnly, httpStart, httpRetry, httpUrl },
-    { "FTP", "FTP", true, Lines::AddressAndHost, hostAndEndpoint<FtpVerb>, retryHostAndIp<FtpWord>, ip },
-    { "SMTP", "SMTP", true, Lines::AddressAndHost, hostAndEndpoint<SmtpVerb>, retryHostAndIp<SmtpWord>, ip },
-    { "POP3", "POP3", true, Lines::AddressAndHost, hostAndEndpoint<Pop3Verb>, retryHostAndIp<Pop3Word>, ip },
-} };
-
 } // namespace
 
-const ProbeTexts& probeTextsOf(int serviceIndex)
-{
-    if (serviceIndex < 0 || serviceIndex >= static_cast<int>(Texts.size()))
-        return Texts[Ping];
-    return Texts[static_cast<size_t>(serviceIndex)];
-}
+const ProbeTexts PingTexts = { "Ping", false, Lines::None, pingStart, retryHostAndIp<PingWord>, ip };
+const ProbeTexts TcpTexts = { "TCP", true, Lines::AddressAndHost, hostAndEndpoint<TcpVerb>, tcpRetry, ip };
+const ProbeTexts HttpTexts = { "HTTP", true, Lines::TargetOnly, httpStart, httpRetry, httpUrl };
+const ProbeTexts FtpTexts
+    = { "FTP", true, Lines::AddressAndHost, hostAndEndpoint<FtpVerb>, retryHostAndIp<FtpWord>, ip };
+const ProbeTexts SmtpTexts
+    = { "SMTP", true, Lines::AddressAndHost, hostAndEndpoint<SmtpVerb>, retryHostAndIp<SmtpWord>, ip };
+const ProbeTexts Pop3Texts
+    = { "POP3", true, Lines::AddressAndHost, hostAndEndpoint<Pop3Verb>, retryHostAndIp<Pop3Word>, ip };
 
 std::string httpUrl(const TestContext& c)
 {

@@ -1,8 +1,8 @@
 #pragma once
 
-// The texts of the six probes as data: the word of their log and alert lines, the service word
-// a test writes into the row, whether the port column stays, and their start and retry lines.
-// The builders below make every result line, transition text and program parameter from them.
+// The texts of the six probes as data: the word of their log and alert lines, whether the port
+// column stays, and their start and retry lines. Each service's row (Services.h) names its set;
+// the builders below make every result line, transition text and program parameter from them.
 
 #include "monitor/core/TestContext.h"
 
@@ -22,7 +22,6 @@ struct ProbeTexts
     };
 
     const char* word; // "Ping", "TCP", "HTTP", "FTP", "SMTP", "POP3"
-    const char* serviceWord; // "PING", "TCP", ...: the service column after a test
     bool keepsPort; // PING empties the port column
     ResultLines resultLines;
     std::string (*startLine)(const TestContext&);
@@ -32,8 +31,12 @@ struct ProbeTexts
     std::string (*target)(const TestContext&);
 };
 
-// The texts of a service index (ServiceIndex); PING for an index out of range.
-const ProbeTexts& probeTextsOf(int serviceIndex);
+extern const ProbeTexts PingTexts;
+extern const ProbeTexts TcpTexts;
+extern const ProbeTexts HttpTexts;
+extern const ProbeTexts FtpTexts;
+extern const ProbeTexts SmtpTexts;
+extern const ProbeTexts Pop3Texts;
 
 // The HTTP probe's URL: the IP text alone for port 0 (or no number) and 80, else IP:port.
 std::string httpUrl(const TestContext& context);

@@ -1,7 +1,6 @@
 #include "monitor/core/ResultSink.h"
 
 #include "monitor/core/Destination.h"
-#include "monitor/core/ProbeTexts.h"
 #include "monitor/core/Services.h"
 
 namespace monitor {
@@ -9,8 +8,8 @@ namespace monitor {
 HistoryKey historyKeyOf(const std::string& address, const std::string& serviceText, const std::string& portText)
 {
     // As a test rewrites the row: a row read from a file as "Tcp" is the same as one shown as "TCP".
-    const ProbeTexts& texts = probeTextsOf(ServiceIndexOf(serviceText));
-    return { address, texts.serviceWord, texts.keepsPort ? portText : std::string() };
+    const ServiceRow& service = rowOf(serviceOf(serviceText));
+    return { address, service.name, service.texts.keepsPort ? portText : std::string() };
 }
 
 HistoryKey historyKeyOf(const Destination& row)

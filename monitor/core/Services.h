@@ -1,30 +1,56 @@
 #pragma once
 
-// The six services a destination can be tested with, by index: the order of the service
-// choice, of the default ports and of the probes.
+// The services a destination can be tested with, one row each: its name, the port the input
+// row offers for it (the standard port the session probes fall back to), the data-file keys of
+// its retry flag and time-out, its texts and how its probe is made. The engine, the probes,
+// the input row and the data file all read a service's facts from its row; a new service is a
+// new row.
+
+#include "monitor/core/ProbeTexts.h"
+#include "monitor/core/Service.h"
 
 #include <array>
+#include <chrono>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace monitor {
 
-enum ServiceIndex
+class Probe;
+struct MonitorSettings;
+
+// A time-out as the data file holds it: a whole number of `unit` under `key`.
+struct TimeOutKey
 {
-    Ping = 0,
-    Tcp = 1,
-    Http = 2,
-    Ftp = 3,
-    Smtp = 4,
-    Pop3 = 5,
+    const char* key; // null: the time-out is fixed, the data file has no key for it
+    std::chrono::milliseconds unit;
+    std::chrono::milliseconds initial; // in force before any data file is read
+    // What a data file without the key gives; nothing: the value in force stays.
+    std::optional<std::chrono::milliseconds> absent;
 };
 
-inline constexpr std::array<const char*, 6> ServiceNames = { "PING", "TCP", "HTTP", "FTP", "SMTP", "POP3" };
+struct ServiceRow
+{
+    Service service;
+    const char* name; // "PING", ...: the service choice, and the service column after a test
+    const char* standardPort; // "" for PING, "0" for TCP (no port of its own)
+    const char* retryKey; // "PingRetryOnFirstFail", ...
+    TimeOutKey timeOut;
+    const ProbeTexts& texts;
+    std::unique_ptr<Probe> (*makeProbe)(const MonitorSettings& settings);
+};
+
+const std::array<ServiceRow, ServiceCount>& services();
+const ServiceRow& rowOf(Service service);
+std::size_t indexOf(Service service);
 
 // The service of a stored text, by its first letter only (upper-cased): F FTP, H HTTP, S SMTP,
 // T TCP, "POP3" exactly POP3; anything else, the empty text included, is PING.
-int ServiceIndexOf(const std::string& text);
+Service serviceOf(const std::string& text);
 
-// The port text a service choice puts into the port box; empty for PING and for no choice.
+// The port text a service choice (its index, -1 for none) puts into the port box; empty for
+// PING and for no choice.
 std::string DefaultPortOf(int serviceIndex);
 
 } // namespace monitor

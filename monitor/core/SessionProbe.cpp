@@ -2,6 +2,7 @@
 
 #include "common/net/SyncWait.h"
 #include "monitor/core/FailureReason.h"
+#include "monitor/core/Services.h"
 
 #include <algorithm>
 #include <climits>
@@ -9,11 +10,9 @@
 
 namespace monitor {
 
-SessionProbe::SessionProbe(
-    const MonitorSettings& settings, int32_t MonitorSettings::*timeOut, std::string standardPort, bool showsQuitAnswer)
+SessionProbe::SessionProbe(const MonitorSettings& settings, Service service, bool showsQuitAnswer)
     : m_settings(settings)
-    , m_timeOut(timeOut)
-    , m_standardPort(std::move(standardPort))
+    , m_service(service)
     , m_showsQuitAnswer(showsQuitAnswer)
 {
     m_deadline.setPrecise(true);
@@ -36,7 +35,7 @@ void SessionProbe::start(const TestContext& context, Attempt attempt, ProbeLines
     m_done = std::move(done);
     m_aborted = false;
     m_reason.clear();
-    setTarget(context.IP, portOf(context, m_standardPort));
+    setTarget(context.IP, portOf(context, rowOf(m_service).standardPort));
     run(Step::Opening);
 }
 
@@ -54,8 +53,11 @@ void SessionProbe::run(Step step)
         return finish(false);
     }
     // A data file may hold any number: the timer counts at most some 24 days.
-    const int seconds = std::min(net::SyncWait::effectiveTimeout(m_settings.*m_timeOut), INT_MAX / 1000);
-    m_deadline.start(seconds * 1000, true);
+    std::chrono::milliseconds timeOut = m_settings.of(m_service).timeOut;
+    if (timeOut.count() <= 0)
+        timeOut = std::chrono::seconds(net::SyncWait::kDefaultTimeout);
+    const std::chrono::milliseconds longest = std::chrono::seconds(INT_MAX / 1000);
+    m_deadline.start(static_cast<int>(std::min(timeOut, longest).count()), true);
 }
 
 void SessionProbe::onTimeOut()

@@ -6,15 +6,15 @@
 // call backs. With Verbose, a first attempt shows the open's last reply line, and for SMTP and
 // POP3 also the last line after QUIT (whatever QUIT gave); a retry shows nothing.
 //
-// Time-outs: the open and QUIT are bounded each by the probe's time-out in MonitorSettings
-// (ftpTimeOutSeconds, smtpTimeOutSeconds, pop3TimeOutSeconds; 0 or less means 15 s), counted
+// Time-outs: the open and QUIT are bounded each by the service's time-out in MonitorSettings
+// (0 or less means 15 s), counted
 // from the start of the request and not restarted by the lines that come in, so a server that
 // trickles lines holds an attempt no longer than twice its time-out. A time-out or Abort aborts
 // the client's request; the attempt ends once the client has reported that request's end, so
 // the next attempt finds the client ready and no stale end of request is taken for its own.
 //
 // The port: the row's port when it is a number from 1 to 65535, else the service's standard
-// port. The client is left without a connection after every attempt: an open that failed after
+// port (its row in Services). The client is left without a connection after every attempt: an open that failed after
 // the greeting (a refused HELO) would otherwise keep the session, and every later open would
 // fail with "already connected".
 
@@ -23,7 +23,6 @@
 
 #include "common/core/EventLoop.h"
 
-#include <cstdint>
 #include <string>
 
 namespace monitor {
@@ -41,12 +40,9 @@ public:
     static std::string portOf(const TestContext& context, const std::string& standardPort);
 
 protected:
-    // `timeOut`: the member of MonitorSettings that holds the time-out in seconds, read at every
-    // request. `showsQuitAnswer`: Verbose shows the last line after QUIT as well.
-    SessionProbe(const MonitorSettings& settings,
-        int32_t MonitorSettings::*timeOut,
-        std::string standardPort,
-        bool showsQuitAnswer);
+    // The service's time-out is read at every request. `showsQuitAnswer`: Verbose shows the
+    // last line after QUIT as well.
+    SessionProbe(const MonitorSettings& settings, Service service, bool showsQuitAnswer);
 
     // The client's part. open() and quit() start a request whose end the subclass passes to
     // requestDone(); they may raise on misuse, which fails the attempt without a line.
@@ -77,8 +73,7 @@ private:
     void finish(bool ok);
 
     const MonitorSettings& m_settings;
-    const int32_t MonitorSettings::*m_timeOut;
-    const std::string m_standardPort;
+    const Service m_service;
     const bool m_showsQuitAnswer;
     core::Timer m_deadline;
     Step m_step = Step::Idle;

@@ -3,7 +3,7 @@
 namespace monitor {
 
 SmtpProbe::SmtpProbe(const MonitorSettings& settings)
-    : SessionProbe(settings, &MonitorSettings::smtpTimeOutSeconds, "smtp", true)
+    : SessionProbe(settings, Service::Smtp, true)
 {
     SMTP1.LocalAddr = "0.0.0.0";
     SMTP1.SignOn = "SEN";

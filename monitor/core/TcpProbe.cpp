@@ -3,6 +3,8 @@
 #include "common/net/WSocketResolve.h"
 #include "monitor/core/FailureReason.h"
 
+#include <algorithm>
+#include <climits>
 #include <exception>
 
 namespace monitor {
@@ -47,7 +49,8 @@ void TcpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& li
     m_port = context.portText;
     m_done = std::move(done);
     m_reason.clear();
-    m_deadline.start(std::max(m_settings.TcpTimeOutMiliSec, 0), true);
+    const auto timeOut = m_settings.of(Service::Tcp).timeOut.count();
+    m_deadline.start(static_cast<int>(std::clamp<decltype(timeOut)>(timeOut, 0, INT_MAX)), true);
     const std::string host = net::WSocketTrim(context.IP);
     if (!needsLookUp(host))
         return connect(context.IP);

@@ -1,7 +1,7 @@
 #pragma once
 
 // The TCP probe's attempt: a connect to the IP text and port; success is the handshake
-// completed within TcpTimeOutMiliSec. It sleeps in the event loop until the connect completes,
+// completed within TCP's time-out. It sleeps in the event loop until the connect completes,
 // the deadline passes or Abort cuts it short, then closes the socket, which resets the
 // connection (linger on, 0 s). A name in the IP column is looked up in the background first,
 // within the same deadline. The socket layer's errors (an empty or bad port, a name that does
@@ -19,7 +19,7 @@ namespace monitor {
 class TcpProbe final : public Probe
 {
 public:
-    // TcpTimeOutMiliSec is read at every attempt.
+    // TCP's time-out is read at every attempt.
     explicit TcpProbe(const MonitorSettings& settings);
     ~TcpProbe() override;
 

@@ -39,8 +39,7 @@ struct TestEngine::Test final : ProbeLines
     TestEngine& engine;
     const uint64_t id;
     bool inPass = false;
-    int serviceIndex = Ping;
-    const ProbeTexts* texts = nullptr;
+    const ServiceRow* service = nullptr;
     std::unique_ptr<Probe> probe;
     TestContext context;
     StateImage pictureBefore = StateImage::None;
@@ -98,7 +97,7 @@ void TestEngine::TestAllDestinations()
     m_timer.stop();
     m_passing = true;
     m_indicator.setBusy(true);
-    m_settings.StopRequested = false;
+    m_settings.StopRequested.clear();
     m_metrics.passStarted(now());
     if (m_results)
         m_results->passStarted();
@@ -117,7 +116,7 @@ void TestEngine::schedule()
     if (!m_passing || m_releasing)
         return;
     const int parallel = std::clamp(m_settings.MaxParallelTests, 1, MaxParallelLimit);
-    while (!m_settings.StopRequested && m_nextIndex < m_passCount && runningInPass() < parallel) {
+    while (!m_settings.StopRequested.raised() && m_nextIndex < m_passCount && runningInPass() < parallel) {
         const int index = m_nextIndex;
         if (index < m_list.count() && rowUnderTest(m_list.keyOf(index)))
             break; // its test ends and calls here again
@@ -125,7 +124,7 @@ void TestEngine::schedule()
         if (index < m_list.count())
             startTest(index, true);
     }
-    if (m_passOrder.empty() && (m_settings.StopRequested || m_nextIndex >= m_passCount))
+    if (m_passOrder.empty() && (m_settings.StopRequested.raised() || m_nextIndex >= m_passCount))
         finishPass();
 }
 
@@ -169,7 +168,7 @@ bool TestEngine::TestDestination(int index)
 
 void TestEngine::Abort()
 {
-    m_settings.StopRequested = true;
+    m_settings.StopRequested.raise();
     std::vector<Probe*> running;
     for (auto& [id, test] : m_tests) {
         if (test->finished)
@@ -190,7 +189,7 @@ void TestEngine::stopForClose()
     // The shut-down mail waits in the event loop, where the timer would start a pass again.
     m_closed = true;
     m_timer.stop();
-    m_settings.StopRequested = true;
+    m_settings.StopRequested.raise();
     m_poster.cancelAll();
     auto tests = std::move(m_tests);
     m_tests.clear();
@@ -225,35 +224,34 @@ void TestEngine::holdTimer()
 
 // ---- one test -----------------------------------------------------------------------------
 
-std::unique_ptr<Probe> TestEngine::takeProbe(int serviceIndex)
+std::unique_ptr<Probe> TestEngine::takeProbe(Service service)
 {
-    auto& idle = m_idleProbes[serviceIndex];
+    auto& idle = m_idleProbes[service];
     if (!idle.empty()) {
         auto probe = std::move(idle.back());
         idle.pop_back();
         return probe;
     }
-    return m_probes->createProbe(serviceIndex);
+    return m_probes->createProbe(service);
 }
 
 void TestEngine::giveBack(Test& test)
 {
     if (test.probe)
-        m_idleProbes[test.serviceIndex].push_back(std::move(test.probe));
+        m_idleProbes[test.service->service].push_back(std::move(test.probe));
 }
 
 TestEngine::Test* TestEngine::startTest(int index, bool inPass)
 {
     const Destination& row = m_list.at(index);
-    const int service = ServiceIndexOf(row.Service());
-    auto probe = takeProbe(service);
+    const ServiceRow& service = rowOf(serviceOf(row.Service()));
+    auto probe = takeProbe(service.service);
     if (!probe)
         return nullptr; // no probe for this service: the row stays as it is
     auto owned = std::make_unique<Test>(*this, ++m_nextId);
     Test& test = *owned;
     test.inPass = inPass;
-    test.serviceIndex = service;
-    test.texts = &probeTextsOf(service);
+    test.service = &service;
     test.probe = std::move(probe);
     test.context = TestContext::of(row, m_list.keyOf(index), now());
     test.pictureBefore = row.State;
@@ -266,7 +264,7 @@ TestEngine::Test* TestEngine::startTest(int index, bool inPass)
     m_tests.emplace(test.id, std::move(owned));
     m_list.setState(index, StateImage::UnderTest);
     updateTestingPointer();
-    hold(test, false, test.texts->startLine(test.context));
+    hold(test, false, test.service->texts.startLine(test.context));
     startAttempt(test);
     return &test;
 }
@@ -293,24 +291,6 @@ void TestEngine::startAttempt(Test& test)
         test.probe->abort();
 }
 
-bool TestEngine::retryFlag(int serviceIndex) const
-{
-    switch (serviceIndex) {
-    case Tcp:
-        return m_settings.TCPRetryOnFirstFail;
-    case Http:
-        return m_settings.HTTPRetryOnFirstFail;
-    case Ftp:
-        return m_settings.FTPRetryOnFirstFail;
-    case Smtp:
-        return m_settings.SMTPRetryOnFirstFail;
-    case Pop3:
-        return m_settings.POP3RetryOnFirstFail;
-    default:
-        return m_settings.PingRetryOnFirstFail;
-    }
-}
-
 void TestEngine::attemptDone(uint64_t id, bool ok)
 {
     const auto found = m_tests.find(id);
@@ -319,11 +299,11 @@ void TestEngine::attemptDone(uint64_t id, bool ok)
     Test& test = *found->second;
     // Only a first failure after success is tried again, so a failing destination costs one
     // attempt per pass. After Abort none is, and the failure that needed it is no result.
-    const bool retry
-        = test.attempt == Attempt::First && !ok && retryFlag(test.serviceIndex) && test.context.previousStatus == OK;
+    const bool retry = test.attempt == Attempt::First && !ok && m_settings.of(test.service->service).retryOnFirstFail
+        && test.context.previousStatus == OK;
     if (retry && !test.aborted && !test.stopAsked) {
         test.attempt = Attempt::Retry;
-        const std::string line = test.texts->retryLine(test.context);
+        const std::string line = test.service->texts.retryLine(test.context);
         hold(test, false, line);
         hold(test, true, line);
         startAttempt(test);
@@ -411,7 +391,7 @@ void TestEngine::endWithoutResult(Test& test)
     for (const HeldLine& line : test.held)
         write(line.log, line.text);
     test.held.clear();
-    write(false, stoppedActivityLine(*test.texts, test.context));
+    write(false, stoppedActivityLine(test.service->texts, test.context));
     m_list.setState(m_list.rowOf(test.context.row), test.pictureBefore);
 }
 
@@ -429,14 +409,14 @@ void TestEngine::record(std::unique_ptr<Test> owned)
         write(line.log, line.text);
     test.held.clear();
 
-    const ProbeTexts& texts = *test.texts;
+    const ProbeTexts& texts = test.service->texts;
     const TestContext& c = test.context;
     const std::string lastAttempt = FormatLastAttempt(c.startTime, c.endTime);
     const int row = m_list.rowOf(c.row);
     if (row >= 0) {
         Destination value = m_list.at(row);
         value.SubItems = {
-            c.IP, texts.serviceWord, texts.keepsPort ? c.portText : std::string(), test.ok ? OK : Fail, lastAttempt
+            c.IP, test.service->name, texts.keepsPort ? c.portText : std::string(), test.ok ? OK : Fail, lastAttempt
         };
         value.State = test.ok ? StateImage::OK : StateImage::Fail;
         m_list.update(row, std::move(value));
@@ -467,8 +447,8 @@ void TestEngine::record(std::unique_ptr<Test> owned)
 
 void TestEngine::transition(const Test& test, bool recovery)
 {
-    const std::string text = transitionText(*test.texts, test.context, recovery);
-    const std::string parameters = transitionParameters(*test.texts, test.context, recovery);
+    const std::string text = transitionText(test.service->texts, test.context, recovery);
+    const std::string parameters = transitionParameters(test.service->texts, test.context, recovery);
     const AlertActions& actions = m_settings.actions;
     m_tray.SignalChange(text);
     // The mail goes before the program is started.

@@ -147,8 +147,7 @@ private:
     void write(bool log, const std::string& text);
     bool rowUnderTest(uint64_t rowKey) const;
     int runningInPass() const;
-    bool retryFlag(int serviceIndex) const;
-    std::unique_ptr<Probe> takeProbe(int serviceIndex);
+    std::unique_ptr<Probe> takeProbe(Service service);
     void giveBack(Test& test);
     void updateTestingPointer();
     std::unique_ptr<Test> extract(uint64_t id);
@@ -168,7 +167,7 @@ private:
     // Declared before the tests: probes' call backs are posted through it, and it must outlive them.
     core::Poster m_poster;
     core::Timer m_timer;
-    std::map<int, std::vector<std::unique_ptr<Probe>>> m_idleProbes;
+    std::map<Service, std::vector<std::unique_ptr<Probe>>> m_idleProbes;
     std::map<uint64_t, std::unique_ptr<Test>> m_tests;
     std::deque<uint64_t> m_passOrder; // the pass's tests in list order, first in line first
     std::deque<uint64_t> m_singlesDone; // single tests over, in the order they ended

@@ -101,8 +101,8 @@ QWidget* DestinationPane::buildInputRow()
     IPInput = new QLineEdit;
     IPInput->setToolTip(QStringLiteral("Use DNS Lookup or input manualy"));
     ServiceInput = new QComboBox;
-    for (const char* name : ServiceNames)
-        ServiceInput->addItem(QString::fromLatin1(name));
+    for (const ServiceRow& row : services())
+        ServiceInput->addItem(QString::fromLatin1(row.name));
     ServiceInput->setCurrentIndex(-1);
     ServiceInput->setToolTip(QStringLiteral("Note: TCP test is faster then Application layer."));
     PortInput = new QLineEdit;
@@ -243,7 +243,7 @@ void DestinationPane::showInputRow()
 
 void DestinationPane::choosePing()
 {
-    ServiceInput->setCurrentIndex(Ping);
+    ServiceInput->setCurrentIndex(static_cast<int>(indexOf(Service::Ping)));
 }
 
 void DestinationPane::btnAddClick()

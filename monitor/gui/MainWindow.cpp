@@ -49,7 +49,7 @@ TForm1::TForm1(const std::string& programPath, const CommandLine& commandLine, d
     : m_ownDialogs(dialogs ? nullptr : std::make_unique<desktop::QtDialogs>())
     , m_dialogs(dialogs ? *dialogs : *m_ownDialogs)
     , m_commandLine(commandLine)
-    , m_controller(programPath, MonitorFrontEnd::of(*this))
+    , m_controller(programPath, FrontEnd::of(*this))
 {
     setWindowTitle(QString::fromLatin1(DesignCaption));
     const WindowPlacement& design = m_controller.settings().window;
@@ -235,7 +235,7 @@ void TForm1::NewClick()
 
 void TForm1::SaveNowClick()
 {
-    guarded([&] { m_controller.SaveSettings(); });
+    guarded([&] { m_controller.save(); });
 }
 
 void TForm1::SaveOnExitClick()

@@ -2,7 +2,7 @@
 // one line, and what they put on the wire from one value.
 
 #include "common/net/HttpCodecs.h"
-#include "common/net/ReplyCodes.h"
+#include "common/net/detail/ReplyCodes.h"
 
 #include <gtest/gtest.h>
 

@@ -5,12 +5,11 @@
 
 #include "FtpServerFixture.h"
 #include "HttpServerFixture.h"
+#include "LineClients.h"
 #include "Pop3ServerFixture.h"
 
 #include "common/core/EventLoop.h"
-#include "common/net/FtpClient.h"
 #include "common/net/HttpCli.h"
-#include "common/net/SyncPop3Cli.h"
 
 #include <gtest/gtest.h>
 
@@ -133,84 +132,40 @@ template <class Client> void attachCommonEvents(Client& c, Run<Client>& run)
     c.OnStateChange = [&run](auto&) { run.hit("OnStateChange"); };
 }
 
-Kind<TFtpClient> ftpKind(const test::FtpServerFixture& server)
+// FTP or POP3: open, then QUIT; the events both have, and those of `extra`.
+template <class K> Kind<typename K::Client> lineKind(int port, std::vector<std::string> extra = {})
 {
-    Kind<TFtpClient> kind;
-    kind.events = { "OnDisplay",
-        "OnResponse",
-        "OnCommand",
-        "OnSessionConnected",
-        "OnSessionClosed",
-        "OnStateChange",
-        "OnRequestDone" };
-    const int port = server.port();
-    kind.attach = [port](Run<TFtpClient>& run) {
-        TFtpClient& c = *run.client;
-        c.HostName = "127.0.0.1";
+    using Client = typename K::Client;
+    Kind<Client> kind;
+    kind.events = { "OnDisplay", "OnResponse", "OnSessionConnected", "OnSessionClosed", "OnStateChange", "OnRequestDone" };
+    kind.events.insert(kind.events.end(), extra.begin(), extra.end());
+    kind.attach = [port](Run<Client>& run) {
+        Client& c = *run.client;
+        K::setHost(c, "127.0.0.1");
         c.Port = std::to_string(port);
         c.Timeout = 20;
         attachCommonEvents(c, run);
-        c.OnCommand = [&run](TCustomFtpCli&, std::string&) { run.hit("OnCommand"); };
     };
-    kind.blocking = [](Run<TFtpClient>& run) {
-        TFtpClient* c = run.client.get();
-        c->OnRequestDone = [&run](TCustomFtpCli&, TFtpRequest, int) { run.hit("OnRequestDone"); };
-        const bool opened = c->SyncOpen();
+    kind.blocking = [](Run<Client>& run) {
+        Client* c = run.client.get();
+        c->OnRequestDone = [&run](typename K::Base&, typename K::Request, int) { run.hit("OnRequestDone"); };
+        const bool opened = K::open(*c);
         if (run.client && opened)
             c->SyncQuit();
         run.settle();
     };
-    kind.async = [](Run<TFtpClient>& run) {
+    kind.async = [](Run<Client>& run) {
         bool done = false;
-        run.client->OnRequestDone = [&run, &done](TCustomFtpCli& sender, TFtpRequest request, int) {
-            Run<TFtpClient>* self = &run;
+        run.client->OnRequestDone = [&run, &done](typename K::Base& sender, typename K::Request request, int) {
+            Run<Client>* self = &run;
             bool* over = &done;
             self->hit("OnRequestDone");
-            if (self->client && request == TFtpRequest::ftpRqOpen)
+            if (self->client && request == K::OpenRequest)
                 sender.Quit();
             else
                 *over = true;
         };
-        run.client->Open();
-        core::waitFor([&] { return done || !run.client; }, 20s);
-        run.settle();
-    };
-    return kind;
-}
-
-Kind<TSyncPop3Cli> pop3Kind(const test::Pop3ServerFixture& server)
-{
-    Kind<TSyncPop3Cli> kind;
-    kind.events
-        = { "OnDisplay", "OnResponse", "OnSessionConnected", "OnSessionClosed", "OnStateChange", "OnRequestDone" };
-    const int port = server.port();
-    kind.attach = [port](Run<TSyncPop3Cli>& run) {
-        TSyncPop3Cli& c = *run.client;
-        c.Host = "127.0.0.1";
-        c.Port = std::to_string(port);
-        c.Timeout = 20;
-        attachCommonEvents(c, run);
-    };
-    kind.blocking = [](Run<TSyncPop3Cli>& run) {
-        TSyncPop3Cli* c = run.client.get();
-        c->OnRequestDone = [&run](TCustomPop3Cli&, TPop3Request, int) { run.hit("OnRequestDone"); };
-        const bool connected = c->SyncConnect();
-        if (run.client && connected)
-            c->SyncQuit();
-        run.settle();
-    };
-    kind.async = [](Run<TSyncPop3Cli>& run) {
-        bool done = false;
-        run.client->OnRequestDone = [&run, &done](TCustomPop3Cli& sender, TPop3Request request, int) {
-            Run<TSyncPop3Cli>* self = &run;
-            bool* over = &done;
-            self->hit("OnRequestDone");
-            if (self->client && request == TPop3Request::pop3RqConnect)
-                sender.Quit();
-            else
-                *over = true;
-        };
-        run.client->Connect();
+        K::startOpen(*run.client);
         core::waitFor([&] { return done || !run.client; }, 20s);
         run.settle();
     };
@@ -232,7 +187,12 @@ TEST(ClientsDestroyInEvent, Ftp)
 {
     test::FtpServerFixture server({ {}, { "Welcome", "to the fixture" } });
     ASSERT_TRUE(server.started()) << server.log();
-    const auto kind = ftpKind(server);
+    auto kind = lineKind<test::FtpClientKind>(server.port(), { "OnCommand" });
+    const auto attach = kind.attach;
+    kind.attach = [attach](auto& run) {
+        attach(run);
+        run.client->OnCommand = [&run](TCustomFtpCli&, std::string&) { run.hit("OnCommand"); };
+    };
     runEveryKill(kind, true);
     runEveryKill(kind, false);
 }
@@ -241,7 +201,7 @@ TEST(ClientsDestroyInEvent, Pop3)
 {
     test::Pop3ServerFixture server;
     ASSERT_TRUE(server.started()) << server.log();
-    const auto kind = pop3Kind(server);
+    const auto kind = lineKind<test::Pop3ClientKind>(server.port());
     runEveryKill(kind, true);
     runEveryKill(kind, false);
 }

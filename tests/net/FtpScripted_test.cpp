@@ -1,16 +1,14 @@
 // TFtpClient against scripted loopback servers: greetings a real server will not give (several
-// lines with text lines between, 421, LF alone, lines longer than the buffer, none at all),
-// QUIT left unanswered, a time-out at every step, and a careless caller.
+// lines with text lines between, 421, LF alone, lines longer than the buffer), QUIT left
+// unanswered, and a careless caller. What FTP shares with POP3 is in LineClientsScripted_test.
 
 #include "SmtpScript.h"
 
 #include "common/core/EventLoop.h"
 #include "common/net/FtpClient.h"
-#include "common/net/WinsockErrors.h"
 
 #include <gtest/gtest.h>
 
-#include <thread>
 
 using namespace net;
 using test::ScriptedServer;
@@ -196,149 +194,11 @@ TEST(FtpScripted, LinesEndedByLfAloneNeedAcceptLf)
     EXPECT_EQ(client.ErrorMessage(), "426 Timeout");
 }
 
-TEST(FtpScripted, FailuresBeforeAGreeting)
+TEST(FtpHostileCaller, OnlyADirectConnectionIsSupported)
 {
     TFtpClient client;
-    configure(client, test::closedLoopbackPort());
-    EXPECT_FALSE(client.SyncOpen());
-    EXPECT_EQ(client.LastResponse(), "500 Connection refused (Winsock error #10061)");
-    EXPECT_EQ(client.ErrorMessage(), client.LastResponse());
-    EXPECT_EQ(client.StatusCode(), 500);
-
-    client.HostName = "no-such-host.test";
-    client.ControlSocket().Resolver().setBlockingLookup(
-        [](const std::string&, std::vector<std::string>&) { return 11001; });
-    EXPECT_FALSE(client.SyncOpen());
-    EXPECT_EQ(client.LastResponse(), "500 Host not found (Winsock error #11001)");
-
-    client.HostName = "";
-    EXPECT_FALSE(client.SyncOpen());
-    EXPECT_EQ(client.StatusCode(), 500);
-
-    // A server that accepts and closes without a word gives no greeting: no success.
-    ScriptedServer mute([](ScriptSession& peer) { peer.close(); });
-    configure(client, mute.port());
-    EXPECT_FALSE(client.SyncOpen());
-    EXPECT_EQ(client.RequestResult(), WSAEINTR);
-    EXPECT_EQ(client.State(), TFtpState::ftpReady);
-    // Nobody to say goodbye to: no reply can come, and no wait for one.
-    EXPECT_FALSE(client.SyncQuit());
-    EXPECT_EQ(client.RequestResult(), WSAENOTCONN);
-}
-
-TEST(FtpScripted, TimeOutAtEveryStepLeavesTheClientReady)
-{
-    struct Case
-    {
-        const char* name;
-        std::function<std::shared_ptr<void>(TFtpClient&)> serve;
-        bool inOpen;
-    };
-    const auto scripted = [](TFtpClient& c, ScriptedServer::Script script) {
-        auto server = std::make_shared<ScriptedServer>(std::move(script));
-        c.Port = server->portText();
-        return std::shared_ptr<void>(server);
-    };
-    const std::vector<Case> cases = {
-        { "name look-up",
-            [](TFtpClient& c) -> std::shared_ptr<void> {
-                c.HostName = "slow.example.test";
-                c.ControlSocket().Resolver().setBlockingLookup([](const std::string&, std::vector<std::string>& a) {
-                    std::this_thread::sleep_for(std::chrono::seconds(3));
-                    a = { "127.0.0.1" };
-                    return 0;
-                });
-                return nullptr;
-            },
-            true },
-        { "connect",
-            [](TFtpClient& c) -> std::shared_ptr<void> {
-                auto listener = std::make_shared<test::FullListener>();
-                c.Port = std::to_string(listener->port());
-                return listener;
-            },
-            true },
-        { "greeting",
-            [&](TFtpClient& c) { return scripted(c, [](ScriptSession& peer) { peer.waitForClose(); }); },
-            true },
-        { "greeting cut after its first line",
-            [&](TFtpClient& c) {
-                return scripted(c, [](ScriptSession& peer) {
-                    peer.send("220-more to come\r\n");
-                    peer.waitForClose();
-                });
-            },
-            true },
-        { "QUIT reply",
-            [&](TFtpClient& c) {
-                return scripted(c, [](ScriptSession& peer) {
-                    peer.send("220 ready\r\n");
-                    peer.waitForClose();
-                });
-            },
-            false },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TFtpClient client;
-        configure(client, 0, 1);
-        const auto keep = c.serve(client);
-        if (c.inOpen) {
-            EXPECT_FALSE(client.SyncOpen());
-        } else {
-            ASSERT_TRUE(client.SyncOpen());
-            EXPECT_FALSE(client.SyncQuit());
-        }
-        EXPECT_EQ(client.ErrorMessage(), "426 Timeout");
-        EXPECT_EQ(client.StatusCode(), 426);
-        EXPECT_EQ(client.State(), TFtpState::ftpReady);
-        EXPECT_FALSE(client.Connected());
-
-        ScriptedServer next([](ScriptSession& peer) {
-            peer.send("220 ready\r\n");
-            answerQuit(peer);
-        });
-        client.HostName = "127.0.0.1";
-        client.Port = next.portText();
-        client.ControlSocket().Resolver().setBlockingLookup(nullptr);
-        EXPECT_TRUE(client.SyncOpen()) << client.LastResponse();
-        EXPECT_TRUE(client.SyncQuit()) << client.LastResponse();
-        EXPECT_TRUE(client.ErrorMessage().empty()) << client.ErrorMessage();
-        EXPECT_TRUE(next.waitDone());
-    }
-}
-
-TEST(FtpHostileCaller, MisuseRaisesAndTheWrappersSayFalse)
-{
-    ScriptedServer server([](ScriptSession& peer) {
-        peer.send("220 ready\r\n");
-        answerQuit(peer);
-    });
-    TFtpClient client;
-    configure(client, server.port());
-    ASSERT_TRUE(client.SyncOpen());
-    try {
-        client.Open();
-        FAIL() << "no exception";
-    } catch (const FtpException& e) {
-        EXPECT_STREQ(e.what(), "FTP component already connected");
-    }
-    EXPECT_FALSE(client.SyncOpen());
-    EXPECT_TRUE(client.Connected());
-
-    client.Quit();
-    try {
-        client.Open();
-        FAIL() << "no exception";
-    } catch (const FtpException& e) {
-        EXPECT_STREQ(e.what(), "FTP component not ready");
-    }
-    EXPECT_TRUE(core::waitFor([&] { return client.State() == TFtpState::ftpReady; }, std::chrono::seconds(10)));
-    EXPECT_EQ(client.RequestResult(), 0);
-
-    TFtpClient other;
-    other.ConnectionType = TFtpConnectionType::ftpSocks5;
-    EXPECT_THROW(other.Open(), FtpException);
+    client.ConnectionType = TFtpConnectionType::ftpSocks5;
+    EXPECT_THROW(client.Open(), FtpException);
 }
 
 TEST(FtpHostileCaller, ACommandChangedToSeveralLinesGoesOutAsOne)

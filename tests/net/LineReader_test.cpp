@@ -2,7 +2,7 @@
 // chunks, through writePtr/commit, and in blocks larger than its capacity: every way of feeding
 // gives the same lines.
 
-#include "common/net/LineReader.h"
+#include "common/net/detail/LineReader.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,9 @@
 // words, RFC 2231 parameters, the UTF-8 checks and line splitting. Encodings are decoded back
 // here and must give the very bytes that went in.
 
-#include "common/net/MimeCodecs.h"
-#include "common/net/SmtpCodecs.h"
+#include "common/net/detail/LineBreaks.h"
+#include "common/net/detail/MimeCodecs.h"
+#include "common/net/detail/SmtpCodecs.h"
 
 #include <gtest/gtest.h>
 
@@ -188,11 +189,28 @@ TEST(MimeCodecs, Utf8ChecksAndCuts)
     EXPECT_EQ(utf8Cut("a\xF0\x9F\x98\x80z", 4), 1u);
 }
 
-TEST(MimeCodecs, SplitAtEveryLineBreak)
+// A text as a list of lines, and one value cut at every break.
+TEST(LineBreaks, SplitAtAnyLineBreak)
 {
-    EXPECT_EQ(splitAtLineBreaks("one"), Lines { "one" });
-    EXPECT_EQ(splitAtLineBreaks("a\r\nb\rc\nd"), (Lines { "a", "b", "c", "d" }));
-    EXPECT_EQ(splitAtLineBreaks("a\n"), (Lines { "a", "" }));
-    EXPECT_EQ(splitAtLineBreaks("\r\n\n"), (Lines { "", "", "" }));
+    struct Case
+    {
+        std::string text;
+        Lines list; // FinalBreak::EndsLastLine
+        Lines pieces; // FinalBreak::StartsLine
+    };
+    const std::vector<Case> cases = {
+        { "", {}, { "" } },
+        { "one", { "one" }, { "one" } },
+        { "a\r\nb\rc\nd", { "a", "b", "c", "d" }, { "a", "b", "c", "d" } },
+        { "a\r\n", { "a" }, { "a", "" } },
+        { "a\n", { "a" }, { "a", "" } },
+        { "a\r\n\r\n", { "a", "" }, { "a", "", "" } },
+        { "\n\rx", { "", "", "x" }, { "", "", "x" } },
+        { "\r\n\n", { "", "" }, { "", "", "" } },
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(splitLines(c.text, FinalBreak::EndsLastLine), c.list) << c.text;
+        EXPECT_EQ(splitLines(c.text, FinalBreak::StartsLine), c.pieces) << c.text;
+    }
     EXPECT_EQ(withoutLineBreaks("a\r\nb\rc"), "a  b c");
 }

@@ -1,12 +1,12 @@
 // TSyncPop3Cli against scripted loopback servers: greetings and QUIT endings a real server will
 // not give (refusals, a QUIT answered but the connection kept, a close without an answer,
-// lines longer than the buffer), a time-out at every step, and a careless caller.
+// lines longer than the buffer), and a careless caller. What POP3 shares with FTP is in
+// LineClientsScripted_test.
 
 #include "SmtpScript.h"
 
 #include "common/core/EventLoop.h"
 #include "common/net/SyncPop3Cli.h"
-#include "common/net/WinsockErrors.h"
 
 #include <gtest/gtest.h>
 
@@ -185,109 +185,6 @@ TEST(Pop3Scripted, QuitAfterTheServerClosedSucceedsAtOnce)
     EXPECT_EQ(client.ProtocolState(), TPop3ProtocolState::pop3Disconnected);
 }
 
-TEST(Pop3Scripted, FailuresBeforeAGreeting)
-{
-    TSyncPop3Cli client;
-    configure(client, test::closedLoopbackPort());
-    EXPECT_FALSE(client.SyncConnect());
-    EXPECT_EQ(client.LastResponse(), "-ERR Connection refused (Winsock error #10061)");
-    EXPECT_EQ(client.ErrorMessage(), client.LastResponse());
-    EXPECT_EQ(client.StatusCode(), 500);
-
-    client.Host = "no-such-host.test";
-    client.Socket().Resolver().setBlockingLookup([](const std::string&, std::vector<std::string>&) { return 11001; });
-    EXPECT_FALSE(client.SyncConnect());
-    EXPECT_EQ(client.LastResponse(), "-ERR Host not found (Winsock error #11001)");
-    EXPECT_EQ(client.RequestResult(), 11001);
-
-    client.Host = " ";
-    EXPECT_FALSE(client.SyncConnect());
-    EXPECT_EQ(client.LastResponse().rfind("-ERR ", 0), 0u);
-
-    ScriptedServer mute([](ScriptSession& peer) { peer.close(); });
-    configure(client, mute.port());
-    EXPECT_FALSE(client.SyncConnect());
-    EXPECT_EQ(client.RequestResult(), WSAEINTR);
-    EXPECT_EQ(client.State(), TPop3State::pop3Ready);
-}
-
-TEST(Pop3Scripted, TimeOutAtEveryStepLeavesTheClientReady)
-{
-    struct Case
-    {
-        const char* name;
-        std::function<std::shared_ptr<void>(TSyncPop3Cli&)> serve;
-        bool inConnect;
-    };
-    const auto scripted = [](TSyncPop3Cli& c, ScriptedServer::Script script) {
-        auto server = std::make_shared<ScriptedServer>(std::move(script));
-        c.Port = server->portText();
-        return std::shared_ptr<void>(server);
-    };
-    const std::vector<Case> cases = {
-        { "name look-up",
-            [](TSyncPop3Cli& c) -> std::shared_ptr<void> {
-                c.Host = "slow.example.test";
-                c.Socket().Resolver().setBlockingLookup([](const std::string&, std::vector<std::string>& a) {
-                    std::this_thread::sleep_for(std::chrono::seconds(3));
-                    a = { "127.0.0.1" };
-                    return 0;
-                });
-                return nullptr;
-            },
-            true },
-        { "connect",
-            [](TSyncPop3Cli& c) -> std::shared_ptr<void> {
-                auto listener = std::make_shared<test::FullListener>();
-                c.Port = std::to_string(listener->port());
-                return listener;
-            },
-            true },
-        { "greeting",
-            [&](TSyncPop3Cli& c) { return scripted(c, [](ScriptSession& peer) { peer.waitForClose(); }); },
-            true },
-        { "QUIT reply",
-            [&](TSyncPop3Cli& c) {
-                return scripted(c, [](ScriptSession& peer) {
-                    peer.send("+OK ready\r\n");
-                    peer.waitForClose();
-                });
-            },
-            false },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TSyncPop3Cli client;
-        configure(client, 0, 1);
-        const auto keep = c.serve(client);
-        if (c.inConnect) {
-            EXPECT_FALSE(client.SyncConnect());
-        } else {
-            ASSERT_TRUE(client.SyncConnect());
-            EXPECT_FALSE(client.SyncQuit());
-        }
-        EXPECT_EQ(client.ErrorMessage(), "426 Timeout");
-        EXPECT_EQ(client.StatusCode(), 426);
-        EXPECT_EQ(client.State(), TPop3State::pop3Ready);
-        EXPECT_FALSE(client.Connected());
-        EXPECT_TRUE(client.SyncQuit());
-
-        ScriptedServer next([](ScriptSession& peer) {
-            peer.send("+OK ready\r\n");
-            std::string line;
-            if (peer.readLine(line))
-                peer.send("+OK bye\r\n");
-            peer.close();
-        });
-        client.Host = "127.0.0.1";
-        client.Port = next.portText();
-        client.Socket().Resolver().setBlockingLookup(nullptr);
-        EXPECT_TRUE(client.SyncConnect()) << client.LastResponse();
-        EXPECT_TRUE(client.SyncQuit()) << client.LastResponse();
-        EXPECT_TRUE(next.waitDone());
-    }
-}
-
 // Each reply line restarts the time-out: a server that answers QUIT and then sends more lines,
 // each within the limit, before it closes, is waited for however long it takes in all.
 TEST(Pop3Scripted, EveryLineRestartsTheTimeOut)
@@ -312,36 +209,6 @@ TEST(Pop3Scripted, EveryLineRestartsTheTimeOut)
     EXPECT_TRUE(client.SyncQuit()) << client.ErrorMessage();
     EXPECT_EQ(client.LastResponse(), "* still here");
     server.waitDone();
-}
-
-TEST(Pop3HostileCaller, MisuseRaisesAndTheWrappersSayFalse)
-{
-    ScriptedServer server([](ScriptSession& peer) {
-        peer.send("+OK ready\r\n");
-        std::string line;
-        if (peer.readLine(line))
-            peer.send("+OK bye\r\n");
-        peer.close();
-    });
-    TSyncPop3Cli client;
-    configure(client, server.port());
-    ASSERT_TRUE(client.SyncConnect());
-    try {
-        client.Connect();
-        FAIL() << "no exception";
-    } catch (const Pop3Exception& e) {
-        EXPECT_STREQ(e.what(), "POP3 component already connected");
-    }
-    EXPECT_FALSE(client.SyncConnect());
-    client.Quit();
-    try {
-        client.Quit();
-        FAIL() << "no exception";
-    } catch (const Pop3Exception& e) {
-        EXPECT_STREQ(e.what(), "POP3 component not ready");
-    }
-    EXPECT_TRUE(core::waitFor([&] { return client.State() == TPop3State::pop3Ready; }, std::chrono::seconds(10)));
-    EXPECT_EQ(client.RequestResult(), 0);
 }
 
 // A timer that fires while QUIT waits for the server's close (answered, not yet closed) cannot

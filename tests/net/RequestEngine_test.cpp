@@ -2,8 +2,8 @@
 // from the event loop (never after its owner is gone), reply codes are judged as the protocols
 // want, and an owner destroyed inside one of its events unwinds to the entry point.
 
-#include "common/net/RequestEngine.h"
 #include "common/net/SyncWait.h"
+#include "common/net/detail/RequestEngine.h"
 
 #include <gtest/gtest.h>
 

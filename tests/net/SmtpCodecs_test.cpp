@@ -3,9 +3,9 @@
 // bounded reply buffer.
 
 #include "common/net/CustomSmtpClient.h"
-#include "common/net/LineReader.h"
-#include "common/net/Md5.h"
-#include "common/net/SmtpCodecs.h"
+#include "common/net/detail/LineReader.h"
+#include "common/net/detail/Md5.h"
+#include "common/net/detail/SmtpCodecs.h"
 
 #include <gtest/gtest.h>
 
@@ -66,16 +66,6 @@ TEST(SmtpCodecs, DateAndBoundaryTexts)
     EXPECT_EQ(smtpDateText(QDateTime(QDate(2027, 1, 18), QTime(0, 0, 9), Qt::UTC)), "Mon, 18 Jan 2027 00:00:09 GMT");
     const QDateTime local(QDate(2026, 12, 6), QTime(14, 13, 59), Qt::LocalTime);
     EXPECT_EQ(smtpMultipartBoundary(local), "= Multipart Boundary 1206261413");
-}
-
-TEST(SmtpCodecs, SplitLinesAtAnyLineBreak)
-{
-    using V = std::vector<std::string>;
-    EXPECT_EQ(smtpSplitLines(""), V {});
-    EXPECT_EQ(smtpSplitLines("a\r\nb\rc\nd"), (V { "a", "b", "c", "d" }));
-    EXPECT_EQ(smtpSplitLines("a\r\n"), V { "a" });
-    EXPECT_EQ(smtpSplitLines("a\r\n\r\n"), (V { "a", "" }));
-    EXPECT_EQ(smtpSplitLines("\n\rx"), (V { "", "", "x" }));
 }
 
 TEST(SmtpCodecs, Base64AndAuthAnswers)

@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <thread>
 
 using namespace net;
 using test::Lines;
@@ -164,11 +163,7 @@ TEST(SmtpHostileCaller, TimeOutAtEveryStepLeavesTheClientReady)
         { "name look-up",
             [](TSyncSmtpCli& c) -> std::shared_ptr<void> {
                 c.Host = "slow.example.test";
-                c.Socket().Resolver().setBlockingLookup([](const std::string&, std::vector<std::string>& a) {
-                    std::this_thread::sleep_for(std::chrono::seconds(3));
-                    a = { "127.0.0.1" };
-                    return 0;
-                });
+                test::slowLookup(c.Socket());
                 return nullptr;
             },
             true },

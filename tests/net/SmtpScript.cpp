@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace test {
 
@@ -25,6 +27,15 @@ void fillEnvelope(net::TSyncSmtpCli& client)
     client.HdrFrom = "admin@example.org";
     client.HdrTo = "ops@example.org";
     client.HdrSubject = "Report";
+}
+
+void slowLookup(net::TWSocket& socket)
+{
+    socket.Resolver().setBlockingLookup([](const std::string&, std::vector<std::string>& addresses) {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        addresses = { "127.0.0.1" };
+        return 0;
+    });
 }
 
 void answer(ScriptSession& peer, const std::string& reply)

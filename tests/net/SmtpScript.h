@@ -25,6 +25,9 @@ void quitAndClose(ScriptSession& peer);
 // `data`), QUIT.
 void acceptOneMail(ScriptSession& peer, Lines& data, int recipients = 1);
 
+// The socket's look-ups answer 127.0.0.1, after three seconds.
+void slowLookup(net::TWSocket& socket);
+
 // Lines after the first one equal to `marker`.
 Lines linesAfter(const Lines& lines, const std::string& marker);
 

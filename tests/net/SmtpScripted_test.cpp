@@ -6,8 +6,8 @@
 #include "SmtpScript.h"
 
 #include "common/core/EventLoop.h"
-#include "common/net/SmtpCodecs.h"
 #include "common/net/SyncSmtpCli.h"
+#include "common/net/detail/SmtpCodecs.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 #include "tests/support/PrivateNamespace.h"
 
 #include "common/net/ESocketException.h"
-#include "common/net/WSockBuf.h"
 #include "common/net/WSocketResolve.h"
 #include "common/net/WinsockErrors.h"
+#include "common/net/detail/WSockBuf.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -160,7 +160,7 @@ int main(int argc, char** argv)
             + row(5, "Print server", "127.0.0.3", "TCP", 631, "na");
 
     const auto window
-        = monitor::startMainWindow(root + "/SEN", monitor::parseCommandLine({}), nullptr, [&](monitor::TForm1& w) {
+        = monitor::startMainWindow(root + "/SEN", monitor::parseCommandLine({ "SEN" }), nullptr, [&](monitor::TForm1& w) {
               w.controller().alerts().mailer().setPort(std::to_string(smtpPort));
           });
     // The alert program is only named, never started.

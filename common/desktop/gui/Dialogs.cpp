@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace desktop {
@@ -60,6 +61,13 @@ QString QtDialogs::chooseAnyFile(QWidget* parent, const QString& title, const QS
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().front();
+}
+
+QString QtDialogs::chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items)
+{
+    bool ok = false;
+    const QString item = QInputDialog::getItem(parent, title, label, items, items.size() - 1, false, &ok);
+    return ok ? item : QString();
 }
 
 } // namespace desktop

@@ -5,6 +5,7 @@
 // carriage return; an empty path means the user cancelled.
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -33,6 +34,13 @@ public:
     // append to, a data file to open or to start.
     virtual QString chooseAnyFile(QWidget* parent, const QString& title, const QString& current, const QString& filter)
         = 0;
+    // One of `items`, or an empty text when the user cancelled. Windows that never ask get
+    // this refusal.
+    virtual QString chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items)
+    {
+        (void)parent, (void)title, (void)label, (void)items;
+        return {};
+    }
 };
 
 // The desktop's own message boxes and file dialogs.
@@ -49,6 +57,7 @@ public:
         QWidget* parent, const QString& title, const QString& current, const QString& filter) override;
     QString chooseAnyFile(
         QWidget* parent, const QString& title, const QString& current, const QString& filter) override;
+    QString chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items) override;
 };
 
 } // namespace desktop

@@ -11,10 +11,13 @@
 #include <QProcessEnvironment>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <filesystem>
 #include <set>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -332,4 +335,87 @@ TEST_F(ConsoleRun, OutputThatCannotBeWrittenEndsNothingEarly)
         EXPECT_EQ(copied, folders) << c.redirection;
         EXPECT_NE(test::readFile(dir / "RPL.LOG").find("Mirror Ended on "), std::string::npos) << c.redirection;
     }
+}
+
+namespace {
+
+// Runs the program with standard error on a pseudo-terminal, as a person at a shell has it,
+// and standard output on a pipe; returns the exit status and what each received.
+int runOnTerminal(const std::string& program, const std::vector<std::string>& arguments, std::string& terminal,
+    std::string& output)
+{
+    int master = -1;
+    int slave = -1;
+    int pipeFds[2];
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 || pipe(pipeFds) != 0)
+        return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeFds[1], STDOUT_FILENO);
+        dup2(slave, STDERR_FILENO);
+        close(master);
+        close(pipeFds[0]);
+        std::vector<char*> argv { const_cast<char*>(program.c_str()) };
+        for (const auto& a : arguments)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(slave);
+    close(pipeFds[1]);
+    const auto drain = [](int fd, std::string& into) {
+        char buffer[4096];
+        ssize_t n = 0;
+        while ((n = read(fd, buffer, sizeof buffer)) > 0)
+            into.append(buffer, static_cast<size_t>(n));
+    };
+    drain(pipeFds[0], output);
+    drain(master, terminal); // ends with EIO once the child has closed the terminal
+    close(pipeFds[0]);
+    close(master);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TEST_F(ConsoleRun, AProgressLineOnlyOnATerminalAndEndedBeforeTheExit)
+{
+    for (int i = 0; i < 30; ++i)
+        test::writeFile(source / "many" / ("f" + std::to_string(i)), std::string(1000, 'x'));
+    writeIni("");
+    std::string terminal;
+    std::string output;
+    EXPECT_EQ(runOnTerminal(program.string(), { "/BATCH", "/CONSOLE" }, terminal, output), 0) << terminal;
+    EXPECT_NE(terminal.find("RPL: 34 items, 30.0 kB copied, "), std::string::npos) << terminal;
+    EXPECT_EQ(terminal.substr(terminal.size() - 2), "\r\n") << terminal; // the line is ended
+    EXPECT_EQ(output.find("items"), std::string::npos) << output;
+
+    fs::remove_all(destination);
+    EXPECT_EQ(run({ "/BATCH", "/CONSOLE" }), 0);
+    EXPECT_EQ(err, QString()) << err.toStdString(); // cron's log stays clean
+}
+
+TEST_F(ConsoleRun, RestoreListsTheArchivedRunsAndPutsOneBack)
+{
+    writeIni("");
+    ASSERT_EQ(run({ "/BATCH", "/CONSOLE" }), 0);
+    fs::remove(source / "a.txt");
+    ASSERT_EQ(run({ "/BATCH", "/CONSOLE" }), 0);
+    const QString dest = QString::fromStdString(destination.string());
+    EXPECT_EQ(run({ "/restore", dest }), 0) << err.toStdString();
+    const QString runName = out.section(QLatin1Char(' '), 0, 0);
+    EXPECT_TRUE(out.endsWith(QStringLiteral(" 1 items\n"))) << out.toStdString();
+    EXPECT_EQ(out.count(QLatin1Char('\n')), 1);
+
+    EXPECT_EQ(run({ "/RESTORE", dest, runName }), 0) << err.toStdString();
+    EXPECT_EQ(test::readFile(destination / "a.txt"), "alpha");
+    EXPECT_TRUE(out.contains(QStringLiteral(" * Restored ") + dest + QStringLiteral("/a.txt\n"))) << out.toStdString();
+    EXPECT_EQ(run({ "/RESTORE", dest, runName }), 1); // nothing is left of it
+    EXPECT_EQ(run({ "/RESTORE" }), 2);
+    EXPECT_EQ(run({ "/RESTORE", QString::fromStdString((dir / "nowhere").string()) }), 1);
 }

@@ -259,5 +259,6 @@ TEST_F(MirrorFixture, ALargeFileCopyKeepsServingTheWindowsEvents)
     frontEnd.onEvents = [&] { roundsDuringCopy += frontEnd.statusLines.back() == "Copy File big.img"; };
     run();
     EXPECT_EQ(fs::file_size(destination / "big.img"), 130u << 20);
-    EXPECT_EQ(roundsDuringCopy, 3); // after the line, then after 64 and 128 MiB
+    // After the line, then while the copy runs on a worker and the GUI thread sleeps in the loop.
+    EXPECT_GE(roundsDuringCopy, 1);
 }

@@ -7,7 +7,6 @@
 
 #include "mirror/core/MirrorEngine.h"
 #include "mirror/core/MirrorSettings.h"
-#include "mirror/core/RunFlag.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -28,8 +27,8 @@ struct MirrorFixture : ::testing::Test
     fs::path destination = dir / "mirror";
     MirrorSettings settings;
     RecordingFrontEnd frontEnd;
-    RunFlag running;
-    MirrorEngine engine { settings, frontEnd.roles(), running };
+    core::StopFlag stop { true };
+    MirrorEngine engine { settings, frontEnd.roles(), stop };
     time_t clock = 0;
 
     void SetUp() override

@@ -1,7 +1,6 @@
 #include "RecordingFrontEnd.h"
 
 #include "mirror/core/MirrorSettings.h"
-#include "mirror/core/RunFlag.h"
 #include "mirror/core/StatusOutput.h"
 #include "tests/support/TempDir.h"
 
@@ -16,12 +15,12 @@ struct StatusFixture : ::testing::Test
     test::TempDir dir;
     MirrorSettings settings;
     RecordingFrontEnd frontEnd;
-    RunFlag running;
-    StatusOutput status { frontEnd.roles(), settings, running };
+    core::StopFlag stop { true };
+    StatusOutput status { frontEnd.roles(), settings, stop };
 
     void SetUp() override
     {
-        running.start();
+        stop.clear();
         settings.logFileEnable = true;
         settings.logFileName = (dir / "RPL.LOG").string();
     }
@@ -51,13 +50,13 @@ TEST_F(StatusFixture, LevelsDecideTheOutlets)
     EXPECT_EQ(log(), " * Delete file x\r\n/src\r\nMirror Ended on now\r\n");
 }
 
-TEST_F(StatusFixture, StoppingErrorShowsTheBoxBeforeTheLineAndClearsTheRunningFlag)
+TEST_F(StatusFixture, StoppingErrorShowsTheBoxBeforeTheLineAndRaisesTheStopFlag)
 {
     status.WriteError("Cannot copy file /a", false);
-    EXPECT_TRUE(running.running());
+    EXPECT_FALSE(stop.raised());
     EXPECT_TRUE(frontEnd.messages.empty());
     status.WriteError("Aborted by user!", true);
-    EXPECT_FALSE(running.running());
+    EXPECT_TRUE(stop.raised());
     ASSERT_EQ(frontEnd.messages, std::vector<std::string> { " *** ERROR! Aborted by user!" });
     EXPECT_EQ(frontEnd.linesBeforeMessage.back(), 1u);
     EXPECT_EQ(log(), " *** ERROR! Cannot copy file /a\r\n *** ERROR! Aborted by user!\r\n");

@@ -7,6 +7,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -185,4 +187,29 @@ TEST_F(WindowFixture, CloseStaysOpenWhenTheSettingsCannotBeSaved)
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].startsWith("Unable to write to "));
     fs::remove(ini);
+}
+
+TEST_F(WindowFixture, ProgressFillsTheBarAndRestorePutsTheSelectedPairsRunBack)
+{
+    writeIni("Exclude0=f3*.txt\r\n");
+    open();
+    window->btnStart->click();
+    EXPECT_EQ(copiedFiles(), 29); // f3.txt and f30.txt to f39.txt are left out
+    EXPECT_EQ(window->statusPage->ProgressBar->value(), 1000);
+    EXPECT_TRUE(window->statusPage->ProgressCounts->text().startsWith(QStringLiteral("29 files, 29 items, ")))
+        << window->statusPage->ProgressCounts->text().toStdString();
+
+    fs::remove(source / "f1.txt");
+    window->btnStart->click();
+    ASSERT_FALSE(fs::exists(destination / "f1.txt"));
+    dialogs.itemAnswer = 0;
+    window->btnRestoreClick(); // nothing selected yet
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    window->settingsPage->FolderList->setCurrentRow(0);
+    window->btnRestoreClick();
+    ASSERT_EQ(dialogs.offeredItems.size(), 1);
+    EXPECT_TRUE(dialogs.offeredItems[0].endsWith(QStringLiteral(" 1 items")));
+    EXPECT_EQ(test::readFile(destination / "f1.txt"), "file 1");
+    EXPECT_TRUE(window->statusPage->Activity->toPlainText().contains(
+        QString::fromStdString(" * Restored " + (destination / "f1.txt").string())));
 }

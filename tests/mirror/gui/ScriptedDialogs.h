@@ -51,6 +51,13 @@ public:
         return logFileAnswer;
     }
 
+    QString chooseItem(QWidget*, const QString& title, const QString&, const QStringList& items) override
+    {
+        itemTitles << title;
+        offeredItems = items;
+        return itemAnswer < 0 || itemAnswer >= items.size() ? QString() : items[itemAnswer];
+    }
+
     QStringList messages;
     QStringList questions;
     QStringList folderTitles;
@@ -63,5 +70,8 @@ public:
     QString folderAnswer;
     QString logFileAnswer; // every save or any-file dialog's answer
     QString openAnswer;
+    QStringList itemTitles;
+    QStringList offeredItems;
+    int itemAnswer = -1; // index of the item chosen; none by default
     std::function<void(const QString&)> onMessage;
 };

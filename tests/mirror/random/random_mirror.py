@@ -2,8 +2,12 @@
 runs (edits, creations, deletions, renames, and changes of type between file, folder and
 link), in both delete modes, now and then with two runs at once.
 
-After every run each destination must equal its source, and every file content that was ever
-seen in a destination must still be found in that destination, its DELETED folders or a trash.
+After every run each destination must equal its source, leaving out what the pairs' exclusion
+patterns match, and every file content that was ever seen in a destination must still be found
+in that destination, its DELETED folders or a trash. After the check a run archived in DELETED
+is now and then restored (RPL /RESTORE), putting items back beside what took their places; the
+next run must move them out again and still lose nothing. Up to eight files of a folder are
+copied at once in half the runs (RPL_PARALLEL_COPIES=always, as on a slow share).
 
 Run as root it works in a private mount namespace, where the second pair's destination is a
 link to a folder on a tmpfs: removed items there go to that file system's own trash.
@@ -21,6 +25,25 @@ import tempfile
 NAMES = ["a", "b", "c", "d", "e", "f", "g", "h"]
 EXTENSIONS = ["", ".txt", ".dat"]
 IN_USE = " *** ERROR! Destination in use by another run, pair skipped: "
+# Every ".dat" but "c.dat", and folders named "h", are left out of both pairs; pair b also
+# leaves out "g" at its top alone.
+EXCLUDE = "*.dat;!c.dat;h/"
+EXCLUDE_B = "/g"
+
+
+def excluded(rel, is_folder, pair):
+    """What EXCLUDE (and EXCLUDE_B for pair b) leave out, by gitignore's rules."""
+    name = os.path.basename(rel)
+    decision = False
+    if name.endswith(".dat"):
+        decision = True
+    if name == "c.dat":
+        decision = False
+    if is_folder and name == "h":
+        decision = True
+    if pair == "b" and rel == "g":
+        decision = True
+    return decision
 
 
 class Tree:
@@ -128,9 +151,9 @@ class Tree:
         return done
 
 
-def visible(root):
+def visible(root, pair):
     """What the mirror keeps equal: paths (relative) with their kind and contents or target,
-    leaving out dot entries and the archive at the top."""
+    leaving out dot entries, the archive at the top and what the pair excludes."""
     result = {}
     for folder, dirs, files in os.walk(root):
         rel_folder = os.path.relpath(folder, root)
@@ -140,6 +163,8 @@ def visible(root):
                 continue
             path = os.path.join(folder, name)
             rel = os.path.normpath(os.path.join(rel_folder, name))
+            if excluded(rel, not os.path.islink(path), pair):
+                continue
             if os.path.islink(path):
                 result[rel] = ("link", os.readlink(path))
             else:
@@ -151,6 +176,8 @@ def visible(root):
                 continue
             path = os.path.join(folder, name)
             rel = os.path.normpath(os.path.join(rel_folder, name))
+            if excluded(rel, False, pair):
+                continue
             if os.path.islink(path):
                 result[rel] = ("link", os.readlink(path))
             elif os.path.isfile(path):
@@ -164,11 +191,33 @@ def contents_below(root):
     found = set()
     for folder, _, files in os.walk(root):
         for name in files:
+            if name == ".manifest.tsv":
+                continue  # the archive's own list, rewritten as runs come back
             path = os.path.join(folder, name)
             if os.path.isfile(path) and not os.path.islink(path):
                 with open(path, "rb") as f:
                     found.add(f.read())
     return found
+
+
+def restore_one(program, env, rng, destination, step):
+    """Restores one archived run of the destination, chosen at random; returns 1 if it did."""
+    listing = subprocess.run([program, "/RESTORE", destination], env=env, capture_output=True, timeout=300)
+    if listing.returncode != 0:
+        raise AssertionError(f"step {step}: listing the archive failed: {listing.stderr.decode(errors='replace')}")
+    runs = [line.split(" ")[0] for line in listing.stdout.decode().splitlines() if line]
+    if not runs:
+        return 0
+    done = subprocess.run([program, "/RESTORE", destination, rng.choice(runs)], env=env, capture_output=True,
+                          timeout=300)
+    # An item whose way back is blocked (a file now stands where its folder was) is told and
+    # left in the archive: that is the only failure allowed.
+    errors = [l for l in done.stdout.decode(errors="replace").splitlines() if l.startswith(" *** ERROR! ")]
+    blocked = errors and all(l.startswith(" *** ERROR! Not a folder: ") for l in errors)
+    if done.returncode != 0 and not (done.returncode == 1 and blocked):
+        raise AssertionError(f"step {step}: restore failed ({done.returncode}):\n"
+                             + (done.stdout + done.stderr).decode(errors="replace"))
+    return 1
 
 
 def main():
@@ -195,6 +244,7 @@ def main():
         os.makedirs(os.path.dirname(program))
         shutil.copy(args.rpl, program)
         env = dict(os.environ, XDG_DATA_HOME=os.path.join(work, "data-home"), HOME=work)
+        env_parallel = dict(env, RPL_PARALLEL_COPIES="always")
         for key in ("DISPLAY", "WAYLAND_DISPLAY"):
             env.pop(key, None)
 
@@ -219,18 +269,23 @@ def main():
         ever = set()
         for _, destination in pairs:
             ever |= contents_below(destination)
-        totals = {"runs": 0, "double": 0, "files checked": 0, "trash runs": 0}
+        totals = {"runs": 0, "double": 0, "files checked": 0, "trash runs": 0, "parallel runs": 0, "restores": 0}
         changes = {}
         for step in range(args.runs):
             trash_mode = rng.random() < 0.5
             totals["trash runs"] += trash_mode
             lines = ["[RPL]", f"DelOption={int(trash_mode)}", f"FolderCount={len(pairs)}"]
             lines += [f"Folder{i}=+{s.root} >> {d}" for i, (s, d) in enumerate(pairs)]
+            lines += [f"Exclude={EXCLUDE}", f"Exclude1={EXCLUDE_B}"]
             with open(os.path.join(work, "bin", "RPL.INI"), "w") as f:
                 f.write("\r\n".join(lines) + "\r\n")
             double = rng.random() < 0.25
-            started = [subprocess.Popen([program, "/BATCH", "/CONSOLE"], env=env, stdout=subprocess.PIPE,
-                                        stderr=subprocess.STDOUT) for _ in range(2 if double else 1)]
+            # Half the runs copy on the workers from the first file, as on a slow share.
+            parallel = rng.random() < 0.5
+            totals["parallel runs"] += parallel
+            started = [subprocess.Popen([program, "/BATCH", "/CONSOLE"], env=env_parallel if parallel else env,
+                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                       for _ in range(2 if double else 1)]
             totals["runs"] += len(started)
             totals["double"] += double
             for process in started:
@@ -238,9 +293,9 @@ def main():
                 errors = [l for l in output.splitlines() if l.startswith(" *** ERROR! ")]
                 if process.returncode != 0 and not (double and errors and all(l.startswith(IN_USE) for l in errors)):
                     raise AssertionError(f"step {step}: exit {process.returncode}\n{output}")
-            for source, destination in pairs:
-                want = visible(source.root)
-                have = visible(destination)
+            for (source, destination), pair in zip(pairs, "ab"):
+                want = visible(source.root, pair)
+                have = visible(destination, pair)
                 if want != have:
                     missing = sorted(set(want) - set(have))[:5]
                     extra = sorted(set(have) - set(want))[:5]
@@ -258,6 +313,8 @@ def main():
                 raise AssertionError(f"step {step}: {len(lost)} contents lost, for example {lost[:3]}")
             for _, destination in pairs:
                 ever |= contents_below(destination)
+            if rng.random() < 0.5:
+                totals["restores"] += restore_one(program, env, rng, rng.choice(pairs)[1], step)
             for source, _ in pairs:
                 for kind, n in source.change(args.changes).items():
                     changes[kind] = changes.get(kind, 0) + n

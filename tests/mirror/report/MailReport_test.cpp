@@ -2,7 +2,6 @@
 
 #include "mirror/core/MailReport.h"
 #include "mirror/core/MirrorSettings.h"
-#include "mirror/core/RunFlag.h"
 #include "mirror/core/StatusOutput.h"
 #include "tests/net/SmtpServerFixture.h"
 #include "tests/support/TempDir.h"
@@ -53,8 +52,8 @@ struct ReportFixture : ::testing::Test
     test::TempDir dir;
     MirrorSettings settings;
     RecordingFrontEnd frontEnd;
-    RunFlag running;
-    StatusOutput status { frontEnd.roles(), settings, running };
+    core::StopFlag stop { true };
+    StatusOutput status { frontEnd.roles(), settings, stop };
     MailReport report { settings, status, frontEnd };
 
     void SetUp() override

@@ -32,7 +32,10 @@ const std::string FullFile = "[RPL]\r\n"
                              "MailCustomText=See the attachment\r\n"
                              "Folder0=+/srv/a >> /mnt/a\r\n"
                              "Folder1=-/srv/b b >> /mnt/b\r\n"
-                             "ActivePageStatus=1\r\n";
+                             "ActivePageStatus=1\r\n"
+                             "Exclude=*.tmp;cache/\r\n"
+                             "Exclude0=\r\n"
+                             "Exclude1=/build/;a\\;b\r\n";
 
 class MirrorSettingsFile : public ::testing::Test
 {
@@ -80,6 +83,8 @@ TEST_F(MirrorSettingsFile, SaveWritesEveryKeyInOrderAndLoadReadsItBack)
     ASSERT_EQ(settings.folders.count(), 2);
     EXPECT_EQ(settings.folders.at(1).text, "/srv/b b >> /mnt/b");
     EXPECT_FALSE(settings.folders.at(1).enabled);
+    EXPECT_EQ(settings.exclude, "*.tmp;cache/");
+    EXPECT_EQ(settings.folders.at(1).exclude, "/build/;a\\;b");
 
     std::filesystem::remove(ini());
     saveMirrorSettings(ini(), settings);

@@ -115,7 +115,7 @@ TEST_F(AlertQueue, ACloseDuringAMailRunsOnceTheMailsAreOut)
     });
     alerts().SendAlertMail(Failure, false);
     EXPECT_TRUE(deferred);
-    EXPECT_TRUE(controller->settings().StopRequested);
+    EXPECT_TRUE(controller->settings().StopRequested.raised());
     EXPECT_EQ(closes, 0) << "the close runs from the event loop, not inside the send";
     EXPECT_TRUE(core::waitFor([&] { return closes > 0; }, std::chrono::seconds(5)));
     core::waitFor([] { return false; }, std::chrono::milliseconds(20));

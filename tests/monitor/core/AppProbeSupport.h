@@ -1,11 +1,14 @@
 #pragma once
 
 // Running one attempt of an application-layer probe in the test's event loop and keeping its
-// lines; loopback listeners that refuse or never answer; and the contexts of rows.
+// lines; loopback listeners that refuse or never answer; the contexts of rows; probes and
+// time-outs by service.
 
 #include "common/core/EventLoop.h"
 #include "monitor/core/Destination.h"
+#include "monitor/core/MonitorSettings.h"
 #include "monitor/core/Probe.h"
+#include "monitor/core/Services.h"
 #include "monitor/core/TestContext.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +25,24 @@
 namespace probetest {
 
 using Lines = std::vector<std::string>;
+
+inline constexpr monitor::Service AppServices[]
+    = { monitor::Service::Http, monitor::Service::Ftp, monitor::Service::Smtp, monitor::Service::Pop3 };
+inline constexpr monitor::Service SessionServices[]
+    = { monitor::Service::Ftp, monitor::Service::Smtp, monitor::Service::Pop3 };
+
+// A fresh probe of the service named by its text, as a test pass makes it.
+inline std::unique_ptr<monitor::Probe> makeProbe(const std::string& service, const monitor::MonitorSettings& settings)
+{
+    return monitor::rowOf(monitor::serviceOf(service)).makeProbe(settings);
+}
+
+template <class Services>
+void setTimeOuts(monitor::MonitorSettings& settings, const Services& services, std::chrono::milliseconds timeOut)
+{
+    for (const monitor::Service service : services)
+        settings.of(service).timeOut = timeOut;
+}
 
 struct RecordedLines final : monitor::ProbeLines
 {

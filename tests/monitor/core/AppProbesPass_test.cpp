@@ -41,7 +41,7 @@ struct PassFixture : ControllerFixture
         actions.failCommand = "fail.sh";
         actions.okCommand = "ok.sh";
         MonitorSettings& s = controller->settings();
-        s.ftpTimeOutSeconds = s.smtpTimeOutSeconds = s.pop3TimeOutSeconds = 1;
+        setTimeOuts(s, SessionServices, 1s);
     }
 
     void clearRecords()
@@ -137,7 +137,8 @@ TEST_F(PassFixture, EveryLineOfEachProbeInOrder)
     start();
     MonitorSettings& s = controller->settings();
     s.Verbose = true;
-    s.HTTPRetryOnFirstFail = s.FTPRetryOnFirstFail = s.SMTPRetryOnFirstFail = s.POP3RetryOnFirstFail = true;
+    for (const Service service : AppServices)
+        s.of(service).retryOnFirstFail = true;
     for (const int parallel : { 1, 4 }) {
         SCOPED_TRACE(parallel);
         s.MaxParallelTests = parallel;
@@ -278,11 +279,11 @@ TEST_F(PassFixture, AbortAndCloseEndTestsWithoutAResult)
     SilentListener silent;
     start();
     MonitorSettings& s = controller->settings();
-    s.ftpTimeOutSeconds = s.smtpTimeOutSeconds = s.pop3TimeOutSeconds = 60;
-    s.TcpTimeOutMiliSec = 60000;
-    s.echo.timeOut = 2000; // Abort lets an echo run out
-    s.PingRetryOnFirstFail = s.TCPRetryOnFirstFail = s.HTTPRetryOnFirstFail = s.FTPRetryOnFirstFail = true;
-    s.SMTPRetryOnFirstFail = s.POP3RetryOnFirstFail = true;
+    setTimeOuts(s, SessionServices, 60s);
+    s.of(Service::Tcp).timeOut = 60s;
+    s.of(Service::Ping).timeOut = 2s; // Abort lets an echo run out
+    for (ServiceOptions& options : s.services)
+        options.retryOnFirstFail = true;
     const char* services[] = { "PING", "TCP", "HTTP", "FTP", "SMTP", "POP3" };
     for (const char* service : services) {
         const bool dropped = std::string(service) == "PING" || std::string(service) == "TCP";

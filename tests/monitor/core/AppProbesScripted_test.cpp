@@ -11,8 +11,6 @@
 
 #include "monitor/core/FtpProbe.h"
 #include "monitor/core/HttpProbe.h"
-#include "monitor/core/MonitorSettings.h"
-#include "monitor/core/Pop3Probe.h"
 #include "monitor/core/SmtpProbe.h"
 #include "monitor/core/TcpProbe.h"
 #include "tests/support/PrivateNamespace.h"
@@ -157,7 +155,8 @@ TEST(AppProbesScripted, HttpRepliesOfEveryShape)
             2 * c.sessionsPerAttempt);
         const std::string port = std::to_string(server.port());
         const std::string url = "127.0.0.1:" + port;
-        HttpProbe probe(settings, 5000);
+        settings.of(Service::Http).timeOut = 5s;
+        HttpProbe probe(settings);
 
         const Outcome first = attempt(probe, contextFor("HTTP", "127.0.0.1", port));
         EXPECT_EQ(first.ok, c.firstOk);
@@ -301,27 +300,18 @@ std::vector<SessionCase> sessionCases()
     };
 }
 
-std::unique_ptr<Probe> sessionProbe(const std::string& service, const MonitorSettings& settings)
-{
-    if (service == "FTP")
-        return std::make_unique<FtpProbe>(settings);
-    if (service == "SMTP")
-        return std::make_unique<SmtpProbe>(settings);
-    return std::make_unique<Pop3Probe>(settings);
-}
-
 } // namespace
 
 TEST(AppProbesScripted, GreetingsAndGoodbyes)
 {
     MonitorSettings settings;
-    settings.ftpTimeOutSeconds = settings.smtpTimeOutSeconds = settings.pop3TimeOutSeconds = 1;
+    setTimeOuts(settings, SessionServices, 1s);
     for (const SessionCase& c : sessionCases()) {
         SCOPED_TRACE(c.name);
         for (const bool verbose : { true, false }) {
             settings.Verbose = verbose;
             test::ScriptedServer server(c.script);
-            auto probe = sessionProbe(c.service, settings);
+            auto probe = makeProbe(c.service, settings);
             // The row's port is a number: it is used, and the start line's port is its text.
             const Outcome outcome = attempt(*probe, contextFor(c.service, "127.0.0.1", server.portText()));
             EXPECT_EQ(outcome.ok, c.ok);
@@ -349,7 +339,7 @@ TEST(AppProbesScripted, ARetryIsSilent)
                 : name == "FTP"
                 ? dialogue("220 ready\r\n", { { "QUIT", "221 bye\r\n" } })
                 : dialogue("220 ready\r\n", { { "HELO SEN", "250 mail\r\n" }, { "QUIT", "221 bye\r\n" } }));
-        auto probe = sessionProbe(service, settings);
+        auto probe = makeProbe(service, settings);
         const Outcome outcome = attempt(*probe, contextFor(service, "127.0.0.1", server.portText()), Attempt::Retry);
         EXPECT_TRUE(outcome.ok);
         EXPECT_TRUE(outcome.lines.activityLines.empty()) << testing::PrintToString(outcome.lines.activityLines);
@@ -361,7 +351,7 @@ TEST(AppProbesScripted, ARetryIsSilent)
 TEST(AppProbesScripted, ARefusedHeloLeavesNoSessionBehind)
 {
     MonitorSettings settings;
-    settings.smtpTimeOutSeconds = 2;
+    settings.of(Service::Smtp).timeOut = 2s;
     SmtpProbe probe(settings);
     test::ScriptedServer refusing(dialogue("220 mail\r\n", { { "HELO SEN", "501 go away\r\n" } }, false));
     EXPECT_FALSE(attempt(probe, contextFor("SMTP", "127.0.0.1", refusing.portText())).ok);
@@ -380,18 +370,18 @@ TEST(AppProbesScripted, ALineBreakInTheAddressReachesNoServer)
     RUN_IN_PRIVATE_NETWORK();
     test::mustRun("ip link set lo up");
     MonitorSettings settings;
-    settings.ftpTimeOutSeconds = settings.smtpTimeOutSeconds = settings.pop3TimeOutSeconds = 2;
+    setTimeOuts(settings, AppServices, 2s);
     const std::string ip = "127.0.0.1\r\nQUIT";
 
     test::ScriptedHttpServer http([](ScriptSession& peer, const std::vector<std::string>&, int) { peer.close(); });
-    HttpProbe httpProbe(settings, 2000);
+    HttpProbe httpProbe(settings);
     EXPECT_FALSE(attempt(httpProbe, contextFor("HTTP", ip, std::to_string(http.port()))).ok);
     EXPECT_TRUE(http.requests().empty());
 
     for (const char* service : { "FTP", "SMTP", "POP3" }) {
         SCOPED_TRACE(service);
         test::ScriptedServer server([](ScriptSession& peer) { peer.send("220 ready\r\n"); });
-        auto probe = sessionProbe(service, settings);
+        auto probe = makeProbe(service, settings);
         EXPECT_FALSE(attempt(*probe, contextFor(service, ip, server.portText())).ok);
         EXPECT_FALSE(server.waitDone(200)) << "a connection reached the server";
     }
@@ -403,8 +393,8 @@ TEST(AppProbesScripted, ALineBreakInTheAddressReachesNoServer)
 TEST(AppProbesScripted, AFloodingServerHoldsNoOtherTest)
 {
     MonitorSettings settings;
-    settings.ftpTimeOutSeconds = 30;
-    settings.TcpTimeOutMiliSec = 2000;
+    settings.of(Service::Ftp).timeOut = 30s;
+    settings.of(Service::Tcp).timeOut = 2000ms;
     const std::string flood(64 * 1024, '\n');
     const auto until = std::chrono::steady_clock::now() + 20s;
     std::atomic<bool> over { false };

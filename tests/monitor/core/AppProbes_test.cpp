@@ -12,12 +12,7 @@
 #include "tests/net/ScriptedServer.h"
 #include "tests/net/SmtpServerFixture.h"
 
-#include "monitor/core/FtpProbe.h"
-#include "monitor/core/HttpProbe.h"
-#include "monitor/core/MonitorSettings.h"
-#include "monitor/core/Pop3Probe.h"
 #include "monitor/core/SessionProbe.h"
-#include "monitor/core/SmtpProbe.h"
 #include "tests/support/PrivateNamespace.h"
 
 #include <memory>
@@ -27,17 +22,6 @@ using namespace probetest;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::unique_ptr<Probe> makeProbe(const std::string& service, const MonitorSettings& settings, int httpTimeOutMs = 2000)
-{
-    if (service == "HTTP")
-        return std::make_unique<HttpProbe>(settings, httpTimeOutMs);
-    if (service == "FTP")
-        return std::make_unique<FtpProbe>(settings);
-    if (service == "SMTP")
-        return std::make_unique<SmtpProbe>(settings);
-    return std::make_unique<Pop3Probe>(settings);
-}
 
 // Verbose lines come from the attempt (FTP, SMTP, POP3) or after the result line (HTTP).
 Lines verboseLines(Probe& probe, const Outcome& outcome)
@@ -231,11 +215,11 @@ TEST(AppProbes, ASilentListenerFailsAtTheTimeOut)
 {
     SilentListener silent;
     MonitorSettings settings;
-    settings.ftpTimeOutSeconds = settings.smtpTimeOutSeconds = settings.pop3TimeOutSeconds = 1;
+    setTimeOuts(settings, AppServices, 1s);
     settings.Verbose = true;
     for (const std::string& service : Services) {
         SCOPED_TRACE(service);
-        auto probe = makeProbe(service, settings, 1000);
+        auto probe = makeProbe(service, settings);
         const Outcome outcome = attempt(*probe, contextFor(service, "127.0.0.1", silent.portText()));
         EXPECT_FALSE(outcome.ok);
         EXPECT_GE(outcome.took, 900ms);
@@ -255,10 +239,10 @@ TEST(AppProbes, AbortEndsAWaitAtOnceWithoutLines)
     SilentListener silent;
     MonitorSettings settings;
     // As long as a data file may say.
-    settings.ftpTimeOutSeconds = settings.smtpTimeOutSeconds = settings.pop3TimeOutSeconds = INT32_MAX;
+    setTimeOuts(settings, AppServices, std::chrono::seconds(INT32_MAX));
     for (const std::string& service : Services) {
         SCOPED_TRACE(service);
-        auto probe = makeProbe(service, settings, 60000);
+        auto probe = makeProbe(service, settings);
         core::Timer abortSoon;
         abortSoon.setOnTimeout([&] { probe->abort(); });
         abortSoon.start(100, true);

@@ -65,7 +65,7 @@ TEST_F(ControllerFixture, AReloadTakesTheFileButKeepsTheStatesTheTestsFound)
              stored("twin", "127.0.0.3", "OK"),
              stored("twin", "127.0.0.3", "OK") })
         list.append(row);
-    controller->SaveSettings();
+    controller->save();
     // What the tests found since the save.
     for (int row : { 0, 1, 2 }) {
         Destination found = list.at(row);
@@ -132,7 +132,7 @@ TEST_F(ControllerFixture, TheCloseAsksBeforeOverwritingAFileChangedBySomeoneElse
         { "untouched", [](MonitorController&) {}, Save::Saved, false },
         { "saved now, then toggled twice",
             [](MonitorController& c) {
-                c.SaveSettings();
+                c.save();
                 c.toggleSaveOnExit();
                 c.toggleSaveOnExit();
             },
@@ -150,7 +150,7 @@ TEST_F(ControllerFixture, TheCloseAsksBeforeOverwritingAFileChangedBySomeoneElse
         { "edited, then saved now",
             [&](MonitorController& c) {
                 test::writeFile(ini, edited);
-                c.SaveSettings();
+                c.save();
             },
             Save::Saved,
             false },

@@ -4,7 +4,17 @@
 
 #include <gtest/gtest.h>
 
-using monitor::parseCommandLine;
+namespace {
+
+// The command line of SEN started with these arguments.
+monitor::CommandLine parseCommandLine(const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> words { "SEN" };
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    return monitor::parseCommandLine(words);
+}
+
+} // namespace
 
 TEST(CommandLine, SwitchesAndDataFile)
 {

@@ -59,7 +59,7 @@ TEST_F(ConsoleMonitorFixture, AReloadWaitsForThePassAndACloseForTheRunningProbe)
     const std::string head
         = "[SEN]\r\nEnableTimer=1\r\nAllowFractionOfMinute=1\r\nTimerInterval=0.002\r\n[DestList]\r\n";
     test::writeFile(ini, head + "DestCount=2\r\n" + row(1, "a") + row(2, "b"));
-    ConsoleMonitor monitor((dir / "SEN").string(), parseCommandLine({ "/CONSOLE" }), out, err);
+    ConsoleMonitor monitor((dir / "SEN").string(), parseCommandLine({ "SEN", "/CONSOLE" }), out, err);
     int passesOfC = 0;
     probes.script = [&](const TestContext& context, Attempt) {
         Script script(true, 100);
@@ -98,7 +98,7 @@ TEST_F(ConsoleMonitorFixture, AReloadWaitsForThePassAndACloseForTheRunningProbe)
 TEST_F(ConsoleMonitorFixture, ACloseAskedForBeforeTheStartEndedComesAfterItWithoutAPass)
 {
     test::writeFile(ini, "[DestList]\r\nDestCount=1\r\n" + row(1, "a"));
-    ConsoleMonitor monitor((dir / "SEN").string(), parseCommandLine({ "/CONSOLE", "/ONCE" }), out, err);
+    ConsoleMonitor monitor((dir / "SEN").string(), parseCommandLine({ "SEN", "/CONSOLE", "/ONCE" }), out, err);
     monitor.terminate();
     EXPECT_EQ(run(monitor), 1);
     EXPECT_EQ(at("Start test at"), std::string::npos) << out.str();
@@ -109,7 +109,7 @@ TEST_F(ConsoleMonitorFixture, ACloseAskedForBeforeTheStartEndedComesAfterItWitho
 TEST_F(ConsoleMonitorFixture, ACheckEndsByItselfWithItsLine)
 {
     test::writeFile(ini, "[DestList]\r\nDestCount=2\r\n" + row(1, "a") + row(2, "b"));
-    ConsoleMonitor monitor((dir / "SEN").string(), parseCommandLine({ "/nagios" }), out, err);
+    ConsoleMonitor monitor((dir / "SEN").string(), parseCommandLine({ "SEN", "/nagios" }), out, err);
     probes.script = [](const TestContext& context, Attempt) { return Script(context.host == "a", 10); };
     EXPECT_EQ(run(monitor), 2);
     const std::string text = out.str();

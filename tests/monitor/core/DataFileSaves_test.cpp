@@ -70,12 +70,12 @@ TEST_F(ControllerFixture, AFullDiskLeavesTheOldFileWhole)
         std::fclose(f);
         fs::resize_file(filler, fs::file_size(filler) - 4096);
     }
-    EXPECT_THROW(controller->SaveSettings(), desktop::EIniFileException);
+    EXPECT_THROW(controller->save(), desktop::EIniFileException);
     EXPECT_EQ(test::readFile(data), before);
     EXPECT_EQ(hiddenEntries(disk), 0);
 
     fs::remove(filler);
-    controller->SaveSettings();
+    controller->save();
     EXPECT_NE(test::readFile(data).find("Stat150=OK\r\nLast150=6/12/26 2:05:09 PM  [1 ms]\r\n"), std::string::npos);
     EXPECT_EQ(hiddenEntries(disk), 0);
     test::mustRun("umount " + disk.string());
@@ -99,7 +99,7 @@ TEST_F(ControllerFixture, TwoProcessesSavingOneFileLoseNoKey)
         int failed = 0;
         for (int i = 0; i < Saves; ++i) {
             try {
-                controller->SaveSettings();
+                controller->save();
             } catch (const std::exception&) {
                 ++failed;
             }
@@ -155,7 +155,7 @@ TEST_F(ControllerFixture, ValuesOfAnyLengthSurviveALoadAndASave)
     test::writeFile(ini, "[Actions]\r\nEmailAddress=" + recipients + "x\r\n[DestList]\r\nDestCount=1\r\nNAME1=" + name + "\r\n");
     open();
     EXPECT_EQ(controller->settings().actions.emailAddress, recipients + "x");
-    controller->SaveSettings();
+    controller->save();
     const std::string saved = test::readFile(ini);
     EXPECT_NE(saved.find("\r\nEmailAddress=" + recipients + "x\r\n"), std::string::npos);
     EXPECT_NE(saved.find("\r\nNAME1=" + name + "\r\n"), std::string::npos);
@@ -185,7 +185,7 @@ TEST_F(ControllerFixture, ASaveNeverWritesOverAFileThatIsNotText)
         test::writeFile(ini, c.text);
         open();
         try {
-            controller->SaveSettings();
+            controller->save();
             ADD_FAILURE() << "saved";
         } catch (const desktop::EIniFileException& e) {
             EXPECT_EQ(std::string(e.what()), "Unable to write to " + ini.string() + " (not a text file)");

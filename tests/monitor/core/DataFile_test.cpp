@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 using namespace monitor;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -57,7 +58,7 @@ TEST_F(ControllerFixture, WithoutADataFileNothingLoadsAndTheFirstSaveWritesEvery
     EXPECT_EQ(frontEnd.dataFiles.back(), ini.string());
     EXPECT_EQ(frontEnd.tray, (std::vector<std::pair<int, std::string>> { { 0, "SEN" } }));
     EXPECT_FALSE(fs::exists(ini));
-    controller->SaveSettings();
+    controller->save();
     EXPECT_EQ(frontEnd.activity.back(), "Saving - " + ini.string());
     EXPECT_EQ(test::readFile(ini), freshFile(log.string()));
 }
@@ -70,13 +71,14 @@ TEST_F(ControllerFixture, EverySettingAndRowSurvivesASaveAndALoad)
     s.enableTimer = true;
     s.AllowFractionOfMinute = true;
     s.timerInterval = "0.5";
-    s.echo = { 100, 3000, 12 };
-    s.PingRetryOnFirstFail = s.HTTPRetryOnFirstFail = s.FTPRetryOnFirstFail = true;
-    s.SMTPRetryOnFirstFail = s.POP3RetryOnFirstFail = s.TCPRetryOnFirstFail = true;
-    s.ftpTimeOutSeconds = 7;
-    s.smtpTimeOutSeconds = 8;
-    s.pop3TimeOutSeconds = 9;
-    s.TcpTimeOutMiliSec = 1500;
+    s.echo = { 100, 12 };
+    for (ServiceOptions& service : s.services)
+        service.retryOnFirstFail = true;
+    s.of(Service::Ping).timeOut = 3000ms;
+    s.of(Service::Ftp).timeOut = 7s;
+    s.of(Service::Smtp).timeOut = 8s;
+    s.of(Service::Pop3).timeOut = 9s;
+    s.of(Service::Tcp).timeOut = 1500ms;
     s.EmptyMessageText = s.Verbose = true;
     s.saveOnExit = false;
     s.actions.smtpServer = "127.0.0.2";
@@ -96,7 +98,7 @@ TEST_F(ControllerFixture, EverySettingAndRowSurvivesASaveAndALoad)
     controller->list().append(row("web server ünïcode", "127.0.0.2", "HTTP", "8080"));
     Destination partial { "two columns", { "127.0.0.3", "TCP" }, StateImage::OK };
     controller->list().append(partial);
-    controller->SaveSettings();
+    controller->save();
     const MonitorSettings saved = s;
     const std::vector<Destination> rows = controller->list().rows();
 
@@ -106,14 +108,14 @@ TEST_F(ControllerFixture, EverySettingAndRowSurvivesASaveAndALoad)
     EXPECT_EQ(l.window.left, 10);
     EXPECT_EQ(l.window.height, 500);
     EXPECT_EQ(l.timerInterval, "0.5");
-    EXPECT_EQ(l.echo.timeOut, 3000);
+    EXPECT_EQ(l.of(Service::Ping).timeOut, 3000ms);
     EXPECT_EQ(l.echo.ttl, 12);
-    EXPECT_EQ(l.ftpTimeOutSeconds, 7);
-    EXPECT_EQ(l.pop3TimeOutSeconds, 9);
-    EXPECT_EQ(l.TcpTimeOutMiliSec, 1500);
+    EXPECT_EQ(l.of(Service::Ftp).timeOut, 7s);
+    EXPECT_EQ(l.of(Service::Pop3).timeOut, 9s);
+    EXPECT_EQ(l.of(Service::Tcp).timeOut, 1500ms);
     EXPECT_TRUE(l.enableTimer && l.AllowFractionOfMinute && l.EmptyMessageText && l.Verbose);
-    EXPECT_TRUE(l.PingRetryOnFirstFail && l.HTTPRetryOnFirstFail && l.FTPRetryOnFirstFail);
-    EXPECT_TRUE(l.SMTPRetryOnFirstFail && l.POP3RetryOnFirstFail && l.TCPRetryOnFirstFail);
+    for (const ServiceOptions& service : l.services)
+        EXPECT_TRUE(service.retryOnFirstFail);
     EXPECT_FALSE(l.saveOnExit);
     EXPECT_EQ(l.actions.emailAddress, saved.actions.emailAddress);
     EXPECT_EQ(l.actions.sendCurrentStatus, 2);
@@ -140,10 +142,10 @@ TEST_F(ControllerFixture, AFileWithoutKeysGivesOtherDefaultsThanNoFile)
     test::writeFile(ini, "[SEN]\r\n");
     open();
     const MonitorSettings& s = controller->settings();
-    EXPECT_EQ(s.echo.timeOut, 2000);
-    EXPECT_EQ(s.ftpTimeOutSeconds, 10);
-    EXPECT_EQ(s.smtpTimeOutSeconds, 10);
-    EXPECT_EQ(s.pop3TimeOutSeconds, 10);
+    EXPECT_EQ(s.of(Service::Ping).timeOut, 2000ms);
+    EXPECT_EQ(s.of(Service::Ftp).timeOut, 10s);
+    EXPECT_EQ(s.of(Service::Smtp).timeOut, 10s);
+    EXPECT_EQ(s.of(Service::Pop3).timeOut, 10s);
     EXPECT_EQ(s.actions.smtpServer, "");
     EXPECT_EQ(s.actions.fromAddress, "");
     EXPECT_EQ(s.actions.sendCurrentStatus, 0);
@@ -153,8 +155,8 @@ TEST_F(ControllerFixture, AFileWithoutKeysGivesOtherDefaultsThanNoFile)
 
     fs::remove(ini);
     open();
-    EXPECT_EQ(controller->settings().echo.timeOut, 4000);
-    EXPECT_EQ(controller->settings().ftpTimeOutSeconds, 15);
+    EXPECT_EQ(controller->settings().of(Service::Ping).timeOut, 4000ms);
+    EXPECT_EQ(controller->settings().of(Service::Ftp).timeOut, 15s);
     EXPECT_EQ(controller->settings().actions.smtpServer, "127.0.0.1");
     EXPECT_EQ(controller->settings().actions.fromAddress, AlertActions::PlaceholderSender);
     EXPECT_EQ(controller->settings().actions.sendCurrentStatus, -1);
@@ -171,9 +173,9 @@ TEST_F(ControllerFixture, ASaveLeavesKeysOfRemovedRowsUnknownKeysAndComments)
     EXPECT_EQ(controller->settings().actions.smtpTimeOut, 30);
     for (int i = 1; i <= 8; ++i)
         controller->list().append(row("host" + std::to_string(i), "127.0.0." + std::to_string(i)));
-    controller->SaveSettings();
+    controller->save();
     controller->list().remove({ 5, 6, 7 });
-    controller->SaveSettings();
+    controller->save();
 
     const std::string text = test::readFile(ini);
     for (const char* kept : { "; written by hand\r\n",
@@ -257,7 +259,7 @@ TEST_F(ControllerFixture, SavingMaximisedKeepsTheStoredGeometry)
     test::writeFile(ini, "[SEN]\r\nWindowLeft=5\r\nWindowTop=6\r\nWindowWidth=700\r\nWindowHeight=600\r\n");
     open();
     controller->settings().window = { true, 0, 0, 1920, 1080 };
-    controller->SaveSettings();
+    controller->save();
     const std::string text = test::readFile(ini);
     EXPECT_NE(text.find("[SEN]\r\nWindowLeft=5\r\nWindowTop=6\r\nWindowWidth=700\r\nWindowHeight=600\r\n"
                         "VersionInfo=SEN - Senvigil, ver 1.53b\r\nWindowMaximized=1\r\nEnableTimer=0\r\n"),
@@ -298,11 +300,11 @@ TEST_F(ControllerFixture, HostileDataFilesEndQuickly)
 TEST_F(ControllerFixture, ARefusedWriteStopsTheSaveWithTheStoresError)
 {
     const std::string path = (dir / "missing" / "net.SEN").string();
-    open(parseCommandLine({ path }));
+    open(parseCommandLine({ "SEN", path }));
     EXPECT_THROW(
         {
             try {
-                controller->SaveSettings();
+                controller->save();
             } catch (const desktop::EIniFileException& e) {
                 EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
                 throw;
@@ -331,7 +333,7 @@ TEST_F(ControllerFixture, ALineBreakInAValueCannotAddKeys)
 {
     open();
     controller->list().append(row("evil\r\nDestCount=999", "127.0.0.1\nNAME2=injected"));
-    controller->SaveSettings();
+    controller->save();
     const std::string text = test::readFile(ini);
     EXPECT_NE(text.find("NAME1=evil\r\nIP1=127.0.0.1\r\n"), std::string::npos);
     EXPECT_EQ(text.find("999"), std::string::npos);

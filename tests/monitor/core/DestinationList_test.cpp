@@ -37,28 +37,28 @@ struct CountingObserver : DestinationListObserver
 
 } // namespace
 
-TEST(Services, ServiceIndexOfLooksAtTheFirstLetter)
+TEST(Services, AServiceTextIsKnownByItsFirstLetter)
 {
-    const std::vector<std::pair<std::string, int>> cases = {
-        { "", Ping },
-        { "PING", Ping },
-        { "TCP", Tcp },
-        { "tcp", Tcp },
-        { "Telnet", Tcp },
-        { "HTTP", Http },
-        { "https", Http },
-        { "FTP", Ftp },
-        { "SMTP", Smtp },
-        { "ssh", Smtp },
-        { "POP3", Pop3 },
-        { "pop3", Ping }, // POP3 must be exact
-        { "POP", Ping },
-        { "POP3 ", Ping },
-        { "IMAP", Ping },
-        { "\xc3\xa9", Ping },
+    const std::vector<std::pair<std::string, Service>> cases = {
+        { "", Service::Ping },
+        { "PING", Service::Ping },
+        { "TCP", Service::Tcp },
+        { "tcp", Service::Tcp },
+        { "Telnet", Service::Tcp },
+        { "HTTP", Service::Http },
+        { "https", Service::Http },
+        { "FTP", Service::Ftp },
+        { "SMTP", Service::Smtp },
+        { "ssh", Service::Smtp },
+        { "POP3", Service::Pop3 },
+        { "pop3", Service::Ping }, // POP3 must be exact
+        { "POP", Service::Ping },
+        { "POP3 ", Service::Ping },
+        { "IMAP", Service::Ping },
+        { "\xc3\xa9", Service::Ping },
     };
-    for (const auto& [text, index] : cases)
-        EXPECT_EQ(ServiceIndexOf(text), index) << text;
+    for (const auto& [text, service] : cases)
+        EXPECT_EQ(serviceOf(text), service) << text;
     const std::vector<std::string> ports = { "", "0", "80", "21", "25", "110" };
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(DefaultPortOf(i), ports[size_t(i)]);

@@ -135,7 +135,7 @@ TEST_F(ControllerFixture, EventsWriteTheirLinesToTheirSinks)
             [](MonitorController& c) { c.openDataFile(c.dataFile()); },
             { "Loading - " + iniPath },
             "" },
-        { "data file written", [](MonitorController& c) { c.SaveSettings(); }, { "Saving - " + iniPath }, "" },
+        { "data file written", [](MonitorController& c) { c.save(); }, { "Saving - " + iniPath }, "" },
         { "logging enabled",
             [](MonitorController& c) { c.log().setEnabled(true); },
             { "Log Enabled " + stamp + " [" + logPath + "]" },

@@ -12,7 +12,7 @@ TEST_F(ControllerFixture, TheLastCommandLinePathIsTheDataFile)
 {
     const fs::path named = dir / "net.SEN";
     test::writeFile(named, "[DestList]\r\nDestCount=1\r\nNAME1=from the command line\r\n");
-    open(parseCommandLine({ (dir / "first.SEN").string(), "/tray", named.string() }));
+    open(parseCommandLine({ "SEN", (dir / "first.SEN").string(), "/tray", named.string() }));
     EXPECT_EQ(controller->dataFile(), named.string());
     EXPECT_EQ(controller->dataFileName(), "net.SEN");
     EXPECT_EQ(frontEnd.dataFiles, (Words { ini.string(), named.string() }));
@@ -39,7 +39,7 @@ TEST_F(ControllerFixture, AdvancedEditingOpensTheEditorThenAsksAndReloads)
     EXPECT_TRUE(starts.commands.empty());
 
     controller->list().append(row("kept", "127.0.0.1"));
-    controller->SaveSettings();
+    controller->save();
     environment["VISUAL"] = "vim -p";
     // The user edits the file while the question waits.
     frontEnd.onQuestion = [&] {

@@ -8,6 +8,16 @@
 
 using namespace monitor;
 
+namespace {
+
+// The index of a service in the service choice.
+constexpr int Ping = static_cast<int>(Service::Ping);
+constexpr int Tcp = static_cast<int>(Service::Tcp);
+constexpr int Http = static_cast<int>(Service::Http);
+constexpr int Smtp = static_cast<int>(Service::Smtp);
+
+} // namespace
+
 TEST(InputRow, EnableRules)
 {
     struct Case

@@ -158,7 +158,7 @@ TEST_F(MetricsEngine, EveryPassRewritesTheFileNamedInTheDataFile)
     EXPECT_EQ(samples["sen_passes_total {}"], 2);
 
     // The key is written after "MaxParallelTests".
-    controller->SaveSettings();
+    controller->save();
     EXPECT_NE(
         test::readFile(ini).find("MaxParallelTests=4\r\nMetricsFile=" + metrics.string() + "\r\n"), std::string::npos);
 }

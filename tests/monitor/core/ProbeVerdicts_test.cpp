@@ -22,12 +22,6 @@
 #include "tests/net/ScriptedServer.h"
 #include "tests/net/SmtpServerFixture.h"
 
-#include "monitor/core/FtpProbe.h"
-#include "monitor/core/HttpProbe.h"
-#include "monitor/core/MonitorSettings.h"
-#include "monitor/core/Pop3Probe.h"
-#include "monitor/core/SmtpProbe.h"
-
 #include <functional>
 #include <memory>
 
@@ -55,7 +49,7 @@ QStringList at(int port)
 MonitorSettings shortTimeOuts()
 {
     MonitorSettings settings;
-    settings.ftpTimeOutSeconds = settings.smtpTimeOutSeconds = settings.pop3TimeOutSeconds = TimeOutSeconds;
+    setTimeOuts(settings, AppServices, std::chrono::seconds(TimeOutSeconds));
     return settings;
 }
 
@@ -64,15 +58,7 @@ bool probeVerdict(
     const std::string& service, const std::string& ip, const std::string& port, Attempt kind = Attempt::First)
 {
     const MonitorSettings settings = shortTimeOuts();
-    std::unique_ptr<Probe> probe;
-    if (service == "HTTP")
-        probe = std::make_unique<HttpProbe>(settings, TimeOutSeconds * 1000);
-    else if (service == "FTP")
-        probe = std::make_unique<FtpProbe>(settings);
-    else if (service == "SMTP")
-        probe = std::make_unique<SmtpProbe>(settings);
-    else
-        probe = std::make_unique<Pop3Probe>(settings);
+    const auto probe = makeProbe(service, settings);
     return attempt(*probe, contextFor(service, ip, port), kind).ok;
 }
 

@@ -146,14 +146,14 @@ TEST_F(ProbeFixture, TcpDroppedFailsAtTheTimeOutOrAtOnceOnAbort)
 {
     RUN_IN_PRIVATE_NETWORK();
     test::mustRun("iptables -A INPUT -d 127.0.0.9 -p tcp -j DROP");
-    settings.TcpTimeOutMiliSec = 500;
+    settings.of(Service::Tcp).timeOut = 500ms;
     TcpProbe probe(settings);
     attempt(probe, contextFor("127.0.0.9", "80"), outcome);
     EXPECT_FALSE(outcome.ok);
     EXPECT_GE(outcome.took, 450ms);
     EXPECT_LT(outcome.took, 5s);
 
-    settings.TcpTimeOutMiliSec = 60000;
+    settings.of(Service::Tcp).timeOut = 60s;
     core::Timer abortSoon;
     abortSoon.setOnTimeout([&] { probe.abort(); });
     abortSoon.start(50, true);
@@ -183,7 +183,7 @@ TEST_F(ProbeFixture, TcpLooksUpANameInTheIpColumn)
 
 TEST_F(ProbeFixture, PingAnswered)
 {
-    PingProbe probe(settings.echo);
+    PingProbe probe(settings);
     attempt(probe, contextFor("127.0.0.1"), outcome);
     EXPECT_TRUE(outcome.ok);
     ASSERT_EQ(outcome.lines.activityLines.size(), 1u);
@@ -202,8 +202,8 @@ TEST_F(ProbeFixture, PingIgnoredRejectedAndUnresolvable)
     RUN_IN_PRIVATE_NETWORK();
     test::mustRun("iptables -A INPUT -d 127.0.0.3 -p icmp --icmp-type echo-request -j REJECT --reject-with "
                   "icmp-host-unreachable");
-    settings.echo.timeOut = 300;
-    PingProbe probe(settings.echo);
+    settings.of(Service::Ping).timeOut = 300ms;
+    PingProbe probe(settings);
     attempt(probe, contextFor("127.0.0.3"), outcome);
     EXPECT_FALSE(outcome.ok) << "a report echoes nothing";
     ASSERT_EQ(outcome.lines.activityLines.size(), 1u);
@@ -227,7 +227,7 @@ TEST_F(ProbeFixture, PingWithoutIcmpPermissionFailsWithAClearLine)
 {
     RUN_IN_PRIVATE_NETWORK({ "setpriv", "--bounding-set=-net_raw", "--inh-caps=-net_raw" });
     test::setSysctl("net/ipv4/ping_group_range", "1 0");
-    PingProbe probe(settings.echo);
+    PingProbe probe(settings);
     attempt(probe, contextFor("127.0.0.1"), outcome);
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.lines.activityLines,
@@ -252,8 +252,8 @@ TEST_F(ControllerFixture, APassOverRealProbes)
     closed.close();
     run();
     controller->settings().MaxParallelTests = 4;
-    controller->settings().TcpTimeOutMiliSec = 300;
-    controller->settings().echo.timeOut = 300;
+    controller->settings().of(Service::Tcp).timeOut = 300ms;
+    controller->settings().of(Service::Ping).timeOut = 300ms;
     const std::vector<std::pair<std::string, std::string>> rows = {
         { "127.0.0.1", open.port },
         { "127.0.0.1", closed.port },

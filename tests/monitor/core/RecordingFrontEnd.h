@@ -23,7 +23,7 @@ class RecordingFrontEnd : public core::ActivityOutlet,
                           public monitor::TestView
 {
 public:
-    monitor::MonitorFrontEnd roles() { return monitor::MonitorFrontEnd::of(*this); }
+    monitor::FrontEnd roles() { return monitor::FrontEnd::of(*this); }
 
     void appendActivityLine(const std::string& line) override { activity.push_back(line); }
     // The pane as a whole: its lines, ended by CR LF.

@@ -46,7 +46,7 @@ public:
     int mostRunning = 0;
     int created = 0;
 
-    std::unique_ptr<monitor::Probe> createProbe(int serviceIndex) override;
+    std::unique_ptr<monitor::Probe> createProbe(monitor::Service service) override;
 };
 
 class ScriptedProbe final : public monitor::Probe
@@ -103,9 +103,9 @@ private:
     bool m_abortable = true;
 };
 
-inline std::unique_ptr<monitor::Probe> ScriptedProbes::createProbe(int serviceIndex)
+inline std::unique_ptr<monitor::Probe> ScriptedProbes::createProbe(monitor::Service service)
 {
-    if (serviceIndex != monitor::Ping && serviceIndex != monitor::Tcp)
+    if (service != monitor::Service::Ping && service != monitor::Service::Tcp)
         return nullptr;
     ++created;
     return std::make_unique<ScriptedProbe>(*this);

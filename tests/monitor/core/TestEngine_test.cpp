@@ -266,7 +266,7 @@ TEST_F(EngineFixture, AbortEndsTheRunningTestWithoutAResultAndStartsNoOther)
         EXPECT_EQ(controller->list().at(1).State, StateImage::None);
         EXPECT_EQ(frontEnd.activity.at(frontEnd.activity.size() - 2), std::string("END test at ") + Stamp);
         EXPECT_TRUE(engine().timerActive());
-        EXPECT_TRUE(controller->settings().StopRequested);
+        EXPECT_TRUE(controller->settings().StopRequested.raised());
     }
 }
 
@@ -274,7 +274,7 @@ TEST_F(EngineFixture, SingleTestsIgnoreAStaleStopRequest)
 {
     start();
     add("a", "127.0.0.2");
-    controller->settings().StopRequested = true; // left by an aborted pass
+    controller->settings().StopRequested.raise(); // left by an aborted pass
     probes.script = [](const TestContext&, Attempt) { return Script { true, 20 }; };
     EXPECT_TRUE(engine().TestDestination(0));
     settle();

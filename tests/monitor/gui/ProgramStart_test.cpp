@@ -34,7 +34,7 @@ struct ProgramStart : WindowFixture
     void startProgram(const std::vector<std::string>& arguments, const std::function<void(TForm1&)>& beforeStartup = {})
     {
         window.reset();
-        window = startMainWindow(program.string(), parseCommandLine(arguments), &dialogs, [&](TForm1& w) {
+        window = startMainWindow(program.string(), parseCommandLine(withProgram(arguments)), &dialogs, [&](TForm1& w) {
             w.controller().setProgramStarter([this, &w](const std::vector<std::string>& command) {
                 started.push_back(command);
                 visibleAtStart.push_back(w.isVisible());

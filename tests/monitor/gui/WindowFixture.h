@@ -47,10 +47,18 @@ struct WindowFixture : ::testing::Test
     DestinationPane* pane = nullptr;
     OptionsPane* options = nullptr;
 
+    // The command line of a start with these arguments.
+    std::vector<std::string> withProgram(const std::vector<std::string>& arguments) const
+    {
+        std::vector<std::string> words { program.string() };
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        return words;
+    }
+
     void open(const std::vector<std::string>& arguments = {})
     {
         window.reset();
-        window = std::make_unique<TForm1>(program.string(), parseCommandLine(arguments), &dialogs);
+        window = std::make_unique<TForm1>(program.string(), parseCommandLine(withProgram(arguments)), &dialogs);
         window->controller().setProgramStarter([this](const std::vector<std::string>& command) {
             started.push_back(command);
             return 0;

@@ -1,4 +1,4 @@
-#include "common/net/IcmpPacket.h"
+#include "common/net/detail/IcmpPacket.h"
 
 #include <gtest/gtest.h>
 

@@ -30,9 +30,6 @@ std::string smtpDateText(const QDateTime& utc);
 // "= Multipart Boundary " + month, day, two-digit year, hour, minute of a local time.
 std::string smtpMultipartBoundary(const QDateTime& local);
 
-// Splits at CR LF, lone CR or lone LF; a break at the very end adds no empty line.
-std::vector<std::string> smtpSplitLines(const std::string& text);
-
 // Standard base64 (RFC 4648 section 4, the alphabet of RFC 2045) with "=" padding.
 std::string base64Encode(std::string_view bytes);
 std::string base64Decode(const std::string& text);

@@ -1,7 +1,7 @@
 #include "ReplyCodes.h"
 
-#include "ESocketException.h"
-#include "WinsockErrors.h"
+#include "common/net/ESocketException.h"
+#include "common/net/WinsockErrors.h"
 
 namespace net {
 

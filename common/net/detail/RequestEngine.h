@@ -1,6 +1,6 @@
 #pragma once
 
-// The request bookkeeping shared by the line-protocol clients (SMTP now; FTP and POP3 next):
+// The request bookkeeping of the line-protocol clients (held by ControlConnection):
 // one request at a time with its type and result, the reply codes the pending command accepts
 // and the continuation run on its final reply, the request's texts (LastResponse, the first
 // error, the status code), the end of a request reported once through a posted OnRequestDone,
@@ -71,7 +71,6 @@ public:
     // and the result; returns the result.
     int judge(int code);
     Action takeContinuation();
-    bool hasContinuation() const { return static_cast<bool>(m_then); }
 
     // ---- texts ----------------------------------------------------------------------------
     const std::string& lastResponse() const { return m_lastResponse; }

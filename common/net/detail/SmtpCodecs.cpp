@@ -1,7 +1,7 @@
 #include "SmtpCodecs.h"
 
 #include "Md5.h"
-#include "WSocketResolve.h"
+#include "common/net/WSocketResolve.h"
 
 #include <QByteArray>
 
@@ -42,7 +42,7 @@ std::string enclosed(const std::string& prefix, const std::string& address)
 
 QByteArray qbytes(const std::string& text)
 {
-    return {text.data(), static_cast<qsizetype>(text.size())};
+    return { text.data(), static_cast<qsizetype>(text.size()) };
 }
 
 } // namespace
@@ -81,23 +81,6 @@ std::string smtpDateText(const QDateTime& utc)
 std::string smtpMultipartBoundary(const QDateTime& local)
 {
     return "= Multipart Boundary " + local.toString(QStringLiteral("MMddyyhhmm")).toStdString();
-}
-
-std::vector<std::string> smtpSplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
-            continue;
-        lines.push_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        lines.push_back(text.substr(start));
-    return lines;
 }
 
 std::string base64Encode(std::string_view bytes)

@@ -1,6 +1,6 @@
 #include "IcmpPacket.h"
 
-#include "IcmpStatus.h"
+#include "common/net/IcmpStatus.h"
 
 #include <algorithm>
 #include <cstring>

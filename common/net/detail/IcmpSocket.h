@@ -5,8 +5,8 @@
 // The datagram socket gets only its own answers; the raw one sees every ICMP message of the
 // machine, and the codec picks ours out of them.
 
-#include "IcmpEchoReply.h"
 #include "IcmpPacket.h"
+#include "common/net/IcmpEchoReply.h"
 
 #include <chrono>
 #include <optional>
@@ -39,10 +39,6 @@ public:
     void discardPending();
     // Sends one request; 0, or the IP status code when the kernel refuses it.
     int send(const IcmpEchoKey& key, int ttl, bool dontFragment);
-    // Sleeps until the answer to `key` arrives or the deadline passes.
-    std::optional<IcmpEchoReply> awaitReply(const IcmpEchoKey& key,
-        std::chrono::steady_clock::time_point sent,
-        std::chrono::steady_clock::time_point deadline);
     // Reads what has arrived without waiting and returns the answer to `key` if it was among
     // it; the round-trip time is left to the caller.
     std::optional<IcmpEchoReply> takeReply(const IcmpEchoKey& key);

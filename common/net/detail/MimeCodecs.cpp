@@ -145,30 +145,6 @@ std::size_t utf8Cut(std::string_view text, std::size_t limit)
     return cut;
 }
 
-std::vector<std::string> splitAtLineBreaks(std::string_view text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
-            continue;
-        lines.emplace_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    lines.emplace_back(text.substr(start));
-    return lines;
-}
-
-std::string withoutLineBreaks(std::string_view value)
-{
-    std::string out(value);
-    std::replace_if(
-        out.begin(), out.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    return out;
-}
-
 std::vector<std::string> quotedPrintableLines(std::string_view line)
 {
     std::vector<std::string> lines(1);

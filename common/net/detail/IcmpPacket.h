@@ -5,7 +5,7 @@
 // identifier and sequence and echoes (or quotes) our data: another program pinging the same
 // host never makes a silent host look alive.
 
-#include "IcmpEchoReply.h"
+#include "common/net/IcmpEchoReply.h"
 
 #include <cstdint>
 #include <optional>

@@ -19,11 +19,6 @@ bool isUtf8(std::string_view text);
 // sequence (for text that is not UTF-8: `limit` or the whole length).
 std::size_t utf8Cut(std::string_view text, std::size_t limit);
 
-// Splits at each CR LF, lone CR and lone LF. Every break counts: "a\n" gives "a" and "".
-std::vector<std::string> splitAtLineBreaks(std::string_view text);
-// A header value holds no line break: each CR and each LF becomes a blank.
-std::string withoutLineBreaks(std::string_view value);
-
 // One text line as quoted-printable lines of at most 76 characters: "=", control characters
 // other than TAB and bytes above 126 as "=XX", a blank or TAB at the end as "=20"/"=09",
 // every line but the last ending in a soft break "=".

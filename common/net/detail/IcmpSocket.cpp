@@ -1,12 +1,11 @@
 #include "IcmpSocket.h"
 
-#include "IcmpException.h"
-#include "IcmpStatus.h"
+#include "common/net/IcmpException.h"
+#include "common/net/IcmpStatus.h"
 
 #include <linux/errqueue.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -140,32 +139,11 @@ int IcmpSocket::send(const IcmpEchoKey& key, int ttl, bool dontFragment)
     return sent < 0 ? IcmpStatusFromSendError(errno) : 0;
 }
 
-std::optional<IcmpEchoReply> IcmpSocket::awaitReply(
-    const IcmpEchoKey& key, steady_clock::time_point sent, steady_clock::time_point deadline)
-{
-    IcmpEchoKey ours = key;
-    ours.identifier = m_identifier;
-    ours.identifierChecked = m_kind == Kind::Raw; // the kernel routes a datagram socket's by identifier
-    for (;;) {
-        if (auto reply = readAvailable(ours)) {
-            reply->roundTripTime = uint32_t(duration_cast<milliseconds>(steady_clock::now() - sent).count());
-            return reply;
-        }
-        const auto now = steady_clock::now();
-        if (now >= deadline)
-            return std::nullopt;
-        const auto left = ceil<milliseconds>(deadline - now).count();
-        pollfd watched { m_fd, POLLIN, 0 };
-        if (::poll(&watched, 1, int(std::min<long long>(left, INT_MAX))) < 0 && errno != EINTR)
-            return std::nullopt; // cannot wait: give up rather than spin
-    }
-}
-
 std::optional<IcmpEchoReply> IcmpSocket::takeReply(const IcmpEchoKey& key)
 {
     IcmpEchoKey ours = key;
     ours.identifier = m_identifier;
-    ours.identifierChecked = m_kind == Kind::Raw;
+    ours.identifierChecked = m_kind == Kind::Raw; // the kernel routes a datagram socket's by identifier
     return readAvailable(ours);
 }
 
