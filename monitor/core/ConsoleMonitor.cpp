@@ -321,10 +321,8 @@ void ConsoleMonitor::reloadWhenIdle()
 int runConsoleMonitor(
     const std::string& programPath, const CommandLine& commandLine, std::ostream& out, std::ostream& err)
 {
-    // A reader of the output that went away (a pipe into "head", a restarted journal) must not
-    // end the program before its close has saved the data file: the lines are lost, no more.
-    // Programs started meanwhile get the default action back (ProgramLauncher).
-    std::signal(SIGPIPE, SIG_IGN);
+    // SIGPIPE is ignored program-wide (core::StandardOutput): a reader of the output that went
+    // away does not end the program before its close.
     ConsoleMonitor monitor(programPath, commandLine, out, err);
     SignalWatcher watcher({ SIGTERM, SIGINT, SIGHUP }, [&monitor](int number) {
         if (number == SIGHUP)
