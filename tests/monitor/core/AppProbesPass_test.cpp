@@ -231,7 +231,8 @@ TEST_F(PassFixture, RealServersOneAtATimeAndSideBySide)
     test::FtpServerFixture ftp;
     test::SmtpServerFixture smtp;
     test::Pop3ServerFixture pop3;
-    ASSERT_TRUE(http.started() && ftp.started() && smtp.started() && pop3.started());
+    test::ImapServerFixture imap;
+    ASSERT_TRUE(http.started() && ftp.started() && smtp.started() && pop3.started() && imap.started());
     SilentListener silent;
     const std::string closed = std::to_string(test::closedLoopbackPort());
     start();
@@ -243,9 +244,10 @@ TEST_F(PassFixture, RealServersOneAtATimeAndSideBySide)
         add("files" + n, "FTP", std::to_string(ftp.port()));
         add("mail" + n, "SMTP", std::to_string(smtp.port()));
         add("box" + n, "POP3", std::to_string(pop3.port()));
-        add("refused" + n, round % 2 ? "FTP" : "SMTP", closed);
-        add("silent" + n, round % 2 ? "POP3" : "FTP", silent.portText());
-        expected.insert(expected.end(), { "OK", "OK", "OK", "OK", "Fail", "Fail" });
+        add("imap" + n, "IMAP", std::to_string(imap.port()));
+        add("refused" + n, round % 2 ? "FTP" : "IMAP", closed);
+        add("silent" + n, round % 2 ? "POP3" : "IMAP", silent.portText());
+        expected.insert(expected.end(), { "OK", "OK", "OK", "OK", "OK", "Fail", "Fail" });
     }
     Lines pane[2];
     Lines logs[2];
@@ -284,7 +286,7 @@ TEST_F(PassFixture, AbortAndCloseEndTestsWithoutAResult)
     s.of(Service::Ping).timeOut = 2s; // Abort lets an echo run out
     for (ServiceOptions& options : s.services)
         options.retryOnFirstFail = true;
-    const char* services[] = { "PING", "TCP", "HTTP", "FTP", "SMTP", "POP3" };
+    const char* services[] = { "PING", "TCP", "HTTP", "FTP", "SMTP", "POP3", "IMAP" };
     for (const char* service : services) {
         const bool dropped = std::string(service) == "PING" || std::string(service) == "TCP";
         add(std::string("quiet ") + service,
@@ -293,13 +295,13 @@ TEST_F(PassFixture, AbortAndCloseEndTestsWithoutAResult)
             "OK",
             dropped ? "127.0.2.1" : "127.0.0.1");
     }
-    const Lines allOk(6, "OK");
+    const Lines allOk(7, "OK");
     const struct
     {
         int parallel;
         bool close;
         size_t stopped; // tests under way when the stop comes
-    } cases[] = { { 1, false, 1 }, { 8, false, 6 }, { 1, true, 1 }, { 8, true, 6 } };
+    } cases[] = { { 1, false, 1 }, { 8, false, 7 }, { 1, true, 1 }, { 8, true, 7 } };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.parallel) + (c.close ? " close" : " abort"));
         s.MaxParallelTests = c.parallel;
@@ -327,7 +329,8 @@ TEST_F(PassFixture, AbortAndCloseEndTestsWithoutAResult)
             "HTTP stopped: 127.0.0.1:" + silent.portText() + " quiet HTTP (no result)",
             "FTP stopped: 127.0.0.1 quiet FTP (no result)",
             "SMTP stopped: 127.0.0.1 quiet SMTP (no result)",
-            "POP3 stopped: 127.0.0.1 quiet POP3 (no result)" };
+            "POP3 stopped: 127.0.0.1 quiet POP3 (no result)",
+            "IMAP stopped: 127.0.0.1 quiet IMAP (no result)" };
         expected.resize(c.stopped);
         EXPECT_EQ(stopped, expected);
         for (int row = 0; row < controller->list().count(); ++row)
