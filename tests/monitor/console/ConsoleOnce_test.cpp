@@ -169,8 +169,9 @@ TEST_F(SenConsole, OnceExitStatusAndTheNagiosLine)
             test::writeFile(ini, c.ini);
         EXPECT_EQ(run(c.arguments), c.status) << c.name << " " << c.arguments.join(' ').toStdString();
         if (c.line.isEmpty()) {
-            if (c.status != 0 && c.ini.empty()) // nothing was tested: says why
+            if (c.status != 0 && c.ini.empty()) { // nothing was tested: says why
                 EXPECT_TRUE(err.contains("cannot read the data file")) << c.name << err.toStdString();
+            }
             continue;
         }
         // Nothing but the one line on standard output.

@@ -180,8 +180,9 @@ TEST_F(ProgramStart, SaveOnExitDecidesWhetherTheCloseWritesTheDataFile)
         ASSERT_TRUE(window->close());
         const std::string after = test::readFile(data);
         EXPECT_EQ(after.find("NAME2=added") != std::string::npos, save);
-        if (!save)
+        if (!save) {
             EXPECT_EQ(after, before);
+        }
         // The shut-down line either way, after the save.
         EXPECT_EQ(logLines().back(), "SEN ShutDown net.SEN") << save;
         EXPECT_EQ(activityLines().contains("Saving - " + QString::fromStdString(data.string())), save);
