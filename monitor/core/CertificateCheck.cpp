@@ -101,7 +101,7 @@ void CertificateCheck::handshakeEnded(const net::TlsPeerInfo& peer)
     m_peer = peer;
 }
 
-bool CertificateCheck::judge(bool ok, Attempt attempt, ProbeLines& lines)
+bool CertificateCheck::judge(bool ok, Attempt attempt, ProbeLines& lines, std::string& reason)
 {
     if (!m_peer)
         return ok;
@@ -111,6 +111,7 @@ bool CertificateCheck::judge(bool ok, Attempt attempt, ProbeLines& lines)
     if (!peer.established) {
         problem = "TLS with " + peer.checkedName + (peer.verifyResult != 0 && peer.hasCertificate ? " refused: " : " failed: ")
             + (peer.failure.empty() ? std::string("handshake failure") : peer.failure);
+        reason = peer.failure.empty() ? std::string("handshake failure") : peer.failure;
         if (peer.hasCertificate && peer.verifyResult != 0 && peer.notAfter != 0 && peer.notAfter < std::time(nullptr))
             problem += " (on " + expiryText(peer.notAfter) + ")";
         ok = false;
@@ -120,6 +121,7 @@ bool CertificateCheck::judge(bool ok, Attempt attempt, ProbeLines& lines)
         if (left < static_cast<long long>(m_settings.certExpiryWarnDays) * kDay) {
             problem = "Certificate of " + peer.checkedName + " expires " + expiryText(peer.notAfter) + ": "
                 + daysText(daysLeft(peer.notAfter, now)) + " left";
+            reason = "certificate expires in " + daysText(daysLeft(peer.notAfter, now));
             ok = false;
         }
     }

@@ -55,8 +55,10 @@ public:
     // The handshake of this attempt ended (also when it failed).
     void handshakeEnded(const net::TlsPeerInfo& peer);
     // At the attempt's end: whether it stands, with the certificate's lines written on a first
-    // attempt. A failed handshake fails; so does a certificate too close to its end.
-    bool judge(bool ok, Attempt attempt, ProbeLines& lines);
+    // attempt. A failed handshake fails; so does a certificate too close to its end. `reason`
+    // becomes the failure's few words then ("certificate has expired", "certificate expires in
+    // 3 days").
+    bool judge(bool ok, Attempt attempt, ProbeLines& lines, std::string& reason);
     // Verbose lines below an OK result.
     void reportResult(bool ok, ProbeLines& lines) const;
 

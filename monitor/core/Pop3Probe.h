@@ -25,7 +25,7 @@ private:
     void quit() override { POP3.Quit(); }
     void abortClient() override { POP3.Abort(); }
     bool connected() const override { return POP3.Connected(); }
-    int result() const override { return POP3.RequestResult(); }
+    int requestError() const override { return POP3.RequestResult(); }
     const net::TlsPeerInfo& tlsPeer() const override { return POP3.TlsPeer(); }
     std::string lastResponse() const override { return POP3.LastResponse(); }
 

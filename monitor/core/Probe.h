@@ -51,6 +51,12 @@ public:
     virtual void reportResult(bool /*ok*/, ProbeLines& /*lines*/) { }
     // The end of validity of the certificate the last attempt received (TLS services only).
     virtual std::optional<std::time_t> certificateNotAfter() const { return std::nullopt; }
+    // Why the last attempt failed, in a few words ("connection refused", "timed out"); empty
+    // when the probe cannot tell.
+    virtual std::string failureReason() const { return m_reason; }
+
+protected:
+    std::string m_reason;
 };
 
 class ProbeFactory

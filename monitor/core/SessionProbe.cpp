@@ -1,6 +1,7 @@
 #include "monitor/core/SessionProbe.h"
 
 #include "common/net/SyncWait.h"
+#include "monitor/core/FailureReason.h"
 #include "monitor/core/Services.h"
 
 #include <algorithm>
@@ -35,6 +36,7 @@ void SessionProbe::start(const TestContext& context, Attempt attempt, ProbeLines
     m_attempt = attempt;
     m_done = std::move(done);
     m_aborted = false;
+    m_reason.clear();
     setTarget(context.IP, portOf(context, rowOf(m_service).standardPort));
     if (m_certificate)
         secure(m_certificate->begin(context, context.IP));
@@ -80,6 +82,16 @@ void SessionProbe::abort()
     abortClient();
 }
 
+std::string SessionProbe::failureOfRequest() const
+{
+    if (m_timedOut)
+        return TimedOutReason;
+    // A socket error, or the server's own answer (a greeting such as "421 ..." or "-ERR ...").
+    if (const int error = requestError(); error >= 10000)
+        return socketFailureReason(error);
+    return shortReason(lastResponse());
+}
+
 bool SessionProbe::verboseLines() const
 {
     return m_settings.Verbose && m_attempt == Attempt::First && !m_aborted;
@@ -90,11 +102,13 @@ void SessionProbe::requestDone()
     if (m_step == Step::Idle)
         return;
     m_deadline.stop();
-    const bool ok = !m_timedOut && !m_aborted && result() == 0;
+    const bool ok = !m_timedOut && !m_aborted && requestError() == 0;
+    if (!ok)
+        m_reason = failureOfRequest();
     if (m_step == Step::Opening) {
         // This attempt's handshake: it ended when the open got as far as the greeting, or
         // failed itself.
-        if (m_certificate && !m_timedOut && !m_aborted && (ok || result() == net::TlsFailed))
+        if (m_certificate && !m_timedOut && !m_aborted && (ok || requestError() == net::TlsFailed))
             m_certificate->handshakeEnded(tlsPeer());
         if (!ok)
             return finish(false);
@@ -110,7 +124,7 @@ void SessionProbe::requestDone()
 void SessionProbe::finish(bool ok)
 {
     if (m_certificate && !m_aborted)
-        ok = m_certificate->judge(ok, m_attempt, *m_lines);
+        ok = m_certificate->judge(ok, m_attempt, *m_lines, m_reason);
     m_step = Step::Idle;
     m_deadline.stop();
     // No request runs now, so dropping the connection reports nothing.

@@ -60,8 +60,8 @@ protected:
     virtual void quit() = 0;
     virtual void abortClient() = 0;
     virtual bool connected() const = 0;
-    // The result of the request that ended last (0: success).
-    virtual int result() const = 0;
+    // The result of the request that ended last: 0 (success), a reply code or a socket error number.
+    virtual int requestError() const = 0;
     // The facts of the client's last handshake.
     virtual const net::TlsPeerInfo& tlsPeer() const = 0;
     virtual std::string lastResponse() const = 0;
@@ -80,6 +80,7 @@ private:
     void run(Step step);
     void onTimeOut();
     bool verboseLines() const;
+    std::string failureOfRequest() const;
     void finish(bool ok);
 
     const MonitorSettings& m_settings;

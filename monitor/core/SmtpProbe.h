@@ -23,7 +23,7 @@ private:
     void quit() override { SMTP1.Quit(); }
     void abortClient() override { SMTP1.Abort(); }
     bool connected() const override { return SMTP1.Connected(); }
-    int result() const override { return SMTP1.RequestResult(); }
+    int requestError() const override { return SMTP1.RequestResult(); }
     const net::TlsPeerInfo& tlsPeer() const override { return SMTP1.TlsPeer(); }
     std::string lastResponse() const override { return SMTP1.LastResponse(); }
 

@@ -1,6 +1,7 @@
 #include "monitor/core/TcpProbe.h"
 
 #include "common/net/WSocketResolve.h"
+#include "monitor/core/FailureReason.h"
 #include "monitor/core/Services.h"
 
 #include <algorithm>
@@ -25,7 +26,10 @@ TcpProbe::TcpProbe(const MonitorSettings& settings, Service service)
     if (rowOf(service).tls)
         m_certificate.emplace(settings, rowOf(service).texts.word);
     m_deadline.setPrecise(true);
-    m_deadline.setOnTimeout([this] { finish(false); });
+    m_deadline.setOnTimeout([this] {
+        m_reason = TimedOutReason;
+        finish(false);
+    });
     WSocket1.OnSessionConnected = [this](net::TWSocket&, int error) { connected(error); };
     WSocket1.OnTlsDone = [this](net::TWSocket& socket, int error) {
         if (!m_done || !m_handshaking)
@@ -55,6 +59,7 @@ void TcpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& li
     m_port = context.portText;
     m_done = std::move(done);
     m_handshaking = false;
+    m_reason.clear();
     if (m_certificate) {
         m_tls = m_certificate->begin(context, context.IP);
         if (context.portNumber < 1 || context.portNumber > 65535) {
@@ -63,6 +68,7 @@ void TcpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& li
                 lines.activity(line);
                 lines.log(line);
             }
+            m_reason = "no port";
             return finish(false);
         }
         m_port = std::to_string(context.portNumber);
@@ -72,9 +78,11 @@ void TcpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& li
     if (!needsLookUp(host))
         return connect(context.IP);
     m_resolver.lookup(host, [this, host](int error, const std::vector<std::string>& addresses) {
-        if (error != 0)
+        if (error != 0) {
+            m_reason = socketFailureReason(error);
             return failWith("connect: WSocketResolveHost: Cannot convert host address '" + host + "', Error #"
                 + std::to_string(error));
+        }
         connect(addresses.front());
     });
 }
@@ -88,6 +96,7 @@ void TcpProbe::connect(const std::string& address)
         WSocket1.SetPort(m_port);
         WSocket1.Connect();
     } catch (const std::exception& e) {
+        m_reason = shortReason(e.what());
         failWith(e.what());
     }
 }
@@ -96,7 +105,10 @@ void TcpProbe::connected(int error)
 {
     if (!m_done || m_handshaking)
         return;
-    const bool ok = error == 0 && WSocket1.State() == net::TSocketState::wsConnected && WSocket1.LastError() == 0;
+    const int failure = error != 0 ? error : WSocket1.LastError();
+    if (failure != 0)
+        m_reason = socketFailureReason(failure);
+    const bool ok = failure == 0 && WSocket1.State() == net::TSocketState::wsConnected;
     if (!ok || !m_certificate)
         return finish(ok);
     // The handshake gets a deadline of its own.
@@ -126,7 +138,7 @@ void TcpProbe::finish(bool ok)
     m_resolver.cancel();
     m_handshaking = false;
     if (m_certificate)
-        ok = m_certificate->judge(ok, m_attempt, *m_lines);
+        ok = m_certificate->judge(ok, m_attempt, *m_lines, m_reason);
     try {
         WSocket1.Close();
     } catch (const std::exception&) {
