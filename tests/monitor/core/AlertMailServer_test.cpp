@@ -122,6 +122,7 @@ TEST_F(AlertFixture, ThePaneShowsTheStepsWithTheClientsLinesBetween)
     EXPECT_EQ(own,
         (Lines { "* Sending email: " + subject,
             "* Connecting to 127.0.0.1",
+            "* Security: no TLS, plain text",
             "* Sending the message.",
             "* Message sent.",
             "* Closing connection.",
