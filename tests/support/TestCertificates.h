@@ -16,8 +16,8 @@ struct CertificateSpec
     std::string names = "DNS:web.test,IP:127.0.0.1"; // subjectAltName
     std::string authority = "root"; // "root" (trusted), "office" (trust file only), "" (self-signed)
     int days = 30; // valid from now, unless the dates are given
-    std::string startDate; // "YYYYMMDDHHMMSSZ"
-    std::string endDate;
+    std::string startDate {}; // "YYYYMMDDHHMMSSZ"
+    std::string endDate {};
 };
 
 // Made once per name in this process.

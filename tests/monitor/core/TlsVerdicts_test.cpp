@@ -14,6 +14,7 @@
 #include "tests/net/HttpServerFixture.h"
 #include "tests/net/MonitoringPlugin.h"
 #include "tests/net/Pop3ServerFixture.h"
+#include "tests/net/ScriptedServer.h"
 #include "tests/net/SmtpServerFixture.h"
 #include "tests/support/TestCertificates.h"
 
