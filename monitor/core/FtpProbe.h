@@ -21,7 +21,7 @@ private:
     void quit() override { FTP1.Quit(); }
     void abortClient() override { FTP1.Abort(); }
     bool connected() const override { return FTP1.Connected(); }
-    bool succeeded() const override { return FTP1.RequestResult() == 0; }
+    int requestError() const override { return FTP1.RequestResult(); }
     std::string lastResponse() const override { return FTP1.LastResponse(); }
 
     net::TFtpClient FTP1;

@@ -21,7 +21,7 @@ private:
     void quit() override { IMAP.Logout(); }
     void abortClient() override { IMAP.Abort(); }
     bool connected() const override { return IMAP.Connected(); }
-    bool succeeded() const override { return IMAP.RequestResult() == 0; }
+    int requestError() const override { return IMAP.RequestResult(); }
     std::string lastResponse() const override { return IMAP.LastResponse(); }
 
     net::TSyncImapCli IMAP;

@@ -22,7 +22,7 @@ private:
     void quit() override { POP3.Quit(); }
     void abortClient() override { POP3.Abort(); }
     bool connected() const override { return POP3.Connected(); }
-    bool succeeded() const override { return POP3.RequestResult() == 0; }
+    int requestError() const override { return POP3.RequestResult(); }
     std::string lastResponse() const override { return POP3.LastResponse(); }
 
     net::TSyncPop3Cli POP3;

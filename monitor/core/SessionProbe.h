@@ -51,8 +51,8 @@ protected:
     virtual void quit() = 0;
     virtual void abortClient() = 0;
     virtual bool connected() const = 0;
-    // The request that ended last succeeded (its result is 0).
-    virtual bool succeeded() const = 0;
+    // The result of the request that ended last: 0 (success), a reply code or a socket error number.
+    virtual int requestError() const = 0;
     virtual std::string lastResponse() const = 0;
 
     // The client's OnRequestDone.
@@ -69,6 +69,7 @@ private:
     void run(Step step);
     void onTimeOut();
     bool verboseLines() const;
+    std::string failureOfRequest() const;
     void finish(bool ok);
 
     const MonitorSettings& m_settings;

@@ -21,7 +21,7 @@ private:
     void quit() override { SMTP1.Quit(); }
     void abortClient() override { SMTP1.Abort(); }
     bool connected() const override { return SMTP1.Connected(); }
-    bool succeeded() const override { return SMTP1.RequestResult() == 0; }
+    int requestError() const override { return SMTP1.RequestResult(); }
     std::string lastResponse() const override { return SMTP1.LastResponse(); }
 
     net::TSyncSmtpCli SMTP1;
