@@ -4,11 +4,8 @@
 
 #include "common/core/RegularFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 
 namespace net {
@@ -113,13 +110,12 @@ std::string MailPasswords::passwordFilePath(const std::string& name, const std::
     return besideSettings(name, settingsFile);
 }
 
-void MailPasswords::warnIfShared(const std::string& path, int fd, const char* what, Result& result)
+void MailPasswords::warnIfShared(const std::string& path, const char* what, Result& result)
 {
     struct stat st
     {
     };
-    const int looked = fd >= 0 ? ::fstat(fd, &st) : ::stat(path.c_str(), &st);
-    if (looked != 0 || !sharedMode(st.st_mode) || !m_warned.insert(path).second)
+    if (::stat(path.c_str(), &st) != 0 || !sharedMode(st.st_mode) || !m_warned.insert(path).second)
         return;
     result.warning = std::string(what) + " " + path + " holds a mail password that other users may read: make it mode 0600";
 }
@@ -132,7 +128,7 @@ MailPasswords::Result MailPasswords::read(const MailSettings& settings, const st
     if (!settings.password.empty() || settings.passwordFile.empty()) {
         result.password = settings.password;
         if (!settings.password.empty() && !settingsFile.empty())
-            warnIfShared(settingsFile, -1, "The settings file", result);
+            warnIfShared(settingsFile, "The settings file", result);
         return result;
     }
     const std::string path = passwordFilePath(settings.passwordFile, settingsFile);
@@ -142,26 +138,10 @@ MailPasswords::Result MailPasswords::read(const MailSettings& settings, const st
         return result;
     };
     // Never blocks: a FIFO or a device is refused before it is opened.
-    const int fd = core::openRegularFile(path, O_RDONLY);
-    if (fd < 0)
-        return fail(": " + core::fileErrorText(-fd));
     std::string text;
-    char buffer[4096];
-    int error = 0;
-    while (text.size() < kMaxFileBytes && text.find('\n') == std::string::npos) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : 0;
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    warnIfShared(path, fd, "The password file", result);
-    ::close(fd);
-    if (error != 0)
+    if (const int error = core::readRegularFile(path, kMaxFileBytes, text); error != 0)
         return fail(": " + core::fileErrorText(error));
+    warnIfShared(path, "The password file", result);
     text = text.substr(0, text.find('\n'));
     if (!text.empty() && text.back() == '\r')
         text.pop_back();

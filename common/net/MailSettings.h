@@ -58,14 +58,14 @@ public:
         std::string warning; // the file may be read by other users
     };
 
-    // Longest password file read; only its first line counts.
+    // Largest password file read; only its first line counts.
     static constexpr std::size_t kMaxFileBytes = 64 * 1024;
 
     Result read(const MailSettings& settings, const std::string& settingsFile);
 
 private:
     std::string passwordFilePath(const std::string& name, const std::string& settingsFile) const;
-    void warnIfShared(const std::string& path, int fd, const char* what, Result& result);
+    void warnIfShared(const std::string& path, const char* what, Result& result);
 
     std::set<std::string> m_warned;
 };

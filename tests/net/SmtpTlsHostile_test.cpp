@@ -1,12 +1,14 @@
 // TLS mail against a scripted server that falls silent at one step: every step, the TLS
 // handshake included, ends with the time-out; an Abort, or the client destroyed, in the middle
 // of a handshake leaves nothing behind; a client destroyed inside the event of a failed
-// handshake stops there.
+// handshake stops there; a host name is sent as SNI and checked, an address only checked.
 
 #include "SmtpServerFixture.h"
 
 #include "common/core/EventLoop.h"
 #include "common/net/MailSequence.h"
+#include "tests/support/PrivateNamespace.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TestCa.h"
 
 #include <QProcess>
@@ -185,5 +187,49 @@ TEST(SmtpTlsHostile, DestroyedInTheEventsOfARefusedCertificate)
         core::waitFor([&] { return !client; }, std::chrono::seconds(10));
         EXPECT_EQ(response, "500 TLS with 127.0.0.1 refused: certificate has expired");
         core::waitFor([] { return false; }, std::chrono::milliseconds(100));
+    }
+}
+
+// Names from a hosts file of the test's own mount namespace: the name is sent as SNI and must be
+// the certificate's; an address is checked too but never sent.
+TEST(SmtpTlsHostile, HostNamesAreSentAndChecked)
+{
+    RUN_IN_PRIVATE_MOUNTS();
+    test::TempDir dir;
+    test::writeFile(dir / "hosts", "127.0.0.1 localhost mail.test other.test\n");
+    test::mustRun("mount --bind " + (dir / "hosts").string() + " /etc/hosts");
+    const test::TestCa& ca = test::TestCa::instance();
+    struct Case
+    {
+        std::string host;
+        const test::TestCa::Server* cert;
+        std::string sni;
+        std::string failure; // empty: the handshake succeeds
+    };
+    const std::vector<Case> cases = {
+        { "mail.test", &ca.good(), "sni mail.test", "" },
+        { "127.0.0.1", &ca.good(), "sni -", "" },
+        { "mail.test", &ca.otherName(), "sni mail.test",
+            "500 TLS with mail.test refused: certificate is for other.test, not mail.test" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.host);
+        StallServer server("implicit", "quit", *c.cert);
+        TSyncSmtpCli client;
+        client.Timeout = 5;
+        pointAt(client, server.port(), TlsMode::Implicit);
+        client.Host = c.host;
+        const bool opened = client.SyncOpen();
+        EXPECT_EQ(server.line().toStdString(), c.sni);
+        EXPECT_EQ(opened, c.failure.empty()) << client.LastResponse();
+        if (opened) {
+            EXPECT_EQ(client.SecurityText(), "TLS 1.3 with " + c.host);
+            EXPECT_EQ(client.TlsPeer().names, (std::vector<std::string> { "mail.test", "127.0.0.1", "::1" }));
+            EXPECT_GT(client.TlsPeer().notAfter, std::time(nullptr));
+            client.Abort();
+        } else {
+            EXPECT_EQ(client.LastResponse(), c.failure);
+            EXPECT_EQ(client.TlsPeer().names, std::vector<std::string> { "other.test" });
+        }
     }
 }

@@ -11,6 +11,9 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/TestCa.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -28,6 +31,7 @@ using Lines = std::vector<std::string>;
 struct Recorder : MailSequenceEvents
 {
     Lines lines;
+    std::vector<std::string> files;
     void warning(const std::string& text) override { lines.push_back("warning: " + text); }
     void openFailed(const TSyncSmtpCli& c) override { lines.push_back("open failed: " + c.LastResponse()); }
     void secured(const std::string& security) override { lines.push_back("secured: " + security); }
@@ -38,6 +42,7 @@ struct Recorder : MailSequenceEvents
         c.HdrTo = "ops@office.test";
         c.HdrSubject = "TLS";
         c.SetMailMessageText("over TLS");
+        c.SetEmailFiles(files);
     }
     void sent() override { lines.push_back("sent"); }
     void sendFailed(const TSyncSmtpCli& c) override { lines.push_back("send failed: " + c.LastResponse()); }
@@ -65,6 +70,11 @@ TEST(SmtpTls, RealServerSecuritiesAndCertificates)
     const test::TestCa& ca = test::TestCa::instance();
     test::TempDir dir;
     test::writeFile(dir / "not-a-cert.pem", "just text\n");
+    // Many TLS records each way, and writes the socket takes in parts.
+    std::string attachment(2 * 1024 * 1024, '\0');
+    for (std::size_t i = 0; i < attachment.size(); ++i)
+        attachment[i] = static_cast<char>((i * 2654435761u) >> 13);
+    test::writeFile(dir / "attachment.bin", attachment);
     const std::string notCert = (dir / "not-a-cert.pem").string();
     const std::string missing = (dir / "missing.pem").string();
     const std::string secured = "secured: TLS 1.3 with 127.0.0.1";
@@ -128,13 +138,18 @@ TEST(SmtpTls, RealServerSecuritiesAndCertificates)
         const MailSettings settings { "127.0.0.1", std::to_string(server.port()), c.security, "user", "secret", {},
             c.trustFile };
         Recorder events;
+        events.files = { (dir / "attachment.bin").string() };
         MailPasswords passwords;
         const bool sent = sendMailSequence(client, MailServer { settings, {}, {} }, passwords, events);
         EXPECT_EQ(events.lines, c.expected);
         EXPECT_EQ(sent, c.expected.back() == "sent");
         EXPECT_EQ(authTried(server), sent) << "a password goes out only where the mail does";
         if (sent) {
-            EXPECT_FALSE(server.waitForMessage(1).empty());
+            const std::string message = server.waitForMessage(1);
+            ASSERT_FALSE(message.empty());
+            const QJsonArray parts = test::SmtpServerFixture::parse(message)["parts"].toArray();
+            ASSERT_EQ(parts.size(), 2);
+            EXPECT_EQ(parts[1].toObject()["size"].toInt(), static_cast<int>(attachment.size()));
         }
         EXPECT_FALSE(client.Connected());
         EXPECT_EQ(client.State(), TSmtpState::smtpReady);

@@ -7,9 +7,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <map>
 
@@ -31,37 +29,6 @@ bool sameFile(const Cached& cached, const struct stat& st)
 {
     return cached.device == st.st_dev && cached.inode == st.st_ino && cached.size == st.st_size
         && cached.modified.tv_sec == st.st_mtim.tv_sec && cached.modified.tv_nsec == st.st_mtim.tv_nsec;
-}
-
-// Reads a whole small file without ever blocking in the open (a FIFO is refused).
-int readSmallFile(const std::string& path, std::string& bytes)
-{
-    const int fd = core::openRegularFile(path, O_RDONLY);
-    if (fd < 0)
-        return -fd;
-    struct stat st
-    {
-    };
-    int error = ::fstat(fd, &st) != 0 ? errno : 0;
-    if (error == 0 && S_ISDIR(st.st_mode))
-        error = EISDIR;
-    if (error == 0 && st.st_size > TlsContext::kMaxTrustFileBytes)
-        error = EFBIG;
-    char buffer[16384];
-    while (error == 0) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            error = errno;
-        if (n <= 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(n));
-        if (static_cast<long>(bytes.size()) > TlsContext::kMaxTrustFileBytes)
-            error = EFBIG;
-    }
-    ::close(fd);
-    return error;
 }
 
 } // namespace
@@ -117,7 +84,7 @@ std::shared_ptr<TlsContext> TlsContext::make(const std::string& trustFile, std::
 bool TlsContext::addTrustFile(const std::string& path, std::string& error)
 {
     std::string bytes;
-    if (const int failure = readSmallFile(path, bytes); failure != 0) {
+    if (const int failure = core::readRegularFile(path, kMaxTrustFileBytes, bytes); failure != 0) {
         error = "Trust file " + path + ": " + core::fileErrorText(failure);
         return false;
     }
