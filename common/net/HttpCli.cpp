@@ -5,6 +5,7 @@
 
 #include "HttpCli.h"
 
+#include "SocketAddress.h"
 #include "WinsockErrors.h"
 
 #include <cctype>
@@ -27,7 +28,7 @@ bool startsWithHtmlTag(const std::string& line)
 
 std::string urlText(const HttpUrl& url)
 {
-    return url.proto + "://" + url.host + (url.port == "80" ? std::string() : ":" + url.port) + url.path;
+    return url.proto + "://" + bracketedHost(url.host) + (url.port == "80" ? std::string() : ":" + url.port) + url.path;
 }
 
 std::string socketErrorReason(int error)
@@ -71,6 +72,8 @@ void THttpCli::Abort()
 void THttpCli::SyncHead()
 {
     const auto alive = engine().alive();
+    // A name's addresses share the time-out: a silent first one cannot use it all up.
+    Socket().SetConnectTimeout(SyncWait::effectiveTimeoutMs(Timeout));
     Head();
     if (alive.expired())
         return;
@@ -172,7 +175,7 @@ void THttpCli::sendRequest()
     setState(THttpState::httpWaitingHeader);
     HttpRequestFields fields;
     fields.path = m_target.path;
-    fields.host = m_target.host;
+    fields.host = httpHostField(m_target);
     fields.sender = Sender;
     fields.accept = Accept;
     fields.reference = Reference;

@@ -21,6 +21,7 @@ private:
     void quit() override { FTP1.Quit(); }
     void abortClient() override { FTP1.Abort(); }
     bool connected() const override { return FTP1.Connected(); }
+    net::TWSocket& controlSocket() override { return FTP1.Socket(); }
     bool succeeded() const override { return FTP1.RequestResult() == 0; }
     std::string lastResponse() const override { return FTP1.LastResponse(); }
 

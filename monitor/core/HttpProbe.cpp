@@ -44,6 +44,9 @@ void HttpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& l
     m_aborted = false;
     m_url = httpUrl(context);
     HTTP1.URL = m_url;
+    // A name's addresses share the time-out: a silent first one cannot use it all up.
+    const auto timeOut = m_settings.of(Service::Http).timeOut.count();
+    HTTP1.CtrlSocket().SetConnectTimeout(static_cast<int>(std::clamp<decltype(timeOut)>(timeOut, 0, INT_MAX)));
     try {
         HTTP1.Head();
     } catch (const std::exception& e) {
@@ -55,7 +58,6 @@ void HttpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& l
         return finish(false);
     }
     m_running = true;
-    const auto timeOut = m_settings.of(Service::Http).timeOut.count();
     m_deadline.start(static_cast<int>(std::clamp<decltype(timeOut)>(timeOut, 0, INT_MAX)), true);
 }
 

@@ -22,6 +22,7 @@ private:
     void quit() override { POP3.Quit(); }
     void abortClient() override { POP3.Abort(); }
     bool connected() const override { return POP3.Connected(); }
+    net::TWSocket& controlSocket() override { return POP3.Socket(); }
     bool succeeded() const override { return POP3.RequestResult() == 0; }
     std::string lastResponse() const override { return POP3.LastResponse(); }
 

@@ -1,5 +1,7 @@
 #include "monitor/core/ProbeTexts.h"
 
+#include "common/net/SocketAddress.h"
+
 namespace monitor {
 
 namespace {
@@ -68,9 +70,10 @@ const ProbeTexts Pop3Texts
 
 std::string httpUrl(const TestContext& c)
 {
+    const std::string host = net::bracketedHost(c.IP);
     if (c.portNumber == 0 || c.portNumber == 80)
-        return c.IP;
-    return c.IP + ":" + c.portText;
+        return host;
+    return host + ":" + c.portText;
 }
 
 std::string okLogLine(const ProbeTexts& t, const TestContext& c, const std::string& lastAttempt)

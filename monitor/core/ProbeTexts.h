@@ -38,7 +38,8 @@ extern const ProbeTexts FtpTexts;
 extern const ProbeTexts SmtpTexts;
 extern const ProbeTexts Pop3Texts;
 
-// The HTTP probe's URL: the IP text alone for port 0 (or no number) and 80, else IP:port.
+// The HTTP probe's URL: the IP text alone for port 0 (or no number) and 80, else IP:port; an
+// IPv6 address as typed, in brackets ("[::1]", "[2001:db8::10]:8080").
 std::string httpUrl(const TestContext& context);
 
 std::string okLogLine(const ProbeTexts& texts, const TestContext& context, const std::string& lastAttempt);

@@ -22,6 +22,9 @@
 #include "monitor/core/Probe.h"
 
 #include "common/core/EventLoop.h"
+#include "common/net/WSocket.h"
+
+#include <chrono>
 
 #include <string>
 
@@ -51,6 +54,7 @@ protected:
     virtual void quit() = 0;
     virtual void abortClient() = 0;
     virtual bool connected() const = 0;
+    virtual net::TWSocket& controlSocket() = 0;
     // The request that ended last succeeded (its result is 0).
     virtual bool succeeded() const = 0;
     virtual std::string lastResponse() const = 0;
@@ -68,6 +72,7 @@ private:
 
     void run(Step step);
     void onTimeOut();
+    std::chrono::milliseconds timeOut() const;
     bool verboseLines() const;
     void finish(bool ok);
 

@@ -21,6 +21,7 @@ private:
     void quit() override { SMTP1.Quit(); }
     void abortClient() override { SMTP1.Abort(); }
     bool connected() const override { return SMTP1.Connected(); }
+    net::TWSocket& controlSocket() override { return SMTP1.Socket(); }
     bool succeeded() const override { return SMTP1.RequestResult() == 0; }
     std::string lastResponse() const override { return SMTP1.LastResponse(); }
 

@@ -4,7 +4,8 @@
 // completed within TCP's time-out. It sleeps in the event loop until the connect completes,
 // the deadline passes or Abort cuts it short, then closes the socket, which resets the
 // connection (linger on, 0 s). A name in the IP column is looked up in the background first,
-// within the same deadline. The socket layer's errors (an empty or bad port, a name that does
+// within the same deadline; its addresses (IPv4 and IPv6) are then tried in the resolver's
+// order, sharing what is left of the time-out, so a dead first address cannot use it all up. The socket layer's errors (an empty or bad port, a name that does
 // not resolve) are shown unchanged on the first attempt and fail it.
 
 #include "monitor/core/MonitorSettings.h"
@@ -13,6 +14,10 @@
 #include "common/core/EventLoop.h"
 #include "common/net/HostResolver.h"
 #include "common/net/WSocket.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
 
 namespace monitor {
 
@@ -27,7 +32,7 @@ public:
     void abort() override;
 
 private:
-    void connect(const std::string& address);
+    void connect(const std::vector<std::string>& addresses);
     void failWith(const std::string& message);
     void finish(bool ok);
 
@@ -38,6 +43,8 @@ private:
     ProbeLines* m_lines = nullptr;
     Attempt m_attempt = Attempt::First;
     std::string m_port;
+    int m_timeOut = 0;
+    std::chrono::steady_clock::time_point m_started;
     Done m_done;
 };
 
