@@ -9,6 +9,12 @@ namespace {
 constexpr const char* kNginx = "/usr/sbin/nginx";
 constexpr int kPortTries = 3;
 
+// An IPv6 address in brackets, as nginx and a URL take it.
+std::string bracketed(const std::string& address)
+{
+    return address.find(':') == std::string::npos ? address : "[" + address + "]";
+}
+
 } // namespace
 
 HttpServerFixture::HttpServerFixture()
@@ -37,7 +43,7 @@ bool HttpServerFixture::launch(const Options& options)
     std::vector<std::string> addresses = { m_listen.address };
     addresses.insert(addresses.end(), options.moreAddresses.begin(), options.moreAddresses.end());
     for (const auto& address : addresses)
-        listen += "        listen " + address + ":" + std::to_string(m_listen.port) + ";\n";
+        listen += "        listen " + bracketed(address) + ":" + std::to_string(m_listen.port) + ";\n";
     const std::string dir = m_server.dir().str();
     writeFile(m_server.dir() / "nginx.conf", renderFixture("nginx.conf.in", { { "DIR", dir }, { "LISTEN", listen } }));
     const bool up = m_server.start(kNginx, { "-p", dir, "-c", dir + "/nginx.conf" }, m_listen);
@@ -48,7 +54,7 @@ bool HttpServerFixture::launch(const Options& options)
 
 std::string HttpServerFixture::url(const std::string& path) const
 {
-    return m_listen.address + ":" + std::to_string(m_listen.port) + (path == "/" ? std::string() : path);
+    return bracketed(m_listen.address) + ":" + std::to_string(m_listen.port) + (path == "/" ? std::string() : path);
 }
 
 } // namespace test
