@@ -49,8 +49,11 @@ bool pluginOk(const std::string& service, const std::string& ip, const std::stri
     return test::runPlugin(plugins.at(service), arguments).ok();
 }
 
-bool peerVerdict(const std::string& service, const std::string& ip, const std::string& port)
+bool peerVerdict(const std::string& service, const std::string& typed, const std::string& port)
 {
+    // The peers take no brackets.
+    const bool bracketed = typed.size() > 2 && typed.front() == '[' && typed.back() == ']';
+    const std::string ip = bracketed ? typed.substr(1, typed.size() - 2) : typed;
     return service == "PING" ? fpingAlive(ip) : pluginOk(service, ip, port);
 }
 
@@ -66,8 +69,8 @@ TEST(Ipv6Probes, VerdictsBesideThePeers)
 
     // nginx on ::1, the unique-local address and 127.0.0.1 (for the name that falls back).
     test::HttpServerFixture http({ { "::1", 0 }, { dualstack::Ula, "127.0.0.1" } });
-    test::FtpServerFixture ftp({ { "::1", 0 }, {} });
-    test::Pop3ServerFixture pop3({ { "::1", 0 } });
+    test::FtpServerFixture ftp(test::FtpServerFixture::Options { { "::1", 0 }, {} });
+    test::Pop3ServerFixture pop3(test::Pop3ServerFixture::Options { { "::1", 0 } });
     test::SmtpServerFixture smtp({ "--listen", "::1:0" });
     ASSERT_TRUE(http.started() && ftp.started() && pop3.started() && smtp.started()) << http.log() << ftp.log();
     const std::string web = std::to_string(http.port());
@@ -115,8 +118,9 @@ TEST(Ipv6Probes, VerdictsBesideThePeers)
         const Outcome outcome = attempt(*probe, contextFor(c.service, c.ip, c.port));
         EXPECT_EQ(outcome.ok, c.ok) << testing::PrintToString(outcome.lines.activityLines);
         EXPECT_LT(outcome.took, std::chrono::seconds(TimeOutSeconds) + 1s);
-        if (c.ip == "both.test")
+        if (c.ip == "both.test") {
             EXPECT_GT(dualstack::droppedPackets(), droppedBefore) << "the dropped address was tried first";
+        }
         EXPECT_EQ(peerVerdict(c.service, c.ip, c.port), c.peer);
     }
 }
