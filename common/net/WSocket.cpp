@@ -80,8 +80,13 @@ void TWSocket::assign(Resolvable& field, const std::string& value)
 void TWSocket::SetAddr(const std::string& value)
 {
     const std::string trimmed = WSocketTrim(value);
-    if (changeAllowed("Addr", m_addr.text, trimmed))
-        assign(m_addr, trimmed);
+    if (!changeAllowed("Addr", m_addr.text, trimmed))
+        return;
+    // The addresses of an earlier SetAddrList belong to that call, even for the same first text.
+    if (m_addrFromList)
+        m_addr.resolved = false;
+    m_addrFromList = false;
+    assign(m_addr, trimmed);
 }
 
 void TWSocket::SetAddrList(const std::vector<std::string>& addresses)
@@ -95,6 +100,7 @@ void TWSocket::SetAddrList(const std::vector<std::string>& addresses)
         return;
     m_addrList = std::move(list);
     m_addr.resolved = true;
+    m_addrFromList = true;
 }
 
 void TWSocket::SetPort(const std::string& value)

@@ -252,6 +252,7 @@ private:
     Resolvable m_addr;
     // What m_addr stands for once resolved, in the order to try, and the attempt running.
     std::vector<SocketAddress> m_addrList;
+    bool m_addrFromList = false; // m_addrList came from SetAddrList, not from a look-up of m_addr
     std::size_t m_attempt = 0;
     SocketAddress m_remoteAddress;
     int m_connectTimeout = 0;

@@ -155,6 +155,11 @@ TEST(WSocketFallback, RefusedAddressesGiveWayToTheNextInOrder)
         EXPECT_EQ(result.events, std::vector<int> { c.error }) << testing::PrintToString(c.addresses);
         EXPECT_EQ(result.remote, c.remote);
     }
+    // Addr set on its own afterwards stands for itself alone, even when it was the list's first.
+    TWSocket s;
+    s.SetAddrList({ "127.0.0.2", "127.0.0.1" });
+    s.SetAddr("127.0.0.2");
+    EXPECT_EQ(connect(s, open.port).events, std::vector<int> { 10061 });
 }
 
 TEST(WSocketFallback, ASilentAddressGivesWayWhenItsShareOfTheTimeIsUp)
