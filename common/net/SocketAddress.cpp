@@ -140,7 +140,9 @@ bool looksLikeIPv6(const std::string& host)
 
 std::string bracketedHost(const std::string& host)
 {
-    if (!looksLikeIPv6(host) || (!host.empty() && host.front() == '['))
+    // Only an IPv6 address (a zone aside): "127.0.0.1:8080/path" in the IP column is no address.
+    in6_addr parsed {};
+    if (inet_pton(AF_INET6, host.substr(0, host.find('%')).c_str(), &parsed) != 1)
         return host;
     return "[" + host + "]";
 }

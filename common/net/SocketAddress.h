@@ -50,8 +50,9 @@ private:
     socklen_t m_length = 0;
 };
 
-// An address text in the form a URL or "host:port" needs: IPv6 in brackets, anything else as
-// it stands ("::1" gives "[::1]", "[::1]" and "10.0.0.1" stay).
+// An address text in the form a URL or "host:port" needs: an IPv6 address (with or without a
+// zone) in brackets, anything else as it stands ("::1" gives "[::1]"; "[::1]", "10.0.0.1" and
+// "10.0.0.1:8080/path" stay).
 std::string bracketedHost(const std::string& host);
 // Whether the text is an IPv6 address written for a URL or typed alone: it holds a ":".
 bool looksLikeIPv6(const std::string& host);

@@ -82,7 +82,9 @@ TEST(SocketAddress, BracketsWhereAUrlOrHostFieldNeedsThem)
     }
     EXPECT_EQ(bracketedHost("::1"), "[::1]");
     EXPECT_EQ(bracketedHost("[::1]"), "[::1]");
-    EXPECT_EQ(bracketedHost("10.0.0.1"), "10.0.0.1");
+    EXPECT_EQ(bracketedHost("fe80::1%lo"), "[fe80::1%lo]");
+    for (const char* asItStands : { "10.0.0.1", "127.0.0.1:8080/path", "web.test:81" })
+        EXPECT_EQ(bracketedHost(asItStands), asItStands);
 }
 
 namespace {
