@@ -3,6 +3,8 @@
 #include "common/desktop/IniStore.h"
 #include "monitor/core/Services.h"
 
+#include <algorithm>
+
 namespace monitor {
 
 namespace {
@@ -16,9 +18,15 @@ const std::string Absent = "\n";
 
 constexpr std::array<const char*, 5> SubItemKeys = { "IP", "Service", "Port", "Stat", "Last" };
 
-// The services in the order of their keys in section "SEN".
-constexpr std::array<Service, ServiceCount> KeyOrder
+// The first six services in the order of their keys in section "SEN". The keys of every later
+// service with keys of its own follow the trailing keys, in the order of the table.
+constexpr std::array<Service, 6> ClassicKeyOrder
     = { Service::Ping, Service::Http, Service::Ftp, Service::Smtp, Service::Pop3, Service::Tcp };
+
+bool hasClassicKeys(Service service)
+{
+    return std::find(ClassicKeyOrder.begin(), ClassicKeyOrder.end(), service) != ClassicKeyOrder.end();
+}
 
 // A time-out is stored in whole units of its key, read and written as the number it is.
 void readTimeOut(const desktop::IniStore& ini, const ServiceRow& row, ServiceOptions& options)
@@ -58,6 +66,8 @@ void readOptions(const desktop::IniStore& ini, MonitorSettings& s)
     s.echo.size = ini.ReadNumber(Sen, "PingSize", 56);
     s.echo.ttl = ini.ReadNumber(Sen, "PingTTL", 64);
     for (const ServiceRow& row : services()) {
+        if (!row.retryKey)
+            continue; // a service over TLS: its sibling's options
         ServiceOptions& options = s.of(row.service);
         options.retryOnFirstFail = ini.ReadFlag(Sen, row.retryKey, false);
         readTimeOut(ini, row, options);
@@ -160,7 +170,7 @@ void writeSettings(desktop::IniStore& ini, const MonitorSettings& s, const Saved
     ini.WriteNumber(Sen, "PingSize", s.echo.size);
     writeTimeOut(ini, ping, s.of(Service::Ping));
     ini.WriteNumber(Sen, "PingTTL", s.echo.ttl);
-    for (const Service service : KeyOrder) {
+    for (const Service service : ClassicKeyOrder) {
         const ServiceRow& row = rowOf(service);
         ini.WriteFlag(Sen, row.retryKey, s.of(service).retryOnFirstFail);
         if (service != Service::Ping)
@@ -173,6 +183,12 @@ void writeSettings(desktop::IniStore& ini, const MonitorSettings& s, const Saved
     ini.WriteText(Sen, "MetricsFile", s.metricsFile);
     ini.WriteText(Sen, "HistoryFile", historyFileOf(s, log.fileName));
     ini.WriteText(Sen, "StatusPageFile", s.statusPageFile);
+    for (const ServiceRow& row : services()) {
+        if (!row.retryKey || hasClassicKeys(row.service))
+            continue;
+        ini.WriteFlag(Sen, row.retryKey, s.of(row.service).retryOnFirstFail);
+        writeTimeOut(ini, row, s.of(row.service));
+    }
 }
 
 void writeActions(desktop::IniStore& ini, const AlertActions& a)

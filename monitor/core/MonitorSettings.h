@@ -63,10 +63,14 @@ struct MonitorSettings
     // Read by the engine and the probes; set only from the data file.
     bool AllowFractionOfMinute = false;
     bool EmptyMessageText = false;
-    // Each service's retry flag and time-out (the TCP probe retries like the others).
+    // Each service's retry flag and time-out (the TCP probe retries like the others); a service
+    // over TLS reads and writes those of its plain sibling.
     ServiceOptionsTable services = initialServiceOptions();
-    ServiceOptions& of(Service service) { return services[static_cast<std::size_t>(service)]; }
-    const ServiceOptions& of(Service service) const { return services[static_cast<std::size_t>(service)]; }
+    ServiceOptions& of(Service service) { return services[static_cast<std::size_t>(optionsServiceOf(service))]; }
+    const ServiceOptions& of(Service service) const
+    {
+        return services[static_cast<std::size_t>(optionsServiceOf(service))];
+    }
     bool Verbose = false;
     // Probes a test pass runs at once ("MaxParallelTests"); 1 tests one destination at a time.
     int32_t MaxParallelTests = 1;

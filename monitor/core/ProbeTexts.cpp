@@ -11,62 +11,35 @@ std::string ip(const TestContext& c)
     return c.IP;
 }
 
-// "<verb> host [IP:port]": the start line of every probe but PING and HTTP.
-template <const char* Verb> std::string hostAndEndpoint(const TestContext& c)
+std::string subject(ProbeTexts::Subject subject, const ProbeTexts& t, const TestContext& c)
 {
-    return Verb + c.host + " [" + c.IP + ":" + c.portText + "]";
-}
-
-// "<word> Retry: host [IP]".
-template <const char* Word> std::string retryHostAndIp(const TestContext& c)
-{
-    return std::string(Word) + " Retry: " + c.host + " [" + c.IP + "]";
-}
-
-constexpr char TcpVerb[] = "TCPing ";
-constexpr char FtpVerb[] = "FTPing ";
-constexpr char SmtpVerb[] = "SMTPing ";
-constexpr char Pop3Verb[] = "POP3ing ";
-constexpr char PingWord[] = "Ping";
-constexpr char FtpWord[] = "FTP";
-constexpr char SmtpWord[] = "SMTP";
-constexpr char Pop3Word[] = "POP3";
-
-std::string pingStart(const TestContext& c)
-{
-    return "Pinging " + c.host + " [" + c.IP + "]";
-}
-
-// The TCP probe names the port in its retry line as in its start line: a host is often
-// watched on several ports.
-std::string tcpRetry(const TestContext& c)
-{
-    return "TCP Retry: " + c.host + " [" + c.IP + ":" + c.portText + "]";
-}
-
-std::string httpStart(const TestContext& c)
-{
-    return "HTTPing " + httpUrl(c);
-}
-
-std::string httpRetry(const TestContext& c)
-{
-    return "HTTP Retry: " + httpUrl(c);
+    switch (subject) {
+    case ProbeTexts::Subject::HostAndIp:
+        return c.host + " [" + c.IP + "]";
+    case ProbeTexts::Subject::HostAndEndpoint:
+        return c.host + " [" + c.IP + ":" + c.portText + "]";
+    case ProbeTexts::Subject::Target:
+        return t.target(c);
+    }
+    return {};
 }
 
 using Lines = ProbeTexts::ResultLines;
+using Subject = ProbeTexts::Subject;
 
 } // namespace
 
-const ProbeTexts PingTexts = { "Ping", false, Lines::None, pingStart, retryHostAndIp<PingWord>, ip };
-const ProbeTexts TcpTexts = { "TCP", true, Lines::AddressAndHost, hostAndEndpoint<TcpVerb>, tcpRetry, ip };
-const ProbeTexts HttpTexts = { "HTTP", true, Lines::TargetOnly, httpStart, httpRetry, httpUrl };
-const ProbeTexts FtpTexts
-    = { "FTP", true, Lines::AddressAndHost, hostAndEndpoint<FtpVerb>, retryHostAndIp<FtpWord>, ip };
-const ProbeTexts SmtpTexts
-    = { "SMTP", true, Lines::AddressAndHost, hostAndEndpoint<SmtpVerb>, retryHostAndIp<SmtpWord>, ip };
-const ProbeTexts Pop3Texts
-    = { "POP3", true, Lines::AddressAndHost, hostAndEndpoint<Pop3Verb>, retryHostAndIp<Pop3Word>, ip };
+// Constants: the service table copies them whenever it is first made.
+constexpr ProbeTexts PingTexts = { "Ping", false, Lines::None, Subject::HostAndIp, Subject::HostAndIp, ip };
+// The TCP probe names the port in its retry line as in its start line: a host is often watched
+// on several ports.
+constexpr ProbeTexts TcpTexts
+    = { "TCP", true, Lines::AddressAndHost, Subject::HostAndEndpoint, Subject::HostAndEndpoint, ip };
+constexpr ProbeTexts HttpTexts = { "HTTP", true, Lines::TargetOnly, Subject::Target, Subject::Target, httpUrl };
+constexpr ProbeTexts FtpTexts = { "FTP", true, Lines::AddressAndHost, Subject::HostAndEndpoint, Subject::HostAndIp, ip };
+constexpr ProbeTexts SmtpTexts = FtpTexts.as("SMTP");
+constexpr ProbeTexts Pop3Texts = FtpTexts.as("POP3");
+constexpr ProbeTexts ImapTexts = FtpTexts.as("IMAP");
 
 std::string httpUrl(const TestContext& c)
 {
@@ -74,6 +47,16 @@ std::string httpUrl(const TestContext& c)
     if (c.portNumber == 0 || c.portNumber == 80)
         return host;
     return host + ":" + c.portText;
+}
+
+std::string startLine(const ProbeTexts& t, const TestContext& c)
+{
+    return std::string(t.word) + "ing " + subject(t.startSubject, t, c);
+}
+
+std::string retryLine(const ProbeTexts& t, const TestContext& c)
+{
+    return std::string(t.word) + " Retry: " + subject(t.retrySubject, t, c);
 }
 
 std::string okLogLine(const ProbeTexts& t, const TestContext& c, const std::string& lastAttempt)

@@ -18,20 +18,26 @@ enum class Service
     Ftp,
     Smtp,
     Pop3,
+    Imap,
 };
-inline constexpr std::size_t ServiceCount = 6;
+inline constexpr std::size_t ServiceCount = 7;
 
 // A service's values from the data file.
 struct ServiceOptions
 {
     // A first failure after "OK" is tried once more.
     bool retryOnFirstFail = false;
-    // Each attempt's limit (each request's, for FTP, SMTP and POP3); 0 or less: see the probe.
+    // Each attempt's limit (each request's, for FTP, SMTP, POP3 and IMAP); 0 or less: see the
+    // probe.
     std::chrono::milliseconds timeOut { 0 };
 };
 using ServiceOptionsTable = std::array<ServiceOptions, ServiceCount>;
 
 // The values in force before any data file is read.
 ServiceOptionsTable initialServiceOptions();
+
+// The service whose retry flag and time-out `service` uses: a service that speaks another's
+// protocol over TLS uses its plain sibling's; every other service its own.
+Service optionsServiceOf(Service service);
 
 } // namespace monitor

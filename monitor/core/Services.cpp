@@ -2,6 +2,7 @@
 
 #include "monitor/core/FtpProbe.h"
 #include "monitor/core/HttpProbe.h"
+#include "monitor/core/ImapProbe.h"
 #include "monitor/core/PingProbe.h"
 #include "monitor/core/Pop3Probe.h"
 #include "monitor/core/SmtpProbe.h"
@@ -27,6 +28,8 @@ const std::array<ServiceRow, ServiceCount>& services()
         { Service::Ping,
             "PING",
             "",
+            false,
+            std::nullopt,
             "PingRetryOnFirstFail",
             { "PingTimeOut", milliseconds(1), milliseconds(4000), milliseconds(2000) },
             PingTexts,
@@ -34,6 +37,8 @@ const std::array<ServiceRow, ServiceCount>& services()
         { Service::Tcp,
             "TCP",
             "0",
+            false,
+            std::nullopt,
             "TCPRetryOnFirstFail",
             { "TcpTimeOutMiliSec", milliseconds(1), milliseconds(2000), std::nullopt },
             TcpTexts,
@@ -42,6 +47,8 @@ const std::array<ServiceRow, ServiceCount>& services()
         { Service::Http,
             "HTTP",
             "80",
+            false,
+            std::nullopt,
             "HTTPRetryOnFirstFail",
             { nullptr, milliseconds(1), seconds(15), std::nullopt },
             HttpTexts,
@@ -49,6 +56,8 @@ const std::array<ServiceRow, ServiceCount>& services()
         { Service::Ftp,
             "FTP",
             "21",
+            false,
+            std::nullopt,
             "FTPRetryOnFirstFail",
             { "FtpTimeOutSeconds", seconds(1), seconds(15), seconds(10) },
             FtpTexts,
@@ -56,6 +65,8 @@ const std::array<ServiceRow, ServiceCount>& services()
         { Service::Smtp,
             "SMTP",
             "25",
+            false,
+            std::nullopt,
             "SMTPRetryOnFirstFail",
             { "SmtpTimeOutSeconds", seconds(1), seconds(15), seconds(10) },
             SmtpTexts,
@@ -63,10 +74,22 @@ const std::array<ServiceRow, ServiceCount>& services()
         { Service::Pop3,
             "POP3",
             "110",
+            false,
+            std::nullopt,
             "POP3RetryOnFirstFail",
             { "POP3TimeOutSeconds", seconds(1), seconds(15), seconds(10) },
             Pop3Texts,
             make<Pop3Probe> },
+        // Its keys came after the trailing keys of section "SEN" (see DataFile).
+        { Service::Imap,
+            "IMAP",
+            "143",
+            false,
+            std::nullopt,
+            "IMAPRetryOnFirstFail",
+            { "IMAPTimeOutSeconds", seconds(1), seconds(10), seconds(10) },
+            ImapTexts,
+            make<ImapProbe> },
     } };
     return rows;
 }
@@ -89,8 +112,16 @@ ServiceOptionsTable initialServiceOptions()
     return options;
 }
 
+Service optionsServiceOf(Service service)
+{
+    return rowOf(service).plainSibling.value_or(service);
+}
+
 Service serviceOf(const std::string& text)
 {
+    for (const ServiceRow& row : services())
+        if (text == row.name)
+            return row.service;
     if (text.empty())
         return Service::Ping;
     switch (text.front()) {
@@ -106,9 +137,6 @@ Service serviceOf(const std::string& text)
     case 'T':
     case 't':
         return Service::Tcp;
-    case 'P':
-    case 'p':
-        return text == "POP3" ? Service::Pop3 : Service::Ping;
     default:
         return Service::Ping;
     }

@@ -251,7 +251,7 @@ TestEngine::Test* TestEngine::startTest(int index, bool inPass)
     m_tests.emplace(test.id, std::move(owned));
     m_list.setState(index, StateImage::UnderTest);
     updateTestingPointer();
-    hold(test, false, test.service->texts.startLine(test.context));
+    hold(test, false, startLine(test.service->texts, test.context));
     startAttempt(test);
     return &test;
 }
@@ -284,7 +284,7 @@ void TestEngine::attemptDone(uint64_t id, bool ok)
     const bool retry = m_settings.of(test.service->service).retryOnFirstFail;
     if (test.attempt == Attempt::First && !ok && retry && test.context.previousStatus == OK) {
         test.attempt = Attempt::Retry;
-        const std::string line = test.service->texts.retryLine(test.context);
+        const std::string line = retryLine(test.service->texts, test.context);
         hold(test, false, line);
         hold(test, true, line);
         startAttempt(test);

@@ -30,7 +30,7 @@ std::string monitorReadMeText()
         "",
         "SEN watches whether the servers of your network can be reached. It tests each "
         "destination of its list by PING (an ICMP echo), by a plain TCP connect to a port, or by "
-        "a short HTTP, FTP, SMTP or POP3 exchange, on its AutoPing timer or when you ask. When a "
+        "a short HTTP, FTP, SMTP, POP3 or IMAP exchange, on its AutoPing timer or when you ask. When a "
         "destination changes its status it tells you: it mails an alert through your SMTP "
         "server, and/or it starts a program of your choice (a script that pages you, restarts a "
         "service, writes a ticket).",
@@ -52,7 +52,7 @@ std::string monitorReadMeText()
         "only the IP address is used to reach it.",
         "- Press Enter in the \"New Host\" box and SEN looks the name up and moves on to the IP "
         "address box; press Enter in the IP address box and the pair goes into the list.",
-        "- A TCP port test is faster than an application-layer test (HTTP, FTP, SMTP, POP3), "
+        "- A TCP port test is faster than an application-layer test (HTTP, FTP, SMTP, POP3, IMAP), "
         "which also waits for the server's greeting or answer. Choose the application test where "
         "a server that accepts connections but no longer answers must count as down.",
         "- Give the SMTP server by its IP address rather than its name: when the name server is "
@@ -85,7 +85,7 @@ std::string monitorReadMeText()
         "- The KeepAlive mail, and the current status of every destination in the mails.",
         "- The \"Save Settings on Exit\" and \"Save Settings Now\" options.",
         "- The Verbose setting shows the servers' answers during application-layer tests.",
-        "- Application-layer tests (HTTP, FTP, SMTP, POP3) and the RetryOnFirstFail settings.",
+        "- Application-layer tests (HTTP, FTP, SMTP, POP3, IMAP) and the RetryOnFirstFail settings.",
         "- Data files named on the command line.",
         "- The window remembers its position and size.",
         "- Earlier releases: the tray icon and the /TRAY switch, the log file, alert programs, "

@@ -1,5 +1,5 @@
-// The HTTP, FTP and POP3 clients against the real servers a user meets: Debian's nginx, vsftpd
-// and dovecot, each started by its fixture on loopback, on a free port and, inside a private
+// The HTTP, FTP, POP3 and IMAP clients against the real servers a user meets: Debian's nginx,
+// vsftpd and dovecot, each started by its fixture on loopback, on a free port and, inside a private
 // network namespace, on the standard port.
 
 #include "FtpServerFixture.h"
@@ -8,6 +8,7 @@
 
 #include "common/net/FtpClient.h"
 #include "common/net/HttpCli.h"
+#include "common/net/SyncImapCli.h"
 #include "common/net/SyncPop3Cli.h"
 #include "tests/support/PrivateNamespace.h"
 
@@ -151,6 +152,29 @@ TEST(Pop3RealServer, GreetingWithAndWithoutApopAndQuit)
         EXPECT_TRUE(client.SyncQuit()) << client.ErrorMessage();
         EXPECT_EQ(client.LastResponse(), "+OK Logging out");
         EXPECT_FALSE(client.Connected());
+    }
+}
+
+TEST(ImapRealServer, GreetingAndLogoutRoundAfterRound)
+{
+    test::ImapServerFixture server;
+    ASSERT_TRUE(server.started()) << server.log();
+    TSyncImapCli client;
+    client.Host = server.address();
+    client.Port = std::to_string(server.port());
+    Lines shown;
+    client.OnDisplay = [&](TCustomImapCli&, const std::string& text) { shown.push_back(text); };
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        shown.clear();
+        ASSERT_TRUE(client.SyncConnect()) << client.LastResponse();
+        EXPECT_EQ(client.ProtocolState(), TImapProtocolState::imapNotAuthenticated);
+        EXPECT_EQ(client.LastResponse().rfind("* OK [CAPABILITY IMAP4rev1 ", 0), 0u) << client.LastResponse();
+        EXPECT_TRUE(client.SyncLogout()) << client.ErrorMessage();
+        EXPECT_EQ(client.LastResponse().rfind("A1 OK Logout completed", 0), 0u) << client.LastResponse();
+        EXPECT_FALSE(client.Connected());
+        ASSERT_EQ(shown.size(), 4u);
+        EXPECT_EQ(Lines(shown.begin() + 1, shown.begin() + 3), (Lines { "> A1 LOGOUT", "< * BYE Logging out" }));
     }
 }
 

@@ -1,4 +1,4 @@
-// Any event of the HTTP, FTP and POP3 clients may destroy the client that fires it: at every
+// Any event of the HTTP, FTP, POP3 and IMAP clients may destroy the client that fires it: at every
 // firing of every event, in a whole exchange with the real servers (a relocation for HTTP, a
 // multi-line greeting for FTP), through the blocking wrappers and the asynchronous operations.
 // Run under AddressSanitizer, a touch of the freed client fails the test.
@@ -132,7 +132,7 @@ template <class Client> void attachCommonEvents(Client& c, Run<Client>& run)
     c.OnStateChange = [&run](auto&) { run.hit("OnStateChange"); };
 }
 
-// FTP or POP3: open, then QUIT; the events both have, and those of `extra`.
+// FTP, POP3 or IMAP: open, then say goodbye; the events all have, and those of `extra`.
 template <class K> Kind<typename K::Client> lineKind(int port, std::vector<std::string> extra = {})
 {
     using Client = typename K::Client;
@@ -151,7 +151,7 @@ template <class K> Kind<typename K::Client> lineKind(int port, std::vector<std::
         c->OnRequestDone = [&run](typename K::Base&, typename K::Request, int) { run.hit("OnRequestDone"); };
         const bool opened = K::open(*c);
         if (run.client && opened)
-            c->SyncQuit();
+            K::quit(*c);
         run.settle();
     };
     kind.async = [](Run<Client>& run) {
@@ -161,7 +161,7 @@ template <class K> Kind<typename K::Client> lineKind(int port, std::vector<std::
             bool* over = &done;
             self->hit("OnRequestDone");
             if (self->client && request == K::OpenRequest)
-                sender.Quit();
+                K::startQuit(sender);
             else
                 *over = true;
         };
@@ -202,6 +202,15 @@ TEST(ClientsDestroyInEvent, Pop3)
     test::Pop3ServerFixture server;
     ASSERT_TRUE(server.started()) << server.log();
     const auto kind = lineKind<test::Pop3ClientKind>(server.port());
+    runEveryKill(kind, true);
+    runEveryKill(kind, false);
+}
+
+TEST(ClientsDestroyInEvent, Imap)
+{
+    test::ImapServerFixture server;
+    ASSERT_TRUE(server.started()) << server.log();
+    const auto kind = lineKind<test::ImapClientKind>(server.port());
     runEveryKill(kind, true);
     runEveryKill(kind, false);
 }

@@ -1,5 +1,5 @@
-// What the FTP and POP3 clients do alike, against scripted loopback servers: failures before a
-// greeting, a time-out at every step, and a careless caller. Each test runs for both.
+// What the FTP, POP3 and IMAP clients do alike, against scripted loopback servers: failures
+// before a greeting, a time-out at every step, and a careless caller. Each test runs for each.
 
 #include "LineClients.h"
 #include "SmtpScript.h"
@@ -47,7 +47,7 @@ protected:
     }
 };
 
-using Kinds = ::testing::Types<test::FtpClientKind, test::Pop3ClientKind>;
+using Kinds = ::testing::Types<test::FtpClientKind, test::Pop3ClientKind, test::ImapClientKind>;
 TYPED_TEST_SUITE(LineClientScripted, Kinds);
 
 } // namespace
@@ -82,7 +82,7 @@ TYPED_TEST(LineClientScripted, FailuresBeforeAGreeting)
     EXPECT_EQ(client.RequestResult(), WSAEINTR);
     EXPECT_TRUE(Kind::ready(client));
     // Without a connection QUIT ends at once, with no wait for an answer.
-    EXPECT_EQ(client.SyncQuit(), Kind::QuitWithoutConnection);
+    EXPECT_EQ(Kind::quit(client), Kind::QuitWithoutConnection);
     EXPECT_EQ(client.RequestResult(), Kind::QuitWithoutConnectionResult);
 }
 
@@ -126,7 +126,7 @@ TYPED_TEST(LineClientScripted, TimeOutAtEveryStepLeavesTheClientReady)
             true },
         { "greeting", greetWith(""), true },
         { "greeting cut short", greetWith(Kind::CutGreeting), true },
-        { "QUIT reply", greetWith(Kind::Greeting), false },
+        { "goodbye reply", greetWith(Kind::Greeting), false },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -137,20 +137,20 @@ TYPED_TEST(LineClientScripted, TimeOutAtEveryStepLeavesTheClientReady)
             EXPECT_FALSE(Kind::open(client));
         } else {
             ASSERT_TRUE(Kind::open(client));
-            EXPECT_FALSE(client.SyncQuit());
+            EXPECT_FALSE(Kind::quit(client));
         }
         EXPECT_EQ(client.ErrorMessage(), "426 Timeout");
         EXPECT_EQ(client.StatusCode(), 426);
         EXPECT_TRUE(Kind::ready(client));
         EXPECT_FALSE(client.Connected());
-        EXPECT_EQ(client.SyncQuit(), Kind::QuitWithoutConnection);
+        EXPECT_EQ(Kind::quit(client), Kind::QuitWithoutConnection);
 
         ScriptedServer next([](ScriptSession& peer) { LineClientScripted<Kind>::greetAndPart(peer); });
         Kind::setHost(client, "127.0.0.1");
         client.Port = next.portText();
         Kind::socket(client).Resolver().setBlockingLookup(nullptr);
         EXPECT_TRUE(Kind::open(client)) << client.LastResponse();
-        EXPECT_TRUE(client.SyncQuit()) << client.LastResponse();
+        EXPECT_TRUE(Kind::quit(client)) << client.LastResponse();
         EXPECT_TRUE(client.ErrorMessage().empty()) << client.ErrorMessage();
         EXPECT_TRUE(next.waitDone());
     }
@@ -167,9 +167,9 @@ TYPED_TEST(LineClientScripted, MisuseRaisesAndTheWrappersSayFalse)
     EXPECT_FALSE(Kind::open(client));
     EXPECT_TRUE(client.Connected());
 
-    client.Quit();
+    Kind::startQuit(client);
     this->expectMisuse([&] { Kind::startOpen(client); }, "not ready");
-    this->expectMisuse([&] { client.Quit(); }, "not ready");
+    this->expectMisuse([&] { Kind::startQuit(client); }, "not ready");
     EXPECT_TRUE(core::waitFor([&] { return Kind::ready(client); }, std::chrono::seconds(10)));
     EXPECT_EQ(client.RequestResult(), 0);
 }

@@ -37,6 +37,7 @@ bool Pop3ServerFixture::launch(const Options& options)
             { { "DIR", dir },
                 { "ADDRESS", m_listen.address },
                 { "PORT", std::to_string(m_listen.port) },
+                { "PROTOCOL", options.protocol },
                 { "GREETING", options.greeting },
                 { "MECHANISMS", options.apop ? "plain apop" : "plain" } }));
     const bool up = m_server.start(kDovecot, { "-F", "-c", dir + "/dovecot.conf" }, m_listen);

@@ -65,4 +65,19 @@ std::string pop3TimeStamp(const std::string& greeting)
     return greeting.substr(open, close - open + 1);
 }
 
+ImapResponse imapResponse(const std::string& line)
+{
+    ImapResponse response;
+    const std::size_t blank = line.find(' ');
+    response.tag = line.substr(0, blank);
+    if (blank == std::string::npos)
+        return response;
+    const std::size_t end = line.find(' ', blank + 1);
+    response.word = line.substr(blank + 1, end == std::string::npos ? std::string::npos : end - blank - 1);
+    for (char& c : response.word)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return response;
+}
+
 } // namespace net

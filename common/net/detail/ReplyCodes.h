@@ -1,6 +1,6 @@
 #pragma once
 
-// Reply-line codecs of the FTP and POP3 clients.
+// Reply-line codecs of the FTP, POP3 and IMAP clients.
 
 #include <exception>
 #include <string>
@@ -29,5 +29,16 @@ bool pop3Positive(const std::string& line);
 // The APOP time stamp of a POP3 greeting (RFC 1939 section 7): the text from the first "<" to
 // the next ">", both included; empty when there is none.
 std::string pop3TimeStamp(const std::string& greeting);
+
+// An IMAP response line (RFC 3501 section 7): its tag ("*" for untagged data, "+" for a
+// continuation request, else the tag of the command it completes) and the word after it in
+// upper case (status words are case-insensitive): "OK", "NO", "BAD", "PREAUTH", "BYE", or the
+// name or number of untagged data. A line without a blank has an empty word.
+struct ImapResponse
+{
+    std::string tag;
+    std::string word;
+};
+ImapResponse imapResponse(const std::string& line);
 
 } // namespace net

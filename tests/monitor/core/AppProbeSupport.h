@@ -26,10 +26,13 @@ namespace probetest {
 
 using Lines = std::vector<std::string>;
 
-inline constexpr monitor::Service AppServices[]
-    = { monitor::Service::Http, monitor::Service::Ftp, monitor::Service::Smtp, monitor::Service::Pop3 };
+inline constexpr monitor::Service AppServices[] = { monitor::Service::Http,
+    monitor::Service::Ftp,
+    monitor::Service::Smtp,
+    monitor::Service::Pop3,
+    monitor::Service::Imap };
 inline constexpr monitor::Service SessionServices[]
-    = { monitor::Service::Ftp, monitor::Service::Smtp, monitor::Service::Pop3 };
+    = { monitor::Service::Ftp, monitor::Service::Smtp, monitor::Service::Pop3, monitor::Service::Imap };
 
 // A fresh probe of the service named by its text, as a test pass makes it.
 inline std::unique_ptr<monitor::Probe> makeProbe(const std::string& service, const monitor::MonitorSettings& settings)

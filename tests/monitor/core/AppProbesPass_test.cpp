@@ -230,7 +230,8 @@ TEST_F(PassFixture, RealServersOneAtATimeAndSideBySide)
     test::FtpServerFixture ftp;
     test::SmtpServerFixture smtp;
     test::Pop3ServerFixture pop3;
-    ASSERT_TRUE(http.started() && ftp.started() && smtp.started() && pop3.started());
+    test::ImapServerFixture imap;
+    ASSERT_TRUE(http.started() && ftp.started() && smtp.started() && pop3.started() && imap.started());
     SilentListener silent;
     const std::string closed = std::to_string(test::closedLoopbackPort());
     start();
@@ -242,9 +243,10 @@ TEST_F(PassFixture, RealServersOneAtATimeAndSideBySide)
         add("files" + n, "FTP", std::to_string(ftp.port()));
         add("mail" + n, "SMTP", std::to_string(smtp.port()));
         add("box" + n, "POP3", std::to_string(pop3.port()));
-        add("refused" + n, round % 2 ? "FTP" : "SMTP", closed);
-        add("silent" + n, round % 2 ? "POP3" : "FTP", silent.portText());
-        expected.insert(expected.end(), { "OK", "OK", "OK", "OK", "Fail", "Fail" });
+        add("imap" + n, "IMAP", std::to_string(imap.port()));
+        add("refused" + n, round % 2 ? "FTP" : "IMAP", closed);
+        add("silent" + n, round % 2 ? "POP3" : "IMAP", silent.portText());
+        expected.insert(expected.end(), { "OK", "OK", "OK", "OK", "OK", "Fail", "Fail" });
     }
     Lines pane[2];
     Lines logs[2];
@@ -274,7 +276,7 @@ TEST_F(PassFixture, AbortAndCloseWhileProbesWait)
     MonitorSettings& s = controller->settings();
     setTimeOuts(s, SessionServices, 60s);
     s.MaxParallelTests = 8;
-    for (const char* service : { "HTTP", "FTP", "SMTP", "POP3" })
+    for (const char* service : { "HTTP", "FTP", "SMTP", "POP3", "IMAP" })
         add(std::string("silent ") + service, service, silent.portText());
 
     core::Timer abortSoon;
@@ -283,15 +285,15 @@ TEST_F(PassFixture, AbortAndCloseWhileProbesWait)
     const auto started = std::chrono::steady_clock::now();
     pass(30s);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
-    EXPECT_EQ(statuses(), (Lines { "Fail", "Fail", "Fail", "Fail" }));
+    EXPECT_EQ(statuses(), (Lines { "Fail", "Fail", "Fail", "Fail", "Fail" }));
 
     engine().TestAllDestinations();
     core::waitFor([] { return false; }, 200ms);
-    ASSERT_EQ(engine().testsUnderWay(), 4);
+    ASSERT_EQ(engine().testsUnderWay(), 5);
     engine().stopForClose();
     EXPECT_FALSE(engine().passing());
     EXPECT_EQ(engine().testsUnderWay(), 0);
     // Nothing of the dropped probes comes back later.
     core::waitFor([] { return false; }, 300ms);
-    EXPECT_EQ(statuses(), (Lines { "Fail", "Fail", "Fail", "Fail" }));
+    EXPECT_EQ(statuses(), (Lines { "Fail", "Fail", "Fail", "Fail", "Fail" }));
 }

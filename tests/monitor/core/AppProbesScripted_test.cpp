@@ -188,7 +188,7 @@ TEST(AppProbesScripted, HttpRepliesOfEveryShape)
     }
 }
 
-// ---- FTP, SMTP, POP3 --------------------------------------------------------------------------
+// ---- FTP, SMTP, POP3, IMAP ----------------------------------------------------------------------
 
 namespace {
 
@@ -297,6 +297,20 @@ std::vector<SessionCase> sessionCases()
             // The greeting comes in pieces of 4093 bytes; the last one is the last line read.
             { std::string(5004 - 4093, 'x'), "+OK bye" },
             false },
+        { "IMAP greeting and LOGOUT",
+            "IMAP",
+            dialogue("* OK IMAP4rev1 ready\r\n", { { "A1 LOGOUT", "* BYE bye\r\nA1 OK done\r\n" } }, false),
+            true,
+            { "* OK IMAP4rev1 ready", "A1 OK done" },
+            false },
+        { "IMAP BYE greeting", "IMAP", dialogue("* BYE too busy\r\n", {}, false), false, {}, false },
+        { "IMAP LOGOUT without BYE",
+            "IMAP",
+            dialogue("* PREAUTH hi\r\n", { { "A1 LOGOUT", "A1 OK done\r\n" } }, false),
+            false,
+            { "* PREAUTH hi", "A1 OK done" },
+            false },
+        { "IMAP LOGOUT not answered", "IMAP", dialogue("* OK ready\r\n", {}, false), false, { "* OK ready", "* OK ready" }, true },
     };
 }
 
@@ -332,10 +346,12 @@ TEST(AppProbesScripted, ARetryIsSilent)
 {
     MonitorSettings settings;
     settings.Verbose = true;
-    for (const char* service : { "FTP", "SMTP", "POP3" }) {
+    for (const char* service : { "FTP", "SMTP", "POP3", "IMAP" }) {
         SCOPED_TRACE(service);
         const std::string name = service;
         test::ScriptedServer server(name == "POP3" ? dialogue("+OK ready\r\n", { { "QUIT", "+OK bye\r\n" } })
+                : name == "IMAP"
+                ? dialogue("* OK ready\r\n", { { "A1 LOGOUT", "* BYE bye\r\nA1 OK done\r\n" } })
                 : name == "FTP"
                 ? dialogue("220 ready\r\n", { { "QUIT", "221 bye\r\n" } })
                 : dialogue("220 ready\r\n", { { "HELO SEN", "250 mail\r\n" }, { "QUIT", "221 bye\r\n" } }));
@@ -378,7 +394,7 @@ TEST(AppProbesScripted, ALineBreakInTheAddressReachesNoServer)
     EXPECT_FALSE(attempt(httpProbe, contextFor("HTTP", ip, std::to_string(http.port()))).ok);
     EXPECT_TRUE(http.requests().empty());
 
-    for (const char* service : { "FTP", "SMTP", "POP3" }) {
+    for (const char* service : { "FTP", "SMTP", "POP3", "IMAP" }) {
         SCOPED_TRACE(service);
         test::ScriptedServer server([](ScriptSession& peer) { peer.send("220 ready\r\n"); });
         auto probe = makeProbe(service, settings);

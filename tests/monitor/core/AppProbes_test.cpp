@@ -1,5 +1,5 @@
-// The HTTP, FTP, SMTP and POP3 probes against the real servers a user meets (Debian's nginx,
-// vsftpd, aiosmtpd and dovecot) on loopback: on free ports given in the row, and on the
+// The HTTP, FTP, SMTP, POP3 and IMAP probes against the real servers a user meets (Debian's
+// nginx, vsftpd, aiosmtpd and dovecot) on loopback: on free ports given in the row, and on the
 // standard ports inside a private network namespace, where rows without a usable port number
 // reach them. Then a refused port, a listener that never answers (bounded by the probe's
 // time-out) and Abort during such a wait.
@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Verbose lines come from the attempt (FTP, SMTP, POP3) or after the result line (HTTP).
+// Verbose lines come from the attempt (FTP, SMTP, POP3, IMAP) or after the result line (HTTP).
 Lines verboseLines(Probe& probe, const Outcome& outcome)
 {
     RecordedLines after;
@@ -44,6 +44,7 @@ struct RealServers
     test::FtpServerFixture ftp;
     test::SmtpServerFixture smtp;
     test::Pop3ServerFixture pop3;
+    test::ImapServerFixture imap;
 
     RealServers() = default;
     // On the standard ports of `address` (inside a private network namespace).
@@ -52,6 +53,7 @@ struct RealServers
         , ftp({ { address, 21 }, {} })
         , smtp({ "--listen", address + ":25" })
         , pop3(test::Pop3ServerFixture::Options { { address, 110 } })
+        , imap({ address, 143 })
     {
     }
 
@@ -61,6 +63,7 @@ struct RealServers
         ASSERT_TRUE(ftp.started()) << ftp.log();
         ASSERT_TRUE(smtp.started());
         ASSERT_TRUE(pop3.started()) << pop3.log();
+        ASSERT_TRUE(imap.started()) << imap.log();
     }
 
     int portOf(const std::string& service) const
@@ -71,11 +74,13 @@ struct RealServers
             return ftp.port();
         if (service == "SMTP")
             return smtp.port();
+        if (service == "IMAP")
+            return imap.port();
         return pop3.port();
     }
 };
 
-const std::vector<std::string> Services = { "HTTP", "FTP", "SMTP", "POP3" };
+const std::vector<std::string> Services = { "HTTP", "FTP", "SMTP", "POP3", "IMAP" };
 
 } // namespace
 
@@ -125,6 +130,10 @@ TEST(AppProbes, EachProbeIsOkOnTheRowsPortWithItsVerboseLines)
                 EXPECT_EQ(shown, Lines { "220 (vsFTPd 3.0.3)" });
             } else if (service == "SMTP") {
                 EXPECT_EQ(shown, (Lines { "250 fixture.test", "221 Bye" }));
+            } else if (service == "IMAP") {
+                ASSERT_EQ(shown.size(), 2u);
+                EXPECT_TRUE(startsWith(shown[0], "* OK [CAPABILITY IMAP4rev1 ")) << shown[0];
+                EXPECT_TRUE(startsWith(shown[1], "A1 OK Logout completed")) << shown[1];
             } else {
                 ASSERT_EQ(shown.size(), 2u);
                 EXPECT_TRUE(startsWith(shown[0], "+OK Dovecot ready. <")) << shown[0];
@@ -170,6 +179,9 @@ TEST(AppProbes, StandardPortsInAPrivateNetwork)
         { "POP3", "110" },
         { "POP3", "0110" },
         { "POP3", "pop" },
+        { "IMAP", "" },
+        { "IMAP", "143" },
+        { "IMAP", "imap2" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.service + " port '" + c.port + "'");

@@ -31,6 +31,7 @@ std::string freshFile(const std::string& logPath)
           "EmptyMessageText=0\r\nVerbose=0\r\nSaveOnExit=1\r\nMaxParallelTests=1\r\nMetricsFile=\r\n"
           "HistoryFile="
         + logPath.substr(0, logPath.rfind('.')) + ".history\r\nStatusPageFile=\r\n"
+          "IMAPRetryOnFirstFail=0\r\nIMAPTimeOutSeconds=10\r\n"
         + "[Actions]\r\n"
           "SMTPServer=127.0.0.1\r\nEmailAddress=\r\nFromAddress=SEN@mailhost.invalid\r\nSendCurrentStatus=-1\r\n"
           "FailEmail=0\r\nFailRun=0\r\nFailCommand=\r\nOKEmail=0\r\nOKRun=0\r\nOKCommand=\r\n"
@@ -77,6 +78,7 @@ TEST_F(ControllerFixture, EverySettingAndRowSurvivesASaveAndALoad)
     s.of(Service::Ftp).timeOut = 7s;
     s.of(Service::Smtp).timeOut = 8s;
     s.of(Service::Pop3).timeOut = 9s;
+    s.of(Service::Imap).timeOut = 11s;
     s.of(Service::Tcp).timeOut = 1500ms;
     s.EmptyMessageText = s.Verbose = true;
     s.saveOnExit = false;
@@ -111,6 +113,7 @@ TEST_F(ControllerFixture, EverySettingAndRowSurvivesASaveAndALoad)
     EXPECT_EQ(l.echo.ttl, 12);
     EXPECT_EQ(l.of(Service::Ftp).timeOut, 7s);
     EXPECT_EQ(l.of(Service::Pop3).timeOut, 9s);
+    EXPECT_EQ(l.of(Service::Imap).timeOut, 11s);
     EXPECT_EQ(l.of(Service::Tcp).timeOut, 1500ms);
     EXPECT_TRUE(l.enableTimer && l.AllowFractionOfMinute && l.EmptyMessageText && l.Verbose);
     for (const ServiceOptions& service : l.services)
@@ -145,6 +148,7 @@ TEST_F(ControllerFixture, AFileWithoutKeysGivesOtherDefaultsThanNoFile)
     EXPECT_EQ(s.of(Service::Ftp).timeOut, 10s);
     EXPECT_EQ(s.of(Service::Smtp).timeOut, 10s);
     EXPECT_EQ(s.of(Service::Pop3).timeOut, 10s);
+    EXPECT_EQ(s.of(Service::Imap).timeOut, 10s);
     EXPECT_EQ(s.actions.smtpServer, "");
     EXPECT_EQ(s.actions.fromAddress, "");
     EXPECT_EQ(s.actions.sendCurrentStatus, 0);

@@ -54,16 +54,18 @@ TEST(Services, AServiceTextIsKnownByItsFirstLetter)
         { "pop3", Service::Ping }, // POP3 must be exact
         { "POP", Service::Ping },
         { "POP3 ", Service::Ping },
-        { "IMAP", Service::Ping },
+        { "IMAP", Service::Imap }, // a later service goes by its whole name
+        { "imap", Service::Ping },
+        { "IMAP4", Service::Ping },
         { "\xc3\xa9", Service::Ping },
     };
     for (const auto& [text, service] : cases)
         EXPECT_EQ(serviceOf(text), service) << text;
-    const std::vector<std::string> ports = { "", "0", "80", "21", "25", "110" };
-    for (int i = 0; i < 6; ++i)
+    const std::vector<std::string> ports = { "", "0", "80", "21", "25", "110", "143" };
+    for (int i = 0; i < 7; ++i)
         EXPECT_EQ(DefaultPortOf(i), ports[size_t(i)]);
     EXPECT_EQ(DefaultPortOf(-1), "");
-    EXPECT_EQ(DefaultPortOf(6), "");
+    EXPECT_EQ(DefaultPortOf(7), "");
 }
 
 TEST(DestinationList, AddressOrderIsNumericIPv4ThenIPv6ThenByteWiseOnTheWholeKey)

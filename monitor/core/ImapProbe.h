@@ -1,0 +1,30 @@
+#pragma once
+
+// The IMAP probe's attempt: connect (a greeting "* OK" or "* PREAUTH"), then LOGOUT (answered
+// with "* BYE" and the tagged OK), on the probe's own client; no log-in. See SessionProbe.
+
+#include "monitor/core/SessionProbe.h"
+
+#include "common/net/SyncImapCli.h"
+
+namespace monitor {
+
+class ImapProbe final : public SessionProbe
+{
+public:
+    explicit ImapProbe(const MonitorSettings& settings);
+    ~ImapProbe() override;
+
+private:
+    void setTarget(const std::string& host, const std::string& port) override;
+    void open() override { IMAP.Connect(); }
+    void quit() override { IMAP.Logout(); }
+    void abortClient() override { IMAP.Abort(); }
+    bool connected() const override { return IMAP.Connected(); }
+    bool succeeded() const override { return IMAP.RequestResult() == 0; }
+    std::string lastResponse() const override { return IMAP.LastResponse(); }
+
+    net::TSyncImapCli IMAP;
+};
+
+} // namespace monitor
