@@ -23,8 +23,13 @@ std::optional<std::uint32_t> zoneIndex(const std::string& zone)
 {
     if (zone.empty() || zone.size() >= IF_NAMESIZE)
         return std::nullopt;
-    if (zone.find_first_not_of("0123456789") == std::string::npos)
-        return static_cast<std::uint32_t>(std::stoul(zone));
+    if (zone.find_first_not_of("0123456789") == std::string::npos) {
+        // At most 15 digits here, so the number fits; the scope id holds 32 bits.
+        const unsigned long long number = std::stoull(zone);
+        if (number > UINT32_MAX)
+            return std::nullopt;
+        return static_cast<std::uint32_t>(number);
+    }
     const unsigned index = if_nametoindex(zone.c_str());
     if (index == 0)
         return std::nullopt;

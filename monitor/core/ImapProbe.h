@@ -21,6 +21,7 @@ private:
     void quit() override { IMAP.Logout(); }
     void abortClient() override { IMAP.Abort(); }
     bool connected() const override { return IMAP.Connected(); }
+    net::TWSocket& controlSocket() override { return IMAP.Socket(); }
     bool succeeded() const override { return IMAP.RequestResult() == 0; }
     std::string lastResponse() const override { return IMAP.LastResponse(); }
 

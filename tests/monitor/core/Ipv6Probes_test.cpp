@@ -1,5 +1,5 @@
 // Every probe over IPv6, in the dual-stack network of DualStackNetwork.h: PING and TCP to IPv6
-// addresses that answer, refuse or are dropped; HTTP, FTP, SMTP and POP3 against the real
+// addresses that answer, refuse or are dropped; HTTP, FTP, SMTP, POP3 and IMAP against the real
 // servers listening on ::1 and on the unique-local address; a name with only IPv6 addresses;
 // a name whose first address (IPv6) is dropped and whose second (IPv4) works. Each verdict
 // stands beside that of fping -6, check_tcp, check_http (or the service's own plugin) on the
@@ -38,7 +38,7 @@ bool pluginOk(const std::string& service, const std::string& ip, const std::stri
 {
     static const std::map<std::string, std::string> plugins
         = { { "TCP", "check_tcp" }, { "HTTP", "check_http" }, { "FTP", "check_ftp" }, { "SMTP", "check_smtp" },
-              { "POP3", "check_pop" } };
+              { "POP3", "check_pop" }, { "IMAP", "check_imap" } };
     // check_http writes a numeric IPv6 address in its Host field without brackets: -I gives
     // the address to connect to, -H the name it asks for.
     const bool numeric = ip.find(':') != std::string::npos;
@@ -64,15 +64,17 @@ TEST(Ipv6Probes, VerdictsBesideThePeers)
     RUN_IN_PRIVATE_NETWORK_AND_MOUNTS();
     dualstack::setUp();
     test::setSysctl("net/ipv4/ping_group_range", "0 2147483647");
-    for (const char* plugin : { "check_tcp", "check_http", "check_ftp", "check_smtp", "check_pop" })
+    for (const char* plugin : { "check_tcp", "check_http", "check_ftp", "check_smtp", "check_pop", "check_imap" })
         ASSERT_TRUE(test::pluginInstalled(plugin)) << plugin;
 
     // nginx on ::1, the unique-local address and 127.0.0.1 (for the name that falls back).
     test::HttpServerFixture http({ { "::1", 0 }, { dualstack::Ula, "127.0.0.1" } });
     test::FtpServerFixture ftp(test::FtpServerFixture::Options { { "::1", 0 }, {} });
     test::Pop3ServerFixture pop3(test::Pop3ServerFixture::Options { { "::1", 0 } });
+    test::ImapServerFixture imap({ "::1", 0 });
     test::SmtpServerFixture smtp({ "--listen", "::1:0" });
-    ASSERT_TRUE(http.started() && ftp.started() && pop3.started() && smtp.started()) << http.log() << ftp.log();
+    ASSERT_TRUE(http.started() && ftp.started() && pop3.started() && imap.started() && smtp.started())
+        << http.log() << ftp.log() << pop3.log();
     const std::string web = std::to_string(http.port());
     const std::string closed = std::to_string(test::freePort("::1"));
 
@@ -106,6 +108,7 @@ TEST(Ipv6Probes, VerdictsBesideThePeers)
         { "SMTP", "::1", std::to_string(smtp.port()), true, true },
         { "POP3", "::1", std::to_string(pop3.port()), true, true },
         { "POP3", "::1", closed, false, false },
+        { "IMAP", "v6only.test", std::to_string(imap.port()), true, true },
     };
     MonitorSettings settings;
     setTimeOuts(settings, AppServices, std::chrono::seconds(TimeOutSeconds));
