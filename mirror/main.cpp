@@ -2,9 +2,11 @@
 // ends, "/TRAY" starts in the tray). "RPL /BATCH /CONSOLE" (switches in any order and letter
 // case), or "RPL /BATCH" where no display is available, runs once without a window for cron.
 // "RPL /RESTORE <destination> [<yyyy-mm-dd>/<hh-mm>]" lists or restores archived runs, always
-// without a window.
+// without a window. "--help" tells the rest.
 
 #include "common/core/ConsoleApplication.h"
+#include "common/core/StandardOutput.h"
+#include "common/desktop/gui/CommandLineAnswer.h"
 #include "common/desktop/gui/DisplayCheck.h"
 #include "common/desktop/gui/GuardedApplication.h"
 #include "mirror/core/CommandLine.h"
@@ -29,14 +31,26 @@ std::string programPath()
 
 int main(int argc, char** argv)
 {
+    core::StandardOutput output;
     const mirror::CommandLine commandLine = mirror::parseCommandLine(std::vector<std::string>(argv, argv + argc));
+    const bool console = commandLine.batch && (commandLine.console || !desktop::hasDisplay());
+    if (commandLine.stop) {
+        QCoreApplication::setApplicationName(QStringLiteral("RPL"));
+        const core::CommandLineAnswer answer = core::answerFor(*commandLine.stop, mirror::programUsage());
+        const bool windowProgram = !console && !commandLine.restore && desktop::hasDisplay();
+        return output.finish("RPL", desktop::showCommandLineAnswer(argc, argv, answer, windowProgram));
+    }
     if (commandLine.restore) {
         core::ConsoleApplication app(argc, argv);
-        return mirror::runConsoleRestore(programPath(), commandLine.arguments, std::cout, std::cerr);
+        return output.finish(
+            "RPL", mirror::runConsoleRestore(programPath(), commandLine.arguments, std::cout, std::cerr));
     }
-    if (commandLine.batch && (commandLine.console || !desktop::hasDisplay())) {
+    if (console) {
         core::ConsoleApplication app(argc, argv);
-        return mirror::runConsoleMirror(programPath(), std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+        for (const std::string& ignored : commandLine.ignoredSwitches)
+            std::cerr << core::ignoredSwitchWarning("RPL", ignored) << std::endl;
+        return output.finish(
+            "RPL", mirror::runConsoleMirror(programPath(), std::cout, std::cerr, isatty(STDERR_FILENO) == 1));
     }
     if (!desktop::hasDisplay()) {
         std::cerr << "RPL: no display to show the window on; \"RPL /BATCH\" runs the mirror without one." << std::endl;

@@ -22,6 +22,9 @@ using desktop::TIniFile;
 
 namespace {
 
+using desktop::IniDocument;
+using desktop::TIniFile;
+
 struct Key
 {
     std::string section, key, value;

@@ -7,7 +7,7 @@
  * unlink, chmod, utimens, release, readdir, ...) sleeps `delay_us` first; reads and writes of
  * file data pass at the backing disk's speed, since a share streams data in large pipelined
  * requests. Requests are served by libfuse's thread pool, so parallel requests overlap as they
- * do on a real share. Build: cc -O2 slowfs.c $(pkg-config --cflags --libs fuse3)
+ * do on a real share. Built as the target slowfs of bench/CMakeLists.txt.
  */
 #define FUSE_USE_VERSION 31
 #define _GNU_SOURCE

@@ -26,6 +26,19 @@ std::optional<std::vector<std::string>> wordsOf(
     return std::nullopt;
 }
 
+// `editor` with the file, inside a terminal window.
+std::vector<std::string> inTerminal(
+    std::vector<std::string> editor, const std::string& path, const Environment& environment)
+{
+    std::vector<std::string> command
+        = wordsOf(environment, { "TERMINAL" }).value_or(std::vector<std::string> { TerminalEmulator });
+    command.emplace_back("-e");
+    for (std::string& word : editor)
+        command.push_back(std::move(word));
+    command.push_back(path);
+    return command;
+}
+
 } // namespace
 
 Environment processEnvironment()
@@ -45,23 +58,18 @@ std::vector<std::string> openerCommand(const std::string& path)
 
 std::vector<std::string> editorCommand(const std::string& path, const Environment& environment)
 {
+    // The variables name editors that run in a terminal (vi, nano), and a window program has none.
     auto words = wordsOf(environment, { "VISUAL", "EDITOR" });
     if (!words)
         return openerCommand(path);
-    words->push_back(path);
-    return *words;
+    return inTerminal(std::move(*words), path, environment);
 }
 
 std::vector<std::string> terminalEditorCommand(const std::string& path, const Environment& environment)
 {
-    std::vector<std::string> command
-        = wordsOf(environment, { "TERMINAL" }).value_or(std::vector<std::string> { TerminalEmulator });
-    command.emplace_back("-e");
-    for (std::string& word :
-        wordsOf(environment, { "EDITOR", "VISUAL" }).value_or(std::vector<std::string> { TextEditor }))
-        command.push_back(std::move(word));
-    command.push_back(path);
-    return command;
+    return inTerminal(wordsOf(environment, { "EDITOR", "VISUAL" }).value_or(std::vector<std::string> { TextEditor }),
+        path,
+        environment);
 }
 
 std::vector<std::string> folderCommand(const std::string& path)

@@ -19,8 +19,9 @@ Environment processEnvironment();
 // The desktop's opener: the program registered for the file's type opens it.
 std::vector<std::string> openerCommand(const std::string& path);
 
-// The user's editor with the file: $VISUAL, then $EDITOR (each may hold words such as
-// "code --wait"), then the desktop's opener.
+// The user's editor with the file, for a window program: $VISUAL, then $EDITOR (each may hold
+// words such as "vim -p"), inside a terminal window as terminalEditorCommand starts one, since
+// these name editors that need a terminal; without them the desktop's opener.
 std::vector<std::string> editorCommand(const std::string& path, const Environment& environment);
 
 // A text-mode editor in a terminal window: $TERMINAL or x-terminal-emulator, "-e", then

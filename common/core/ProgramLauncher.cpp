@@ -4,7 +4,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,20 +71,33 @@ void writeAll(int fd, const void* data, size_t size)
     ::_exit(127);
 }
 
-int readReport(int fd)
+// Reads one value of `T` written whole; nothing when the pipe ended first.
+template <class T> std::optional<T> readValue(int fd)
 {
-    int error = 0;
+    T value {};
     size_t got = 0;
-    char* bytes = reinterpret_cast<char*>(&error);
-    while (got < sizeof error) {
-        const ssize_t n = ::read(fd, bytes + got, sizeof error - got);
+    char* bytes = reinterpret_cast<char*>(&value);
+    while (got < sizeof value) {
+        const ssize_t n = ::read(fd, bytes + got, sizeof value - got);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         got += static_cast<size_t>(n);
     }
-    return got == sizeof error ? error : 0;
+    return got == sizeof value ? std::optional<T>(value) : std::nullopt;
+}
+
+int readReport(int fd)
+{
+    return readValue<int>(fd).value_or(0);
+}
+
+void closeBoth(int fds[2])
+{
+    for (int i = 0; i < 2; ++i)
+        if (fds[i] >= 0)
+            ::close(fds[i]);
 }
 
 } // namespace
@@ -125,8 +140,12 @@ std::vector<std::string> splitWords(const std::string& text)
     return words;
 }
 
-int startProgram(const std::vector<std::string>& arguments)
+namespace {
+
+int start(const std::vector<std::string>& arguments, int* pidfd)
 {
+    if (pidfd)
+        *pidfd = -1;
     if (arguments.empty() || arguments.front().empty())
         return EINVAL;
     for (const std::string& argument : arguments) {
@@ -143,36 +162,78 @@ int startProgram(const std::vector<std::string>& arguments)
     const long openMax = ::sysconf(_SC_OPEN_MAX);
     plan.highestFd = openMax > 0 && openMax < 65536 ? static_cast<int>(openMax) : 65536;
 
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        return errno;
+    // `report` carries the exec's errno, `pids` the program's process id, and `hold` keeps the
+    // intermediate process alive until the caller holds a descriptor of the program: until
+    // then the program cannot be reaped, so its id cannot name another process.
+    int report[2] = { -1, -1 };
+    int pids[2] = { -1, -1 };
+    int hold[2] = { -1, -1 };
+    if (::pipe2(report, O_CLOEXEC) != 0 || ::pipe2(pids, O_CLOEXEC) != 0 || ::pipe2(hold, O_CLOEXEC) != 0) {
+        const int error = errno;
+        closeBoth(report);
+        closeBoth(pids);
+        return error;
+    }
     const pid_t child = ::fork();
     if (child < 0) {
         const int error = errno;
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
+        closeBoth(report);
+        closeBoth(pids);
+        closeBoth(hold);
         return error;
     }
     if (child == 0) {
-        // The intermediate process: start the program and leave at once, so that init
-        // becomes the program's parent and reaps it.
-        ::close(pipeFds[0]);
+        // The intermediate process: start the program and leave, so that init becomes the
+        // program's parent and reaps it.
+        ::close(report[0]);
+        ::close(pids[0]);
+        ::close(hold[1]);
         const pid_t grandchild = ::fork();
         if (grandchild == 0)
-            becomeProgram(plan, pipeFds[1]);
+            becomeProgram(plan, report[1]);
         if (grandchild < 0) {
             const int error = errno;
-            writeAll(pipeFds[1], &error, sizeof error);
+            writeAll(report[1], &error, sizeof error);
+        } else {
+            writeAll(pids[1], &grandchild, sizeof grandchild);
+            char ignored;
+            while (::read(hold[0], &ignored, 1) < 0 && errno == EINTR) { }
         }
         ::_exit(0);
     }
-    ::close(pipeFds[1]);
+    ::close(report[1]);
+    ::close(pids[1]);
+    ::close(hold[0]);
+    const std::optional<pid_t> program = readValue<pid_t>(pids[0]);
+    ::close(pids[0]);
+    int descriptor = -1;
+    if (program && pidfd)
+        descriptor = static_cast<int>(::syscall(SYS_pidfd_open, *program, 0));
+    ::close(hold[1]);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) { }
     // The pipe reaches its end when the exec succeeded (close-on-exec) or the report is written.
-    const int error = readReport(pipeFds[0]);
-    ::close(pipeFds[0]);
+    const int error = readReport(report[0]);
+    ::close(report[0]);
+    if (error != 0 && descriptor >= 0) {
+        ::close(descriptor);
+        descriptor = -1;
+    }
+    if (pidfd)
+        *pidfd = descriptor;
     return error;
+}
+
+} // namespace
+
+int startProgram(const std::vector<std::string>& arguments)
+{
+    return start(arguments, nullptr);
+}
+
+int startFollowedProgram(const std::vector<std::string>& arguments, int& pidfd)
+{
+    return start(arguments, &pidfd);
 }
 
 } // namespace core

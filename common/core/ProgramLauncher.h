@@ -24,5 +24,8 @@ std::vector<std::string> splitWords(const std::string& text);
 // EACCES, ENOEXEC (a file without "#!" is never handed to a shell), EINVAL for no arguments
 // or an argument holding a NUL byte.
 int startProgram(const std::vector<std::string>& arguments);
+// The same, and a started program comes with a process descriptor in `pidfd` that turns
+// readable when the program ends (-1 where the kernel has none); the caller closes it.
+int startFollowedProgram(const std::vector<std::string>& arguments, int& pidfd);
 
 } // namespace core

@@ -129,20 +129,43 @@ ProgramFiles programFilesFor(const std::string& programPath, ProgramFolder folde
 
 std::string settingsPathFor(const std::string& programPath)
 {
-    const ProgramFolder folder = programFolderOf(programPath);
-    const std::string path = programFilesFor(programPath, folder, UserFolders::fromEnvironment()).settings;
-    if (folder == ProgramFolder::Foreign)
-        makeParent(path);
-    return path;
+    return programFilesFor(programPath, programFolderOf(programPath), UserFolders::fromEnvironment()).settings;
 }
 
 std::string logPathFor(const std::string& programPath)
 {
-    const ProgramFolder folder = programFolderOf(programPath);
-    const std::string path = programFilesFor(programPath, folder, UserFolders::fromEnvironment()).log;
-    if (folder == ProgramFolder::Foreign)
-        makeParent(path);
-    return path;
+    return programFilesFor(programPath, programFolderOf(programPath), UserFolders::fromEnvironment()).log;
+}
+
+std::string installedReadMeFor(const std::string& programPath, const std::string& package)
+{
+    return folderOf(folderOf(programPath)) + "/share/doc/" + package + "/README.md";
+}
+
+std::optional<std::string> readMeFileFor(const std::string& programPath, const std::string& package)
+{
+    for (const std::string& candidate :
+        { installedReadMeFor(programPath, package), folderOf(programPath) + "/README.md" }) {
+        struct stat st
+        {
+        };
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+bool makeUserFolderFor(const std::string& path)
+{
+    const UserFolders user = UserFolders::fromEnvironment();
+    const std::string folder = folderOf(path);
+    for (const std::string& top : { user.configHome(), user.stateHome() }) {
+        if (!top.empty() && isUnder(folder, top) && ::access(folder.c_str(), F_OK) != 0) {
+            makeParent(path);
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace core

@@ -13,6 +13,7 @@
 // where <name> is the program's file name without its extension ("SEN", "RPL"). A file named
 // on the command line or in the settings is used as named; this rule gives only the defaults.
 
+#include <optional>
 #include <string>
 
 namespace core {
@@ -56,10 +57,22 @@ struct ProgramFiles
 // the files stay beside the program, where a write then reports its own error.
 ProgramFiles programFilesFor(const std::string& programPath, ProgramFolder folder, const UserFolders& user);
 
-// The rule for this process and its environment. A path into a user folder comes with that
-// folder made (mode 0700, as the XDG rules ask), so the first save or log line can succeed; a
-// folder that cannot be made is left to that write to report.
+// The rule for this process and its environment. Nothing is made on disk: a run that names its
+// own files must not leave empty folders in the user's.
 std::string settingsPathFor(const std::string& programPath);
 std::string logPathFor(const std::string& programPath);
+
+// The read-me of an installed program, <prefix>/share/doc/<package>/README.md for
+// <prefix>/bin/<program>, else the README.md beside a program unpacked into a folder of its
+// own; nothing when neither exists. installedReadMeFor gives the first path, whether or not
+// a file is there.
+std::optional<std::string> readMeFileFor(const std::string& programPath, const std::string& package);
+std::string installedReadMeFor(const std::string& programPath, const std::string& package);
+
+// Before a file is written: when `path` lies in this user's configuration or state folder
+// (where the defaults above go), makes the folders above it that are missing, each with mode
+// 0700 as the XDG rules ask. Any other path is the user's choice and is left alone; a folder
+// that cannot be made is left to the write to report. True when it made a folder.
+bool makeUserFolderFor(const std::string& path);
 
 } // namespace core

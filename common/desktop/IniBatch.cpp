@@ -54,6 +54,11 @@ std::string IniBatch::ReadText(const std::string& section, const std::string& ke
     return value ? std::string(*value) : defaultValue;
 }
 
+std::vector<std::string> IniBatch::ReadSection(const std::string& section) const
+{
+    return document().keys(section);
+}
+
 void IniBatch::WriteText(const std::string& section, const std::string& key, const std::string& value)
 {
     m_writes.push_back({ section, key, value });

@@ -33,6 +33,7 @@ public:
     // The value as the file held it at the first read, changed by the writes made since.
     std::string ReadText(
         const std::string& section, const std::string& key, const std::string& defaultValue) const override;
+    std::vector<std::string> ReadSection(const std::string& section) const override;
     void WriteText(const std::string& section, const std::string& key, const std::string& value) override;
 
     // Writes what WriteText was given since the last save; throws EIniFileException ("Unable to

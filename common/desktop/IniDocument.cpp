@@ -1,5 +1,7 @@
 #include "common/desktop/IniDocument.h"
 
+#include <algorithm>
+
 namespace desktop {
 
 namespace {
@@ -132,6 +134,21 @@ std::optional<std::string_view> IniDocument::value(std::string_view section, std
     if (line == s.keys.end())
         return std::nullopt;
     return keyLine(content(line->second))->value;
+}
+
+std::vector<std::string> IniDocument::keys(std::string_view section) const
+{
+    const auto sec = m_sectionByName.find(lower(section));
+    if (sec == m_sectionByName.end())
+        return {};
+    std::vector<size_t> lines;
+    for (const auto& [name, line] : m_sections[sec->second].keys)
+        lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    std::vector<std::string> names;
+    for (const size_t line : lines)
+        names.emplace_back(keyLine(content(line))->key);
+    return names;
 }
 
 IniDocument::Edit IniDocument::set(std::string_view section, std::string_view key, std::string_view value)

@@ -28,6 +28,8 @@ public:
 
     // The stored value (blanks around it removed), or nothing when the section or key is absent.
     std::optional<std::string_view> value(std::string_view section, std::string_view key) const;
+    // The names of the section's keys as written, in file order; none for an absent section.
+    std::vector<std::string> keys(std::string_view section) const;
 
     struct Edit
     {

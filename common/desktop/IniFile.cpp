@@ -21,6 +21,11 @@ std::string TIniFile::ReadText(
     return IniFileCache::instance().read(m_path, section, key).value_or(defaultValue);
 }
 
+std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
+{
+    return IniFileCache::instance().keys(m_path, section);
+}
+
 void TIniFile::WriteText(const std::string& section, const std::string& key, const std::string& value)
 {
     IniFileCache::instance().write(m_path, section, key, value);

@@ -7,6 +7,7 @@
 #include "common/desktop/IniStore.h"
 
 #include <string>
+#include <vector>
 
 namespace desktop {
 
@@ -22,6 +23,7 @@ public:
     std::string ReadText(
         const std::string& section, const std::string& key, const std::string& defaultValue) const override;
     void WriteText(const std::string& section, const std::string& key, const std::string& value) override;
+    std::vector<std::string> ReadSection(const std::string& section) const override;
 
 private:
     std::string m_path;

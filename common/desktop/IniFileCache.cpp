@@ -135,6 +135,18 @@ std::optional<std::string> IniFileCache::read(const std::string& path, std::stri
     return value ? std::optional<std::string>(*value) : std::nullopt;
 }
 
+std::vector<std::string> IniFileCache::keys(const std::string& path, std::string_view section)
+{
+    std::lock_guard lock(m_mutex);
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_entries.erase(path);
+        return {};
+    }
+    const Entry* entry = current(path, st);
+    return entry ? entry->document.keys(section) : std::vector<std::string>();
+}
+
 void IniFileCache::write(
     const std::string& path, std::string_view section, std::string_view key, std::string_view value)
 {

@@ -28,6 +28,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 struct stat;
 
@@ -41,6 +42,8 @@ public:
 
     // The stored value, or nothing when the file, section or key is absent or the file unreadable.
     std::optional<std::string> read(const std::string& path, std::string_view section, std::string_view key);
+    // The section's key names in file order; none when the file or section is absent.
+    std::vector<std::string> keys(const std::string& path, std::string_view section);
 
     // Stores the value; throws EIniFileException when the file cannot be written.
     void write(const std::string& path, std::string_view section, std::string_view key, std::string_view value);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace desktop {
 
@@ -26,6 +27,8 @@ public:
     virtual std::string ReadText(
         const std::string& section, const std::string& key, const std::string& defaultValue) const
         = 0;
+    // The key names of a section as written, in file order; none for an absent section.
+    virtual std::vector<std::string> ReadSection(const std::string& section) const = 0;
     // Stores the value up to its first line break.
     virtual void WriteText(const std::string& section, const std::string& key, const std::string& value) = 0;
 

@@ -140,6 +140,7 @@ SettingsLoad loadMirrorSettings(const std::string& iniPath, const std::string& p
 void saveMirrorSettings(const std::string& iniPath, const MirrorSettings& settings)
 {
     // One batch: the file is replaced once, under the lock, so a failed save leaves it whole.
+    core::makeUserFolderFor(iniPath);
     desktop::IniBatch ini(iniPath);
     ini.WriteNumber(Section, "Version", FileVersion);
     ini.WriteFlag(Section, "AutoPilotEnabled", settings.autoPilotEnabled);

@@ -1,8 +1,10 @@
 #include "StatusOutput.h"
 
 #include "common/core/LineWriter.h"
+#include "common/core/ProgramPaths.h"
 #include "mirror/core/MirrorSettings.h"
 
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace mirror {
@@ -93,7 +95,10 @@ void StatusOutput::addActivityLine(const std::string& text)
 void StatusOutput::appendToLog(const std::string& text, bool truncate)
 {
     const std::string& path = m_settings.logFileName;
-    const int error = core::appendLine(path, text, truncate ? core::WriteMode::Truncate : core::WriteMode::Append);
+    const core::WriteMode mode = truncate ? core::WriteMode::Truncate : core::WriteMode::Append;
+    int error = core::appendLine(path, text, mode);
+    if (error == ENOENT && core::makeUserFolderFor(path))
+        error = core::appendLine(path, text, mode);
     if (error != 0)
         throw ELogFileError("Cannot write to log file " + path + ": " + core::fileErrorText(error));
 }

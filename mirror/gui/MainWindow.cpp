@@ -346,7 +346,9 @@ void TForm1::FormActivate()
 void TForm1::runBatch()
 {
     const QString commandLine = desktop::toQString(m_commandLine.text);
-    QApplication::setApplicationDisplayName(commandLine);
+    // The task-bar text goes into the icon text: a desktop appends the application's display
+    // name to every caption.
+    setWindowIconText(commandLine);
     setWindowTitle(QStringLiteral("RP Batch mode: ") + commandLine);
     btnStartClick();
     emit batchFinished();

@@ -1,5 +1,7 @@
 #include "mirror/gui/MirrorReadMeText.h"
 
+#include "mirror/core/CommandLine.h"
+
 #include <initializer_list>
 
 namespace mirror {
@@ -22,7 +24,7 @@ std::string joinLines(std::initializer_list<const char*> lines)
 std::string mirrorReadMeText()
 {
     return joinLines({
-        "RPL - Version 2.10",
+        VersionText,
         "~~~~~~~~~~~~~~~~~~",
         "",
         "RPL keeps mirror copies of folders. It is meant as one part of the backup plan of a small "

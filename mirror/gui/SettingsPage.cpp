@@ -302,8 +302,7 @@ void SettingsPage::btnDestinationClick()
 
 void SettingsPage::btnLogFileClick()
 {
-    const QString name
-        = m_dialogs.chooseSaveFile(this, QStringLiteral("Log File Name"), LogFileName->text(), QString());
+    const QString name = m_dialogs.chooseAnyFile(this, QStringLiteral("Log File Name"), LogFileName->text(), QString());
     if (!name.isEmpty())
         LogFileName->setText(name);
 }

@@ -4,8 +4,8 @@
 // time (a service manager's journal shows each line as it comes), message-box texts to
 // standard error without waiting, questions answered with their default. Settings, the
 // timer's hint, the busy pointer and the tray have nothing to show, and a console counts as
-// in the background. A quiet console (a check for a monitoring system, whose standard output
-// is its one result line) drops the activity lines.
+// in the background. A quiet console (a check for a monitoring system, which merges both
+// streams into its one result line) drops the activity lines and the messages.
 
 #include "common/core/ConsoleOutlets.h"
 #include "monitor/core/SettingsView.h"
@@ -21,6 +21,11 @@ public:
     ConsoleFrontEnd(std::ostream& out, std::ostream& err, bool quiet);
 
     void appendActivityLine(const std::string& line) override;
+    void showMessage(const std::string& text) override;
+    bool askOkCancel(const std::string& title, const std::string& text) override;
+    bool askYesNo(const std::string& title, const std::string& text) override;
+    // A line on standard error; none when quiet.
+    void warn(const std::string& line);
     // Idle again after a test pass: `onPassEnd` is called.
     void setBusy(bool busy) override;
 

@@ -1,9 +1,11 @@
 #include "monitor/core/ConsoleMonitor.h"
 
+#include "common/core/StandardOptions.h"
 #include "monitor/core/SignalWatcher.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <exception>
@@ -58,9 +60,11 @@ ConsoleMonitor::ConsoleMonitor(
     , m_controller(programPath, FrontEnd::of(m_console))
 {
     m_console.onPassEnd = [this] { passEnded(); };
-    m_controller.engine().setOnRecorded([this](uint64_t row, bool ok, int64_t elapsedMs) {
-        m_recorded[row] = { ok, elapsedMs };
+    m_controller.engine().setOnRecorded([this](uint64_t row, bool ok, int64_t elapsedMs, const std::string& reason) {
+        m_recorded[row] = { ok, elapsedMs, reason };
     });
+    m_checkDeadline.setPrecise(true);
+    m_checkDeadline.setOnTimeout([this] { checkTimedOut(); });
 }
 
 ConsoleMonitor::~ConsoleMonitor()
@@ -71,6 +75,11 @@ ConsoleMonitor::~ConsoleMonitor()
 
 int ConsoleMonitor::run()
 {
+    m_startTime = std::chrono::steady_clock::now();
+    if (m_mode == Mode::Nagios)
+        m_checkDeadline.start(m_commandLine.checkTimeout * 1000, true);
+    for (const std::string& ignored : m_commandLine.ignoredSwitches)
+        m_console.warn(core::ignoredSwitchWarning("SEN", ignored));
     const std::string path = m_controller.startDataFile(m_commandLine);
     int error = 0;
     if (const auto why = unreadableDataFile(path, &error); why && (m_mode != Mode::Watch || error != ENOENT)) {
@@ -141,14 +150,29 @@ void ConsoleMonitor::passEnded()
 
 void ConsoleMonitor::terminate()
 {
+    if (m_closed) {
+        m_hurry = true;
+        return;
+    }
     if (m_closeRequested) {
-        // Asked again: the close does not wait for the probes still running; their tests end
-        // without a result, as when the window closes.
+        // Asked again: the tests still under way are dropped where they are.
         if (m_started)
             m_controller.engine().stopForClose();
         return;
     }
     beginClose();
+    // A stop does not wait for the probes' time-outs: the tests under way end without a
+    // result, as Abort ends them; those already over keep theirs.
+    if (m_started)
+        m_controller.engine().Abort();
+}
+
+void ConsoleMonitor::checkTimedOut()
+{
+    if (m_closeRequested)
+        return;
+    m_timedOut = true;
+    terminate();
 }
 
 void ConsoleMonitor::beginClose()
@@ -178,18 +202,12 @@ void ConsoleMonitor::tryClose()
         return;
     m_closed = true;
     const std::vector<RowOutcome> rows = outcomes();
-    bool saved = true;
-    std::string saveError;
-    try {
-        m_controller.prepareClose();
-    } catch (const std::exception& e) {
-        saved = false;
-        saveError = e.what();
-        if (m_mode != Mode::Nagios)
-            m_console.showMessage(saveError);
-        else
-            m_console.err() << saveError << std::endl;
-    }
+    m_checkDeadline.stop();
+    m_controller.endTests();
+    const std::optional<std::string> saveProblem = saveForClose();
+    const bool saved = !saveProblem;
+    m_controller.ShutdownActions();
+    waitForPrograms();
     switch (m_mode) {
     case Mode::Watch:
         finish(saved ? 0 : Failed);
@@ -199,15 +217,45 @@ void ConsoleMonitor::tryClose()
         break;
     case Mode::Nagios: {
         CheckResult result = checkResult(rows);
-        if (!m_passComplete)
+        if (m_timedOut)
+            result = timedOutResult(m_commandLine.checkTimeout, rows);
+        else if (!m_passComplete)
             result = unknownResult("stopped by a signal before the test pass ended");
         else if (!saved)
-            result = unknownResult(saveError);
+            result = unknownResult(*saveProblem);
         m_console.out() << result.line << std::endl;
         finish(static_cast<int>(result.status));
         break;
     }
     }
+}
+
+std::optional<std::string> ConsoleMonitor::saveForClose()
+{
+    std::optional<std::string> problem;
+    try {
+        // Nobody is there to ask: a data file that someone else changed is kept.
+        if (m_controller.saveOnClose([] { return false; }) == MonitorController::CloseSave::KeptChangedFile)
+            problem = m_controller.changedDataFileText() + " It was not overwritten.";
+    } catch (const std::exception& e) {
+        problem = e.what();
+    }
+    if (problem)
+        m_console.showMessage(*problem);
+    return problem;
+}
+
+void ConsoleMonitor::waitForPrograms()
+{
+    auto grace = std::chrono::duration_cast<std::chrono::milliseconds>(ProgramsGrace);
+    if (m_mode == Mode::Nagios) {
+        // A check does not outlast its own time.
+        const auto used = std::chrono::steady_clock::now() - m_startTime;
+        grace = std::max(std::chrono::milliseconds(0),
+            std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::seconds(m_commandLine.checkTimeout) - used));
+    }
+    m_controller.programs().waitForAll(grace, [this] { return m_hurry; });
 }
 
 int ConsoleMonitor::onceStatus(bool saved, const std::vector<RowOutcome>& rows) const
@@ -225,8 +273,9 @@ std::vector<RowOutcome> ConsoleMonitor::outcomes()
         const auto found = m_recorded.find(list.keyOf(row));
         if (found != m_recorded.end()) {
             outcome.tested = true;
-            outcome.ok = found->second.first;
-            outcome.elapsedMs = found->second.second;
+            outcome.ok = found->second.ok;
+            outcome.elapsedMs = found->second.elapsedMs;
+            outcome.reason = found->second.reason;
         }
         rows.push_back(std::move(outcome));
     }
@@ -272,10 +321,8 @@ void ConsoleMonitor::reloadWhenIdle()
 int runConsoleMonitor(
     const std::string& programPath, const CommandLine& commandLine, std::ostream& out, std::ostream& err)
 {
-    // A reader of the output that went away (a pipe into "head", a restarted journal) must not
-    // end the program before its close has saved the data file: the lines are lost, no more.
-    // Programs started meanwhile get the default action back (ProgramLauncher).
-    std::signal(SIGPIPE, SIG_IGN);
+    // SIGPIPE is ignored program-wide (core::StandardOutput): a reader of the output that went
+    // away does not end the program before its close.
     ConsoleMonitor monitor(programPath, commandLine, out, err);
     SignalWatcher watcher({ SIGTERM, SIGINT, SIGHUP }, [&monitor](int number) {
         if (number == SIGHUP)

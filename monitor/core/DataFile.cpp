@@ -3,7 +3,10 @@
 #include "common/desktop/IniStore.h"
 #include "monitor/core/Services.h"
 
+#include <QByteArray>
+
 #include <algorithm>
+#include <string_view>
 
 namespace monitor {
 
@@ -17,6 +20,43 @@ const std::string DestList = "DestList";
 const std::string Absent = "\n";
 
 constexpr std::array<const char*, 5> SubItemKeys = { "IP", "Service", "Port", "Stat", "Last" };
+
+// The row number of a row key ("NAME12", "stat3"), or 0 for any other key. Numbers are written
+// without leading zeros, and only such keys are ever read.
+int32_t rowNumberOf(const std::string& key)
+{
+    static const std::array<std::string_view, 6> Words = { "name", "ip", "service", "port", "stat", "last" };
+    const size_t digits = key.find_first_of("0123456789");
+    if (digits == std::string::npos || key[digits] == '0' || key.size() - digits > 9)
+        return 0;
+    const std::string word = QByteArray::fromStdString(key.substr(0, digits)).toLower().toStdString();
+    if (std::find(Words.begin(), Words.end(), word) == Words.end())
+        return 0;
+    int32_t number = 0;
+    for (size_t i = digits; i < key.size(); ++i) {
+        if (key[i] < '0' || key[i] > '9')
+            return 0;
+        number = number * 10 + (key[i] - '0');
+    }
+    return number;
+}
+
+// Collects writes as lines of text; reads nothing.
+class ShapeText final : public desktop::IniStore
+{
+public:
+    std::string ReadText(const std::string&, const std::string&, const std::string& defaultValue) const override
+    {
+        return defaultValue;
+    }
+    std::vector<std::string> ReadSection(const std::string&) const override { return {}; }
+    void WriteText(const std::string& section, const std::string& key, const std::string& value) override
+    {
+        text += section + "\t" + key + "\t" + value + "\n";
+    }
+
+    std::string text;
+};
 
 // The first six services in the order of their keys in section "SEN". The keys of every later
 // service with keys of its own follow the trailing keys, in the order of the table.
@@ -124,26 +164,17 @@ SortMode readSortMode(const desktop::IniStore& ini)
 
 std::vector<Destination> readDestinations(const desktop::IniStore& ini)
 {
+    int32_t highest = 0;
+    for (const std::string& key : ini.ReadSection(DestList))
+        highest = std::max(highest, rowNumberOf(key));
+    const int32_t count = std::min({ ini.ReadNumber(DestList, "DestCount", 0), highest, MaxStoredRows });
     std::vector<Destination> rows;
-    const int32_t count = ini.ReadNumber(DestList, "DestCount", 0);
-    for (int32_t n = 1; n > 0 && n <= count; ++n) {
+    for (int32_t n = 1; n <= count; ++n) {
         const std::string number = std::to_string(n);
         Destination row;
-        row.HostName = ini.ReadText(DestList, "NAME" + number, Absent);
-        bool held = row.HostName != Absent;
-        if (!held)
-            row.HostName.clear();
-        for (size_t i = 0; i < SubItemKeys.size(); ++i) {
-            std::string value = ini.ReadText(DestList, SubItemKeys[i] + number, Absent);
-            if (value == Absent)
-                value = i == 1 ? "PING" : ""; // Service
-            else
-                held = true;
-            row.SubItems.push_back(std::move(value));
-        }
-        // A row without a single key is where the stored list ends, whatever DestCount says.
-        if (!held)
-            break;
+        row.HostName = ini.ReadText(DestList, "NAME" + number, "");
+        for (size_t i = 0; i < SubItemKeys.size(); ++i)
+            row.SubItems.push_back(ini.ReadText(DestList, SubItemKeys[i] + number, i == 1 ? "PING" : ""));
         rows.push_back(std::move(row));
     }
     return rows;
@@ -224,6 +255,28 @@ void writeDestinations(desktop::IniStore& ini, const DestinationList& list)
         for (size_t i = 0; i < d.SubItems.size() && i < SubItemKeys.size(); ++i)
             ini.WriteText(DestList, SubItemKeys[i] + number, d.SubItems[i]);
     }
+}
+
+std::string dataFileShape(const desktop::IniStore& ini, const std::string& defaultLog)
+{
+    MonitorSettings settings;
+    readWindowAndTimer(ini, settings);
+    settings.window = MonitorSettings().window;
+    readOptions(ini, settings);
+    readActions(ini, settings.actions);
+    std::string log = ini.ReadText(Sen, "LogFileName", "");
+    if (log.empty())
+        log = defaultLog;
+    ShapeText shape;
+    writeSettings(shape, settings, SavedLog { log, ini.ReadFlag(Sen, "LogFile", false) });
+    writeActions(shape, settings.actions);
+    shape.WriteNumber(DestList, "SortList", static_cast<int32_t>(readSortMode(ini)));
+    for (const Destination& row : readDestinations(ini)) {
+        shape.WriteText(DestList, "NAME", row.HostName);
+        for (size_t i = 0; i < 3; ++i) // IP, Service, Port
+            shape.WriteText(DestList, SubItemKeys[i], row.SubItems[i]);
+    }
+    return shape.text;
 }
 
 } // namespace monitor

@@ -7,6 +7,8 @@
 
 #include <QDateTime>
 
+#include <cerrno>
+
 namespace monitor {
 
 EventLog::EventLog(const MonitorSettings& settings, core::ActivityOutlet& activity, std::string programPath)
@@ -32,7 +34,10 @@ void EventLog::WriteLogLine(const std::string& line)
 {
     if (!m_enabled)
         return;
-    if (core::appendLine(m_path, line) != 0)
+    int error = core::appendLine(m_path, line);
+    if (error == ENOENT && core::makeUserFolderFor(m_path))
+        error = core::appendLine(m_path, line);
+    if (error != 0)
         m_activity.appendActivityLine("*** ERROR: Cannot write to log file " + m_path);
 }
 

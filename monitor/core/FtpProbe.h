@@ -22,7 +22,7 @@ private:
     void abortClient() override { FTP1.Abort(); }
     bool connected() const override { return FTP1.Connected(); }
     net::TWSocket& controlSocket() override { return FTP1.Socket(); }
-    bool succeeded() const override { return FTP1.RequestResult() == 0; }
+    int requestError() const override { return FTP1.RequestResult(); }
     std::string lastResponse() const override { return FTP1.LastResponse(); }
 
     net::TFtpClient FTP1;

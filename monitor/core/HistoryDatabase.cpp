@@ -1,5 +1,6 @@
 #include "monitor/core/HistoryDatabase.h"
 
+#include "common/core/ProgramPaths.h"
 #include "common/core/RegularFile.h"
 
 #include <sqlite3.h>
@@ -117,6 +118,9 @@ HistoryDatabase::HistoryDatabase(const std::string& path, Mode mode)
 {
     if (const int error = core::regularFileError(path))
         throw HistoryError(core::fileErrorText(error));
+    // The default file lies in the user's state folder, made at the first write.
+    if (mode == Mode::Write)
+        core::makeUserFolderFor(path);
     // A reader must not make a file that is not there.
     const int flags = mode == Mode::Write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
         : mode == Mode::Checkpoint        ? SQLITE_OPEN_READWRITE

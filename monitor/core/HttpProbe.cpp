@@ -1,5 +1,6 @@
 #include "monitor/core/HttpProbe.h"
 
+#include "monitor/core/FailureReason.h"
 #include "monitor/core/ProbeTexts.h"
 
 #include <algorithm>
@@ -42,6 +43,7 @@ void HttpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& l
     m_done = std::move(done);
     m_timedOut = false;
     m_aborted = false;
+    m_reason.clear();
     m_url = httpUrl(context);
     HTTP1.URL = m_url;
     // A name's addresses share the time-out: a silent first one cannot use it all up.
@@ -81,14 +83,21 @@ void HttpProbe::requestDone()
     const bool failed = m_timedOut || HTTP1.ReplyStatusCode() > 399;
     if (!failed)
         return finish(true);
+    const auto& reply = HTTP1.ReplyHeader();
+    const bool statusLine = !reply.empty() && reply.front().rfind("HTTP", 0) == 0;
+    if (m_timedOut)
+        m_reason = TimedOutReason;
+    else if (statusLine)
+        m_reason = "HTTP " + std::to_string(HTTP1.ReplyStatusCode()) + " " + HTTP1.ReplyReason();
+    else
+        m_reason = shortReason(HTTP1.ReplyReason());
     if (m_attempt == Attempt::Retry)
         return finish(false);
     const std::string reason = m_timedOut ? std::string(TimeoutReason) : HTTP1.ReplyReason();
     m_lines->activity("* Exception: " + reason);
     m_lines->log("* HTTP Exception [" + m_url + "] " + reason);
     // A status line proves the server alive, whatever it said.
-    const auto& header = HTTP1.ReplyHeader();
-    finish(!header.empty() && header.front().rfind("HTTP", 0) == 0);
+    finish(statusLine);
 }
 
 void HttpProbe::finish(bool ok)

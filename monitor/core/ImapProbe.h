@@ -22,7 +22,7 @@ private:
     void abortClient() override { IMAP.Abort(); }
     bool connected() const override { return IMAP.Connected(); }
     net::TWSocket& controlSocket() override { return IMAP.Socket(); }
-    bool succeeded() const override { return IMAP.RequestResult() == 0; }
+    int requestError() const override { return IMAP.RequestResult(); }
     std::string lastResponse() const override { return IMAP.LastResponse(); }
 
     net::TSyncImapCli IMAP;

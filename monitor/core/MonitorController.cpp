@@ -43,7 +43,7 @@ MonitorController::MonitorController(std::string programPath, const FrontEnd& fr
     , m_tray(frontEnd.indicator, [this] { return m_frontEnd.tests.isForeground(); })
     , m_ownProbes(m_settings)
     , m_dataFile(core::settingsPathFor(m_programPath))
-    , m_starter(core::startProgram)
+    , m_starter([this](const std::vector<std::string>& command) { return m_programs.start(command); })
     , m_environment(core::processEnvironment())
     , m_ownFileManager(std::make_unique<DesktopFileManager>(
           [this](const std::vector<std::string>& command) { return m_starter(command); }))
@@ -136,24 +136,61 @@ void MonitorController::StartupActions()
     m_alerts.StartupActions(message);
 }
 
-void MonitorController::prepareClose()
+void MonitorController::endTests()
 {
     m_engine.stopForClose();
     // The shut-down mail shares what is left of the close's time for mail.
     m_alerts.startCloseBudget(AlertDispatcher::CloseMailBudget);
     // The last pass's page is finished before the program ends.
     m_history.finish(std::chrono::seconds(5));
-    if (m_settings.saveOnExit) {
-        try {
-            save();
-        } catch (...) {
-            // The program goes on: the user may untick "Save Settings on Exit" and close again.
-            m_engine.reopenAfterFailedClose();
-            m_alerts.endCloseBudget();
-            m_savedBeforeMail = false;
-            throw;
-        }
+}
+
+MonitorController::CloseSave MonitorController::prepareClose(const std::function<bool()>& overwriteChanged)
+{
+    endTests();
+    CloseSave saved = CloseSave::NotWanted;
+    try {
+        saved = saveOnClose(overwriteChanged);
+    } catch (...) {
+        // The program goes on: the user may untick "Save Settings on Exit" and close again.
+        m_engine.reopenAfterFailedClose();
+        m_alerts.endCloseBudget();
+        m_savedBeforeMail = false;
+        throw;
     }
+    ShutdownActions();
+    return saved;
+}
+
+MonitorController::CloseSave MonitorController::saveOnClose(const std::function<bool()>& overwriteChanged)
+{
+    if (!m_settings.saveOnExit)
+        return CloseSave::NotWanted;
+    // Edits made by hand (or by another program) since the load are not lost unasked.
+    if (dataFileChangedByOthers() && overwriteChanged && !overwriteChanged())
+        return CloseSave::KeptChangedFile;
+    save();
+    return CloseSave::Saved;
+}
+
+std::string MonitorController::changedDataFileText() const
+{
+    return "The data file " + m_dataFile + " was changed by someone else since SEN read or saved it.";
+}
+
+bool MonitorController::dataFileChangedByOthers() const
+{
+    const core::FileStamp now = core::FileStamp::of(m_dataFile);
+    if (!now.exists || now == m_dataFileSeen)
+        return false;
+    // Written since: by hand, or by another SEN run on the file, which saves the same settings
+    // and rows with other states. Only the first counts.
+    return !m_dataFileShape
+        || dataFileShape(desktop::IniBatch(m_dataFile), m_log.defaultLogFileName()) != *m_dataFileShape;
+}
+
+void MonitorController::ShutdownActions()
+{
     const std::string message = "SEN ShutDown " + dataFileName();
     m_log.WriteLogLine(message + " " + m_log.stamp());
     m_alerts.ShutdownActions(message);
@@ -166,7 +203,8 @@ bool MonitorController::deferCloseForMail(std::function<void()> close)
     m_settings.StopRequested.raise();
     // What the tests found reaches the file before the wait, however the mail server behaves
     // and whatever ends the program meanwhile; once, as every mail sent brings the close back.
-    if (m_settings.saveOnExit && !m_savedBeforeMail) {
+    // A data file someone else changed is left to the close's own save, which asks or keeps it.
+    if (m_settings.saveOnExit && !m_savedBeforeMail && !dataFileChangedByOthers()) {
         m_savedBeforeMail = true;
         try {
             save();
@@ -189,10 +227,14 @@ void MonitorController::SetDataFile(const std::string& path)
 
 void MonitorController::load()
 {
+    // Taken before the read: a change made while it reads counts as someone else's.
+    m_dataFileSeen = core::FileStamp::of(m_dataFile);
+    m_dataFileShape.reset();
     if (!dataFileExists())
         return;
     m_activity.appendActivityLine("Loading - " + m_dataFile);
     const desktop::IniBatch ini(m_dataFile);
+    m_dataFileShape = dataFileShape(ini, m_log.defaultLogFileName());
     readWindowAndTimer(ini, m_settings);
     m_log.SetLogFileName(ini.ReadText("SEN", "LogFileName", m_log.logFileName()));
     m_log.setEnabled(ini.ReadFlag("SEN", "LogFile", false));
@@ -207,17 +249,22 @@ void MonitorController::loadActions()
 {
     if (!dataFileExists())
         return;
+    // Always right after load, whose stamp stands: a change in between is someone else's.
     readActions(desktop::IniBatch(m_dataFile), m_settings.actions);
 }
 
 void MonitorController::save()
 {
     m_activity.appendActivityLine("Saving - " + m_dataFile);
+    core::makeUserFolderFor(m_dataFile);
     desktop::IniBatch ini(m_dataFile);
     writeSettings(ini, m_settings, SavedLog { m_log.logFileName(), m_log.enabled() });
     writeActions(ini, m_settings.actions);
     writeDestinations(ini, m_list);
+    // A refused save leaves the file as it was, and as it was seen.
     ini.save();
+    m_dataFileSeen = core::FileStamp::of(m_dataFile);
+    m_dataFileShape = dataFileShape(ini, m_log.defaultLogFileName());
 }
 
 // What every load is followed by, so that the loaded values take effect.
@@ -258,9 +305,16 @@ void MonitorController::toggleSaveOnExit()
 {
     m_settings.saveOnExit = !m_settings.saveOnExit;
     try {
+        // One key written into the file as it is: what someone else changed stays changed.
+        const bool seen = !dataFileChangedByOthers();
+        core::makeUserFolderFor(m_dataFile);
         desktop::IniBatch ini(m_dataFile);
         ini.WriteFlag("SEN", "SaveOnExit", m_settings.saveOnExit);
         ini.save();
+        if (seen) {
+            m_dataFileSeen = core::FileStamp::of(m_dataFile);
+            m_dataFileShape = dataFileShape(ini, m_log.defaultLogFileName());
+        }
     } catch (const desktop::EIniFileException& e) {
         m_frontEnd.asker.showMessage("Cannot set SaveOnExit value in file:\r" + m_dataFile + "\r" + e.what());
     }
@@ -323,6 +377,15 @@ bool MonitorController::reloadDataFile()
 void MonitorController::openAddress(const std::string& address)
 {
     launch(core::openerCommand(address));
+}
+
+void MonitorController::openReadMeFile()
+{
+    if (const auto readMe = core::readMeFileFor(m_programPath, PackageName)) {
+        launch(core::openerCommand(*readMe));
+        return;
+    }
+    m_frontEnd.asker.showMessage("File Not Found: " + core::installedReadMeFor(m_programPath, PackageName));
 }
 
 // The list

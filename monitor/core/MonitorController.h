@@ -7,6 +7,8 @@
 // core roles (activity pane, asker, tray indicator) and SettingsView.
 
 #include "common/core/DesktopCommands.h"
+#include "common/core/FileStamp.h"
+#include "common/core/StartedPrograms.h"
 #include "common/net/Ping.h"
 #include "monitor/core/ActivityLines.h"
 #include "monitor/core/AlertDispatcher.h"
@@ -45,6 +47,8 @@ class MonitorController
 public:
     static constexpr const char* TrayTip = "SEN";
     static constexpr const char* DataFileFilter = "SEN data file (*.SEN *.INI)";
+    // The installed program's package (packaging/CMakeLists.txt): its documents' folder.
+    static constexpr const char* PackageName = "senvigil";
 
     MonitorController(std::string programPath, const FrontEnd& frontEnd);
 
@@ -66,6 +70,9 @@ public:
     std::string dataFileName() const;
     bool dataFileExists() const;
 
+    // The programs started by the default program starter, followed until they end.
+    core::StartedPrograms& programs() { return m_programs; }
+
     // Seams for tests: how programs start, where the environment comes from, which file manager
     // shows a file. The desktop's own by default.
     void setProgramStarter(ProgramStarter starter) { m_starter = std::move(starter); }
@@ -85,11 +92,32 @@ public:
     // Once, after every window exists: the start-up line in the log, the start-up mail and
     // program, the keep-alive schedule; logging controls speak from now on.
     void StartupActions();
-    // The close of the main window: stops a test pass (tests under way end without a result),
-    // saves when "Save Settings on Exit" is set (a refused write throws, and the close must not
-    // go on), writes the shut-down line, sends the shut-down mail and starts the shut-down
-    // program.
-    void prepareClose();
+    // The close's first step: no test starts any more, the tests under way end without a
+    // result, and the last pass's history page is finished.
+    void endTests();
+    // How the close's save went.
+    enum class CloseSave
+    {
+        Saved,
+        NotWanted, // "Save Settings on Exit" is off
+        KeptChangedFile, // someone else changed the data file, and it was not overwritten
+    };
+    // The close's save, when "Save Settings on Exit" is set. A data file that someone else has
+    // changed since this program last read or wrote it is overwritten only when
+    // `overwriteChanged` says so (without a function, it is). A refused write throws.
+    CloseSave saveOnClose(const std::function<bool()>& overwriteChanged = {});
+    // "The data file <path> was changed by someone else since SEN read or saved it."
+    std::string changedDataFileText() const;
+    // Whether someone else has changed the data file since this program last read or wrote it:
+    // created it, or written other settings or rows (dataFileShape); the states that another
+    // SEN run on the file saves do not count, and neither does a file that is gone.
+    bool dataFileChangedByOthers() const;
+    // The close after its save: the shut-down line, mail and program.
+    void ShutdownActions();
+    // The close of the main window: endTests, then saveOnClose (a refused write throws, the
+    // tests and the timer work again, and the
+    // close must not go on), then ShutdownActions.
+    CloseSave prepareClose(const std::function<bool()>& overwriteChanged = {});
     // A close must wait while a mail is on its way: the send waits in the event loop, and a
     // program that ends meanwhile would cut it (and the shut-down mail) short. Stops a test
     // pass, saves first (when "Save Settings on Exit" is set), gives the mails the close's
@@ -120,6 +148,9 @@ public:
     bool reloadDataFile();
     // Opens a web or mail address with the desktop's opener, without waiting.
     void openAddress(const std::string& address);
+    // Opens the program's read-me file (core::readMeFileFor) with the desktop's opener;
+    // "File Not Found: " and the installed read-me's path when there is none.
+    void openReadMeFile();
 
     // The list.
     void exportToText(const std::string& path);
@@ -152,6 +183,9 @@ private:
     MonitorProbes m_ownProbes;
     net::TPing m_ping;
     std::string m_dataFile;
+    core::FileStamp m_dataFileSeen; // the data file as this program last read or wrote it
+    std::optional<std::string> m_dataFileShape; // and its dataFileShape; none: there was no file
+    core::StartedPrograms m_programs;
     bool m_savedBeforeMail = false; // by the close that is under way
     ProgramStarter m_starter;
     core::Environment m_environment;

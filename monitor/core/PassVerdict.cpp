@@ -59,6 +59,15 @@ CheckResult unknownResult(const std::string& reason)
     return { CheckStatus::Unknown, std::string(Prefix) + "UNKNOWN - " + shownName(reason) };
 }
 
+CheckResult timedOutResult(int seconds, const std::vector<RowOutcome>& rows)
+{
+    size_t tested = 0;
+    for (const RowOutcome& row : rows)
+        tested += row.tested ? 1 : 0;
+    return unknownResult("timed out after " + std::to_string(seconds) + " s, " + std::to_string(tested) + " of "
+        + std::to_string(rows.size()) + " destinations tested");
+}
+
 CheckResult checkResult(const std::vector<RowOutcome>& rows)
 {
     if (rows.empty())
@@ -73,7 +82,8 @@ CheckResult checkResult(const std::vector<RowOutcome>& rows)
             ++good;
         } else {
             failing += failing.empty() ? "" : ", ";
-            failing += shownName(row.name) + (row.tested ? "" : " (not tested)");
+            const std::string why = row.tested ? row.reason : "not tested";
+            failing += shownName(row.name) + (why.empty() ? "" : " (" + shownName(why) + ")");
         }
         if (!row.tested)
             continue;

@@ -4,7 +4,7 @@
 // "SEN /CONSOLE /ONCE" and the one line of "SEN /NAGIOS" in the monitoring-plugins convention
 // (status word, text, then after "|" the performance data; exit 0 OK, 2 CRITICAL, 3 UNKNOWN):
 //   SEN OK - 10 of 10 destinations OK | 'gateway'=0.012s;;;0 'mail'=0.004s;;;0 ...
-//   SEN CRITICAL - 8 of 10 destinations OK, failing: mail, web | 'gateway'=0.012s;;;0 ...
+//   SEN CRITICAL - 8 of 10 destinations OK, failing: mail (connection refused), web (timed out) | ...
 //   SEN UNKNOWN - cannot read the data file /etc/SEN.INI: No such file or directory
 // Every row counts: a row that the pass did not test (no probe for its service) is not OK.
 // Names are the rows' captions; a "|" in one becomes "/", since it would start the
@@ -24,6 +24,7 @@ struct RowOutcome
     bool tested = false;
     bool ok = false;
     int64_t elapsedMs = 0; // the test's time, retry included; tested rows only
+    std::string reason; // why a tested row failed, in a few words; may be empty
 };
 
 enum class CheckStatus
@@ -45,6 +46,8 @@ bool allTestedOk(const std::vector<RowOutcome>& rows);
 // OK or CRITICAL for a pass that ran to its end; UNKNOWN for an empty list.
 CheckResult checkResult(const std::vector<RowOutcome>& rows);
 CheckResult unknownResult(const std::string& reason);
+// UNKNOWN for a check that ran out of time: "timed out after 50 s, 3 of 10 destinations tested".
+CheckResult timedOutResult(int seconds, const std::vector<RowOutcome>& rows);
 
 // "0.012s": milliseconds as seconds with three decimals, whatever the locale.
 std::string secondsText(int64_t milliseconds);

@@ -1,5 +1,7 @@
 #include "monitor/core/PingProbe.h"
 
+#include "monitor/core/FailureReason.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -25,6 +27,7 @@ void PingProbe::start(const TestContext& context, Attempt, ProbeLines& lines, Do
 {
     m_lines = &lines;
     m_ok = false;
+    m_reason = "no reply";
     m_echo.setAddress(context.IP);
     m_echo.setSize(m_settings.echo.size);
     const auto timeOut = m_settings.of(Service::Ping).timeOut.count();
@@ -34,6 +37,7 @@ void PingProbe::start(const TestContext& context, Attempt, ProbeLines& lines, Do
     try {
         m_echo.start([this, done](int) { done(m_ok); });
     } catch (const net::TICMPException& e) {
+        m_reason = "no permission to ping";
         lines.activity(noPermissionLine(context.IP, e.what()));
         done(false);
     }
@@ -44,6 +48,8 @@ void PingProbe::Ping1EchoReply(int status)
     if (!m_lines)
         return;
     if (status == 0) {
+        if (m_echo.LastError() != 0)
+            m_reason = shortReason(m_echo.ErrorText());
         m_lines->activity("Cannot ping host " + m_echo.ResolvedIP() + " : " + m_echo.ErrorText());
         return;
     }
@@ -53,6 +59,8 @@ void PingProbe::Ping1EchoReply(int status)
     // A report without echoed data (an unreachable host) is shown but proves nothing.
     if (reply.dataSize == m_echo.Size())
         m_ok = true;
+    else if (m_echo.LastError() != 0)
+        m_reason = shortReason(m_echo.ErrorText());
 }
 
 } // namespace monitor

@@ -23,7 +23,7 @@ private:
     void abortClient() override { POP3.Abort(); }
     bool connected() const override { return POP3.Connected(); }
     net::TWSocket& controlSocket() override { return POP3.Socket(); }
-    bool succeeded() const override { return POP3.RequestResult() == 0; }
+    int requestError() const override { return POP3.RequestResult(); }
     std::string lastResponse() const override { return POP3.LastResponse(); }
 
     net::TSyncPop3Cli POP3;

@@ -47,6 +47,12 @@ public:
     // Right after the engine's result line of the test: lines about the last attempt that
     // belong below it.
     virtual void reportResult(bool /*ok*/, ProbeLines& /*lines*/) { }
+    // Why the last attempt failed, in a few words ("connection refused", "timed out"); empty
+    // when the probe cannot tell.
+    virtual std::string failureReason() const { return m_reason; }
+
+protected:
+    std::string m_reason;
 };
 
 class ProbeFactory

@@ -97,4 +97,9 @@ std::string transitionParameters(const ProbeTexts& t, const TestContext& c, bool
     return t.target(c) + " " + c.host + " Fail";
 }
 
+std::string stoppedActivityLine(const ProbeTexts& t, const TestContext& c)
+{
+    return std::string(t.word) + " stopped: " + t.target(c) + " " + c.host + " (no result)";
+}
+
 } // namespace monitor

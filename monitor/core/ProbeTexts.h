@@ -70,5 +70,7 @@ std::optional<std::string> resultActivityLine(const ProbeTexts& texts, const Tes
 std::string transitionText(const ProbeTexts& texts, const TestContext& context, bool ok);
 // The parameters of the program run on a recovery (ok) or a first failure.
 std::string transitionParameters(const ProbeTexts& texts, const TestContext& context, bool ok);
+// The activity line of a test that Abort or the close ended before it had a result.
+std::string stoppedActivityLine(const ProbeTexts& texts, const TestContext& context);
 
 } // namespace monitor

@@ -1,6 +1,7 @@
 #include "monitor/core/SessionProbe.h"
 
 #include "common/net/SyncWait.h"
+#include "monitor/core/FailureReason.h"
 #include "monitor/core/Services.h"
 
 #include <algorithm>
@@ -33,6 +34,7 @@ void SessionProbe::start(const TestContext& context, Attempt attempt, ProbeLines
     m_attempt = attempt;
     m_done = std::move(done);
     m_aborted = false;
+    m_reason.clear();
     setTarget(context.IP, portOf(context, rowOf(m_service).standardPort));
     // A name's addresses share the open's time-out: a silent first one cannot use it all up.
     controlSocket().SetConnectTimeout(static_cast<int>(timeOut().count()));
@@ -83,6 +85,16 @@ void SessionProbe::abort()
     abortClient();
 }
 
+std::string SessionProbe::failureOfRequest() const
+{
+    if (m_timedOut)
+        return TimedOutReason;
+    // A socket error, or the server's own answer (a greeting such as "421 ..." or "-ERR ...").
+    if (const int error = requestError(); error >= 10000)
+        return socketFailureReason(error);
+    return shortReason(lastResponse());
+}
+
 bool SessionProbe::verboseLines() const
 {
     return m_settings.Verbose && m_attempt == Attempt::First && !m_aborted;
@@ -93,7 +105,9 @@ void SessionProbe::requestDone()
     if (m_step == Step::Idle)
         return;
     m_deadline.stop();
-    const bool ok = !m_timedOut && !m_aborted && succeeded();
+    const bool ok = !m_timedOut && !m_aborted && requestError() == 0;
+    if (!ok)
+        m_reason = failureOfRequest();
     if (m_step == Step::Opening) {
         if (!ok)
             return finish(false);

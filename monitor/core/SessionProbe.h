@@ -55,8 +55,8 @@ protected:
     virtual void abortClient() = 0;
     virtual bool connected() const = 0;
     virtual net::TWSocket& controlSocket() = 0;
-    // The request that ended last succeeded (its result is 0).
-    virtual bool succeeded() const = 0;
+    // The result of the request that ended last: 0 (success), a reply code or a socket error number.
+    virtual int requestError() const = 0;
     virtual std::string lastResponse() const = 0;
 
     // The client's OnRequestDone.
@@ -74,6 +74,7 @@ private:
     void onTimeOut();
     std::chrono::milliseconds timeOut() const;
     bool verboseLines() const;
+    std::string failureOfRequest() const;
     void finish(bool ok);
 
     const MonitorSettings& m_settings;

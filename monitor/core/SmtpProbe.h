@@ -22,7 +22,7 @@ private:
     void abortClient() override { SMTP1.Abort(); }
     bool connected() const override { return SMTP1.Connected(); }
     net::TWSocket& controlSocket() override { return SMTP1.Socket(); }
-    bool succeeded() const override { return SMTP1.RequestResult() == 0; }
+    int requestError() const override { return SMTP1.RequestResult(); }
     std::string lastResponse() const override { return SMTP1.LastResponse(); }
 
     net::TSyncSmtpCli SMTP1;

@@ -1,6 +1,7 @@
 #include "monitor/core/TcpProbe.h"
 
 #include "common/net/WSocketResolve.h"
+#include "monitor/core/FailureReason.h"
 
 #include <algorithm>
 #include <climits>
@@ -23,10 +24,17 @@ TcpProbe::TcpProbe(const MonitorSettings& settings)
     : m_settings(settings)
 {
     m_deadline.setPrecise(true);
-    m_deadline.setOnTimeout([this] { finish(false); });
+    m_deadline.setOnTimeout([this] {
+        m_reason = TimedOutReason;
+        finish(false);
+    });
     WSocket1.OnSessionConnected = [this](net::TWSocket& socket, int error) {
-        if (m_done)
-            finish(error == 0 && socket.State() == net::TSocketState::wsConnected && socket.LastError() == 0);
+        if (!m_done)
+            return;
+        const int failure = error != 0 ? error : socket.LastError();
+        if (failure != 0)
+            m_reason = socketFailureReason(failure);
+        finish(failure == 0 && socket.State() == net::TSocketState::wsConnected);
     };
 }
 
@@ -41,6 +49,7 @@ void TcpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& li
     m_attempt = attempt;
     m_port = context.portText;
     m_done = std::move(done);
+    m_reason.clear();
     const auto timeOut = m_settings.of(Service::Tcp).timeOut.count();
     m_timeOut = static_cast<int>(std::clamp<decltype(timeOut)>(timeOut, 0, INT_MAX));
     m_started = std::chrono::steady_clock::now();
@@ -49,9 +58,11 @@ void TcpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& li
     if (!needsLookUp(host))
         return connect({ context.IP });
     m_resolver.lookup(host, [this, host](int error, const std::vector<std::string>& addresses) {
-        if (error != 0)
+        if (error != 0) {
+            m_reason = socketFailureReason(error);
             return failWith("connect: WSocketResolveHost: Cannot convert host address '" + host + "', Error #"
                 + std::to_string(error));
+        }
         connect(addresses);
     });
 }
@@ -72,6 +83,7 @@ void TcpProbe::connect(const std::vector<std::string>& addresses)
         WSocket1.SetConnectTimeout(static_cast<int>(std::max<long long>(m_timeOut - spent.count(), 1)));
         WSocket1.Connect();
     } catch (const std::exception& e) {
+        m_reason = shortReason(e.what());
         failWith(e.what());
     }
 }

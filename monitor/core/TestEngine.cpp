@@ -46,7 +46,9 @@ struct TestEngine::Test final : ProbeLines
     Attempt attempt = Attempt::First;
     bool finished = false;
     bool ok = false;
-    bool aborted = false;
+    bool answered = false; // the probe has called back for the attempt under way
+    bool stopAsked = false; // Abort came: no retry starts
+    bool aborted = false; // ends without a result
     // Writes as it goes; otherwise its lines wait in `held` until it is first in line.
     bool streaming = false;
     std::vector<HeldLine> held;
@@ -169,7 +171,11 @@ void TestEngine::Abort()
     m_settings.StopRequested.raise();
     std::vector<Probe*> running;
     for (auto& [id, test] : m_tests) {
-        if (!test->finished) {
+        if (test->finished)
+            continue;
+        test->stopAsked = true;
+        // An attempt that has answered already keeps its result, queued as it is.
+        if (!test->answered) {
             test->aborted = true;
             running.push_back(test->probe.get());
         }
@@ -187,10 +193,17 @@ void TestEngine::stopForClose()
     m_poster.cancelAll();
     auto tests = std::move(m_tests);
     m_tests.clear();
+    // The pass's tests in list order, then the single tests.
+    std::vector<Test*> order;
+    for (const uint64_t id : m_passOrder)
+        order.push_back(tests.at(id).get());
+    for (auto& [id, test] : tests)
+        if (!test->inPass)
+            order.push_back(test.get());
     m_passOrder.clear();
     m_singlesDone.clear();
-    for (auto& [id, test] : tests)
-        m_list.setState(m_list.rowOf(test->context.row), test->pictureBefore);
+    for (Test* test : order)
+        endWithoutResult(*test);
     tests.clear();
     updateTestingPointer();
     if (m_passing)
@@ -259,8 +272,13 @@ TestEngine::Test* TestEngine::startTest(int index, bool inPass)
 void TestEngine::startAttempt(Test& test)
 {
     const uint64_t id = test.id;
+    test.answered = false;
     // Always through the queue: the probe's own event handler is never re-entered from here.
-    auto done = [this, id](bool ok) { m_poster.post([this, id, ok] { attemptDone(id, ok); }); };
+    auto done = [this, id](bool ok) {
+        if (const auto found = m_tests.find(id); found != m_tests.end())
+            found->second->answered = true;
+        m_poster.post([this, id, ok] { attemptDone(id, ok); });
+    };
     try {
         test.probe->start(test.context, test.attempt, test, done);
     } catch (const std::exception& e) {
@@ -280,9 +298,10 @@ void TestEngine::attemptDone(uint64_t id, bool ok)
         return;
     Test& test = *found->second;
     // Only a first failure after success is tried again, so a failing destination costs one
-    // attempt per pass.
-    const bool retry = m_settings.of(test.service->service).retryOnFirstFail;
-    if (test.attempt == Attempt::First && !ok && retry && test.context.previousStatus == OK) {
+    // attempt per pass. After Abort none is, and the failure that needed it is no result.
+    const bool retry = test.attempt == Attempt::First && !ok && m_settings.of(test.service->service).retryOnFirstFail
+        && test.context.previousStatus == OK;
+    if (retry && !test.aborted && !test.stopAsked) {
         test.attempt = Attempt::Retry;
         const std::string line = retryLine(test.service->texts, test.context);
         hold(test, false, line);
@@ -290,6 +309,8 @@ void TestEngine::attemptDone(uint64_t id, bool ok)
         startAttempt(test);
         return;
     }
+    if (retry)
+        test.aborted = true;
     test.ok = ok;
     test.finished = true;
     test.context.endTime = now();
@@ -364,9 +385,24 @@ void TestEngine::write(bool log, const std::string& text)
         m_activity.appendActivityLine(text);
 }
 
+void TestEngine::endWithoutResult(Test& test)
+{
+    test.streaming = true;
+    for (const HeldLine& line : test.held)
+        write(line.log, line.text);
+    test.held.clear();
+    write(false, stoppedActivityLine(test.service->texts, test.context));
+    m_list.setState(m_list.rowOf(test.context.row), test.pictureBefore);
+}
+
 void TestEngine::record(std::unique_ptr<Test> owned)
 {
     Test& test = *owned;
+    if (test.aborted) {
+        endWithoutResult(test);
+        giveBack(test);
+        return;
+    }
     // Lines of a test that was not first in line come out now, before its result.
     test.streaming = true;
     for (const HeldLine& line : test.held)
@@ -389,10 +425,11 @@ void TestEngine::record(std::unique_ptr<Test> owned)
     if (const auto line = resultActivityLine(texts, c, test.ok))
         write(false, *line);
     test.probe->reportResult(test.ok, test);
+    const std::string reason = test.ok ? std::string() : test.probe->failureReason();
     giveBack(test);
     m_metrics.testRecorded(c.row, test.ok, c.previousStatus, c.startTime, c.endTime, test.inPass);
     if (m_onRecorded)
-        m_onRecorded(c.row, test.ok, c.startTime.msecsTo(c.endTime));
+        m_onRecorded(c.row, test.ok, c.startTime.msecsTo(c.endTime), reason);
     if (m_results)
         m_results->resultRecorded({ historyKeyOf(c.IP, c.serviceText, c.portText),
             c.endTime.toMSecsSinceEpoch(),

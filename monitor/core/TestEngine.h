@@ -13,6 +13,10 @@
 // their lines until their turn. A pass is therefore, in the log, the pane, the mails and the
 // programs started, exactly a sequential pass, only sooner.
 //
+// A test that Abort or the close ends before its result is no test: its row keeps its status
+// and picture, no OK or FAIL line is logged, no retry, alert or metrics follow, and the pane
+// says that it was stopped (its lines still come out in list order).
+//
 // Re-entrancy: a second pass while one runs is refused (the timer is stopped during a pass and
 // the menu item's pass does nothing); a test of a row that is already under test is refused;
 // a pass that comes to a row under a single test waits for it. Rows are followed by their key:
@@ -79,9 +83,10 @@ public:
     void setAlertSender(AlertSender& alerts) { m_alerts = &alerts; }
     // Start and end times of the tests, and the timer's hint; the local time by default.
     void setClock(Clock clock) { m_clock = std::move(clock); }
-    // Told of every test's result as it is recorded (before its alerts): the row, the outcome
-    // and how long the test took, retry included.
-    using RecordedCall = std::function<void(uint64_t rowKey, bool ok, qint64 elapsedMs)>;
+    // Told of every test's result as it is recorded (before its alerts): the row, the outcome,
+    // how long the test took, retry included, and why it failed (the probe's short reason).
+    using RecordedCall
+        = std::function<void(uint64_t rowKey, bool ok, qint64 elapsedMs, const std::string& failureReason)>;
     void setOnRecorded(RecordedCall call) { m_onRecorded = std::move(call); }
     // Told of each pass's start and end and of every result, after the row shows it; none
     // when null.
@@ -92,11 +97,12 @@ public:
     // Tests the row at `index` alone; false when there is no such row, no probe for its
     // service, or the row is under test already.
     bool TestDestination(int index);
-    // "Abort": no further test of the pass starts, and running probes end as soon as they can.
+    // "Abort": no further test of the pass starts, and running probes end as soon as they can;
+    // their tests end without a result, and so does a first failure that would need its retry.
+    // Attempts that have answered already keep their result.
     void Abort();
     // The close of the window: no further test starts, by any command or the timer; tests
-    // under way are dropped without a result (their rows keep their status and get back their
-    // picture) and a pass ends.
+    // under way are dropped at once without a result and a pass ends.
     void stopForClose();
     // A close that did not go through (the data file could not be saved): tests and the timer
     // work again.
@@ -130,6 +136,8 @@ private:
     void attemptDone(uint64_t id, bool ok);
     void release();
     void record(std::unique_ptr<Test> test);
+    // The held lines of a test that ends without a result, the stopped line, its picture back.
+    void endWithoutResult(Test& test);
     void transition(const Test& test, bool recovery);
     void promoteHead();
     void schedule();

@@ -170,11 +170,13 @@ void TForm1::buildMenus()
     HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
     actReadMe = HelpMenu->addAction(QStringLiteral("ReadMe"), this, &TForm1::btnReadMeClick);
     HelpMenu->addSeparator();
-    // The desktop opens the addresses; nothing waits for the browser or the mail program.
-    actWebPage = HelpMenu->addAction(
-        QStringLiteral("SEN Web Page"), this, [this] { m_controller.openAddress(WebPageAddress); });
-    actMail = HelpMenu->addAction(
-        QStringLiteral("Mail to the SEN Maintainers"), this, [this] { m_controller.openAddress(MailAddress); });
+    // The desktop opens the file and the address; nothing waits for the programs it starts.
+    actDocumentation
+        = HelpMenu->addAction(QStringLiteral("SEN Documentation"), this, [this] { m_controller.openReadMeFile(); });
+    if (*MaintainerMail)
+        actMail = HelpMenu->addAction(QStringLiteral("Mail to the SEN Maintainers"), this, [this] {
+            m_controller.openAddress(std::string("mailto:") + MaintainerMail + "?subject=SEN");
+        });
 }
 
 void TForm1::btnReadMeClick()
@@ -200,10 +202,16 @@ QString TForm1::dataFileFolder() const
 
 void TForm1::OpenClick()
 {
-    const QString path = m_dialogs.chooseOpenFile(
-        this, QStringLiteral("Open SEN file"), desktop::toQString(m_controller.dataFile()), DataFileFilter);
-    if (!path.isEmpty())
-        guarded([&] { m_controller.openDataFile(desktop::toBytes(path)); });
+    const QString title = QStringLiteral("Open SEN file");
+    const QString path
+        = m_dialogs.chooseAnyFile(this, title, desktop::toQString(m_controller.dataFile()), DataFileFilter);
+    if (path.isEmpty())
+        return;
+    // A new name starts a data file of that name: the next save creates it.
+    if (!QFileInfo::exists(path)
+        && !m_dialogs.askYesNo(this, title, path + QStringLiteral("\rThis file does not exist.\rCreate it?")))
+        return;
+    guarded([&] { m_controller.openDataFile(desktop::toBytes(path)); });
 }
 
 void TForm1::SaveAsClick()
@@ -346,8 +354,10 @@ bool TForm1::askYesNo(const std::string& title, const std::string& text)
 
 void TForm1::showDataFile(const std::string& path)
 {
+    // The caption exactly: a desktop appends an application display name to every caption, so
+    // the task-bar text goes into the icon text, the title a desktop shows for a minimised window.
     setWindowTitle(QStringLiteral("Senvigil - ") + desktop::toQString(path));
-    QApplication::setApplicationDisplayName(QStringLiteral("SEN - ") + desktop::toQString(m_controller.dataFileName()));
+    setWindowIconText(QStringLiteral("SEN - ") + desktop::toQString(m_controller.dataFileName()));
 }
 
 void TForm1::showSettings()
@@ -425,7 +435,10 @@ void TForm1::closeEvent(QCloseEvent* event)
         return;
     }
     try {
-        m_controller.prepareClose();
+        m_controller.prepareClose([this] {
+            return askYesNo("Save Settings on Exit",
+                m_controller.changedDataFileText() + "\r\rDo you want SEN to overwrite it with its settings?");
+        });
     } catch (const std::exception& e) {
         showMessage(e.what());
         event->ignore();

@@ -44,9 +44,9 @@ class TForm1 final : public QMainWindow,
     Q_OBJECT
 public:
     static constexpr const char* DesignCaption = "Senvigil";
-    // The Help menu's addresses: the project's web page and a mail to its maintainers.
-    static constexpr const char* WebPageAddress = "https://senvigil.example.org/";
-    static constexpr const char* MailAddress = "mailto:maintainers@example.org?subject=SEN";
+    // The maintainers' mail address the build names (SEN_MAINTAINER_MAIL); the Help menu has
+    // its mail item only when there is one.
+    static constexpr const char* MaintainerMail = SEN_MAINTAINER_MAIL;
 
     // Creates the window as the program's start does, up to and without the startup actions:
     // the data file and the command line, the log file, the settings, the test timer, the
@@ -125,8 +125,8 @@ public:
     QAction* actTestSelected;
     QAction* actTestAll;
     QAction* actReadMe;
-    QAction* actWebPage;
-    QAction* actMail;
+    QAction* actDocumentation;
+    QAction* actMail = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

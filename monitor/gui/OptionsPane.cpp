@@ -118,7 +118,8 @@ void OptionsPane::btnOpenLogClick()
 
 void OptionsPane::btnBrowseClick()
 {
-    QString chosen = m_dialogs.chooseSaveFile(this,
+    // Lines are appended to the log: an existing file is never overwritten, so nothing is asked.
+    QString chosen = m_dialogs.chooseAnyFile(this,
         QStringLiteral("Browse for LOG file"),
         desktop::toQString(m_controller.log().logFileName()),
         QStringLiteral("*.LOG (*.LOG);;*.* (*)"));

@@ -22,7 +22,8 @@ using Words = std::vector<std::string>;
 
 } // namespace
 
-TEST(DesktopCommands, TheEditorIsVisualThenEditorThenTheOpener)
+// A window program has no terminal: the editors of the variables run inside a terminal window.
+TEST(DesktopCommands, TheEditorIsVisualThenEditorInATerminalThenTheOpener)
 {
     struct Case
     {
@@ -33,18 +34,20 @@ TEST(DesktopCommands, TheEditorIsVisualThenEditorThenTheOpener)
     const std::string file = "/var/log/my SEN.LOG";
     const std::vector<Case> cases = {
         { {}, { "xdg-open", file }, { "x-terminal-emulator", "-e", "editor", file } },
-        { { { "VISUAL", "code --wait" }, { "EDITOR", "vi" } },
-            { "code", "--wait", file },
+        { { { "VISUAL", "vim -p" }, { "EDITOR", "vi" } },
+            { "x-terminal-emulator", "-e", "vim", "-p", file },
             { "x-terminal-emulator", "-e", "vi", file } },
-        { { { "EDITOR", "nano" } }, { "nano", file }, { "x-terminal-emulator", "-e", "nano", file } },
+        { { { "EDITOR", "nano" } },
+            { "x-terminal-emulator", "-e", "nano", file },
+            { "x-terminal-emulator", "-e", "nano", file } },
         { { { "VISUAL", "  " }, { "EDITOR", "mcedit" } },
-            { "mcedit", file },
+            { "x-terminal-emulator", "-e", "mcedit", file },
             { "x-terminal-emulator", "-e", "mcedit", file } },
-        { { { "VISUAL", "gvim -f" }, { "TERMINAL", "xterm -fa Mono" } },
-            { "gvim", "-f", file },
-            { "xterm", "-fa", "Mono", "-e", "gvim", "-f", file } },
+        { { { "VISUAL", "vi" }, { "TERMINAL", "xterm -fa Mono" } },
+            { "xterm", "-fa", "Mono", "-e", "vi", file },
+            { "xterm", "-fa", "Mono", "-e", "vi", file } },
         { { { "VISUAL", "$(rm -rf ~)" } },
-            { "$(rm", "-rf", "~)", file },
+            { "x-terminal-emulator", "-e", "$(rm", "-rf", "~)", file },
             { "x-terminal-emulator", "-e", "$(rm", "-rf", "~)", file } },
     };
     for (const Case& c : cases) {

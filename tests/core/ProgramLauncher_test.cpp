@@ -1,9 +1,10 @@
 // Starting another program: the words reach it unchanged and no shell reads them, the caller
 // does not wait, no zombie stays behind, the caller's descriptors stay with the caller, and
-// a program that cannot start is reported with its errno.
+// a program that cannot start is reported with its errno; started programs can be waited for.
 
 #include "common/core/EventLoop.h"
 #include "common/core/ProgramLauncher.h"
+#include "common/core/StartedPrograms.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -195,4 +196,28 @@ TEST(ProgramLauncher, CommandVariablesSplitAtBlanksOnly)
     };
     for (const Case& c : cases)
         EXPECT_EQ(core::splitWords(c.text), c.words) << c.text;
+}
+
+// Started programs are followed until they end, also once init has adopted them, so a program
+// about to exit can give them time; a wait gives up at its time-out or when asked to.
+TEST(StartedPrograms, AWaitEndsWithTheLastProgramOrItsTimeOut)
+{
+    core::StartedPrograms programs;
+    EXPECT_EQ(programs.start({ "sleep", "0.3" }), 0);
+    EXPECT_EQ(programs.start({ "sleep", "0.1" }), 0);
+    EXPECT_EQ(programs.start({ "no-such-program-anywhere" }), ENOENT);
+    EXPECT_EQ(programs.running(), 2);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(programs.waitForAll(10s));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    EXPECT_EQ(programs.running(), 0);
+
+    EXPECT_EQ(programs.start({ "sleep", "3" }), 0);
+    EXPECT_FALSE(programs.waitForAll(100ms));
+    bool asked = false;
+    core::Timer giveUp;
+    giveUp.setOnTimeout([&] { asked = true; });
+    giveUp.start(50, true);
+    EXPECT_FALSE(programs.waitForAll(10s, [&] { return asked; }));
+    EXPECT_EQ(programs.running(), 1);
 }

@@ -155,7 +155,7 @@ TEST(ProgramPaths, OwnFolderOnlyWhereWritableAndOutsideTheSystemFolders)
 
 // access(2) lets root write anywhere but on a read-only file system, so the read-only case is a
 // read-only bind mount in a mount namespace of the test's own.
-TEST(ProgramPaths, ReadOnlyProgramFolderUsesTheUsersFoldersAndMakesThem)
+TEST(ProgramPaths, ReadOnlyProgramFolderUsesTheUsersFoldersMadeAtTheFirstWrite)
 {
     RUN_IN_PRIVATE_MOUNTS();
     test::TempDir dir;
@@ -172,9 +172,31 @@ TEST(ProgramPaths, ReadOnlyProgramFolderUsesTheUsersFoldersAndMakesThem)
     EXPECT_EQ(core::programFolderOf(program), core::ProgramFolder::Foreign);
     EXPECT_EQ(core::settingsPathFor(program), (home / ".config" / "SEN" / "SEN.INI").string());
     EXPECT_EQ(core::logPathFor(program), (dir / "state with blank" / "SEN" / "SEN.LOG").string());
-    // The folders are there for the first save and the first log line, private to the user.
+    // Naming the files makes nothing; a write into the user's folders makes them, private to
+    // the user, and a write anywhere else makes none.
+    EXPECT_FALSE(fs::exists(home / ".config"));
+    EXPECT_FALSE(core::makeUserFolderFor((dir / "elsewhere" / "x.SEN").string()));
+    EXPECT_FALSE(fs::exists(dir / "elsewhere"));
+    EXPECT_TRUE(core::makeUserFolderFor(core::settingsPathFor(program)));
+    EXPECT_TRUE(core::makeUserFolderFor(core::logPathFor(program)));
+    EXPECT_FALSE(core::makeUserFolderFor(core::logPathFor(program)));
     EXPECT_EQ(modeOf(home / ".config"), 0700u);
     EXPECT_EQ(modeOf(home / ".config" / "SEN"), 0700u);
     EXPECT_EQ(modeOf(dir / "state with blank" / "SEN"), 0700u);
     EXPECT_FALSE(fs::exists(home / ".local"));
+}
+
+// The Help menu's read-me: the installed one, else the one beside a program of its own.
+TEST(ProgramPaths, TheReadMeInstalledOrBesideTheProgram)
+{
+    test::TempDir dir;
+    const std::string program = (dir / "usr" / "bin" / "SEN").string();
+    const fs::path installed = dir / "usr" / "share" / "doc" / "senvigil" / "README.md";
+    const fs::path beside = dir / "usr" / "bin" / "README.md";
+    EXPECT_EQ(core::installedReadMeFor(program, "senvigil"), installed.string());
+    EXPECT_EQ(core::readMeFileFor(program, "senvigil"), std::nullopt);
+    test::writeFile(beside, "x");
+    EXPECT_EQ(core::readMeFileFor(program, "senvigil"), beside.string());
+    test::writeFile(installed, "x");
+    EXPECT_EQ(core::readMeFileFor(program, "senvigil"), installed.string());
 }

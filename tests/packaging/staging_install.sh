@@ -106,6 +106,22 @@ if command -v systemd-analyze >/dev/null; then
         || fail "senvigil.service does not reload with SIGHUP"
 fi
 
+# The read-me's metrics file for the packaged service lies in a folder the service may write
+# and the node exporter, another user, may read: the unit's runtime folder, mode 0755.
+unit=$root/lib/systemd/system/senvigil.service
+metrics=$(sed -n 's|^MetricsFile=\(/run/[^ ]*\)$|\1|p' "$root/share/doc/senvigil/README.md" | head -1)
+folder=$(sed -n 's/^RuntimeDirectory=//p' "$unit")
+case $metrics in
+"/run/$folder/"?*) ;;
+*) fail "the read-me's MetricsFile '$metrics' is not in the unit's RuntimeDirectory '$folder'" ;;
+esac
+grep -q '^RuntimeDirectoryMode=0755$' "$unit" || fail "the runtime folder is not readable by the node exporter"
+
+# The licence: MIT in the source tree, Expat (the same) in the packages' copyright files.
+for package in senvigil rpl-mirror; do
+    grep -q '^License: Expat$' "$root/share/doc/$package/copyright" || fail "$package's copyright names no licence"
+done
+
 if [ $failures -ne 0 ]; then
     echo "$failures check(s) failed"
     exit 1

@@ -52,6 +52,17 @@ QString QtDialogs::chooseSaveFile(QWidget* parent, const QString& title, const Q
     return QFileDialog::getSaveFileName(parent, title, current, filter);
 }
 
+QString QtDialogs::chooseAnyFile(QWidget* parent, const QString& title, const QString& current, const QString& filter)
+{
+    QFileDialog dialog(parent, title, current, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
+}
+
 QString QtDialogs::chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items)
 {
     bool ok = false;

@@ -30,6 +30,10 @@ public:
     // A file to write; an existing one is confirmed by the dialog.
     virtual QString chooseSaveFile(QWidget* parent, const QString& title, const QString& current, const QString& filter)
         = 0;
+    // A file that may exist or not, in a folder that exists, and nothing is confirmed: a log to
+    // append to, a data file to open or to start.
+    virtual QString chooseAnyFile(QWidget* parent, const QString& title, const QString& current, const QString& filter)
+        = 0;
     // One of `items`, or an empty text when the user cancelled. Windows that never ask get
     // this refusal.
     virtual QString chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items)
@@ -50,6 +54,8 @@ public:
     QString chooseOpenFile(
         QWidget* parent, const QString& title, const QString& current, const QString& filter) override;
     QString chooseSaveFile(
+        QWidget* parent, const QString& title, const QString& current, const QString& filter) override;
+    QString chooseAnyFile(
         QWidget* parent, const QString& title, const QString& current, const QString& filter) override;
     QString chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items) override;
 };

@@ -291,6 +291,77 @@ TEST_F(ConsoleRun, TwoRunsOfOnePairAtOnceLoseNothing)
     }
 }
 
+// Help, version and unknown options run nothing; a switch RPL does not know is ignored with a
+// warning.
+TEST_F(ConsoleRun, HelpVersionAndUnknownOptions)
+{
+    writeIni("");
+    const struct
+    {
+        QStringList arguments;
+        int status;
+        std::string out; // the start of standard output, of standard error; "" for nothing
+        std::string err;
+    } cases[] = {
+        { { "--help" }, 0, "Usage: RPL [/TRAY]\n", "" },
+        { { "/BATCH", "/?" }, 0, "Usage: RPL [/TRAY]\n", "" },
+        { { "-V" }, 0, "RPL - Version 2.10\n", "" },
+        { { "/version" }, 0, "RPL - Version 2.10\n", "" },
+        { { "/BATCH", "--batch" }, 2, "", "RPL: unknown option --batch\nUsage: RPL [/TRAY]\n" },
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(run(c.arguments), c.status) << c.arguments.join(' ').toStdString();
+        for (const auto& [text, start] : { std::pair(out.toStdString(), c.out), std::pair(err.toStdString(), c.err) })
+            EXPECT_TRUE(start.empty() ? text.empty() : text.rfind(start, 0) == 0) << text;
+        EXPECT_FALSE(fs::exists(destination));
+    }
+    EXPECT_EQ(run({ "/BATCH", "/CONSOLE", "/NOW" }), 0);
+    EXPECT_EQ(err, "RPL: unknown switch /NOW ignored\n");
+    EXPECT_EQ(test::readFile(destination / "a.txt"), "alpha");
+}
+
+// A reader that goes away ("| head -1"), a full disk or a closed stream: the run mirrors every
+// entry and ends as usual, then one line says what became of the output, with status 1.
+TEST_F(ConsoleRun, OutputThatCannotBeWrittenEndsNothingEarly)
+{
+    // A line for each new folder: more than a pipe holds.
+    const int folders = 800;
+    for (int i = 0; i < folders; ++i)
+        test::writeFile(
+            source / "many" / ("a folder with a name long enough to fill a pipe " + std::to_string(i)) / "f",
+            std::to_string(i));
+    writeIni("LogFileEnable=1\r\nLogFileName=" + (dir / "RPL.LOG").string() + "\r\n");
+    const struct
+    {
+        const char* redirection;
+        const char* reason;
+    } cases[] = {
+        { "| head -1 >/dev/null", "Broken pipe" },
+        { "> /dev/full", "No space left on device" },
+        { ">&-", "Bad file descriptor" },
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(destination);
+        fs::create_directories(destination / "many");
+        fs::remove(dir / "RPL.LOG");
+        QProcess shell;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        shell.setProcessEnvironment(env);
+        const fs::path errors = dir / "err";
+        shell.start("/bin/bash",
+            { "-c",
+                QString::fromStdString("'" + program.string() + "' /BATCH /CONSOLE 2>'" + errors.string() + "' "
+                    + c.redirection + "; exit ${PIPESTATUS[0]}") });
+        ASSERT_TRUE(shell.waitForFinished(120000));
+        EXPECT_EQ(shell.exitCode(), 1) << c.redirection;
+        EXPECT_EQ(test::readFile(errors), std::string("RPL: cannot write to standard output: ") + c.reason + "\n");
+        const auto copied = std::distance(fs::directory_iterator(destination / "many"), fs::directory_iterator());
+        EXPECT_EQ(copied, folders) << c.redirection;
+        EXPECT_NE(test::readFile(dir / "RPL.LOG").find("Mirror Ended on "), std::string::npos) << c.redirection;
+    }
+}
+
 namespace {
 
 // Runs the program with standard error on a pseudo-terminal, as a person at a shell has it,

@@ -4,6 +4,7 @@
 
 #include "common/desktop/gui/ReadMeWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -110,7 +111,10 @@ TEST_F(WindowFixture, BatchRunsOnceNeverSavesAndNeverArmsTheTimer)
     EXPECT_EQ(copiedFiles(), 40);
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(window->controller().autoPilotActive());
+    // The caption exactly: a display name set by the program would be appended to it.
     EXPECT_EQ(window->windowTitle(), "RP Batch mode: RPL /batch");
+    EXPECT_EQ(window->windowIconText().toStdString(), "RPL /batch");
+    EXPECT_EQ(QApplication::applicationDisplayName().toStdString(), QApplication::applicationName().toStdString());
     EXPECT_EQ(test::readFile(ini), before);
 }
 

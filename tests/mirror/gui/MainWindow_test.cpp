@@ -86,6 +86,8 @@ TEST_F(WindowFixture, FolderButtonsFillTheBoxesFromTheDialog)
     dialogs.logFileAnswer = "/var/log/rpl.log";
     page->btnLogFile->click();
     EXPECT_EQ(page->LogFileName->text(), "/var/log/rpl.log");
+    // A log is appended to: choosing an existing one overwrites nothing, so nothing is asked.
+    EXPECT_EQ(dialogs.anyTitles, QStringList { "Log File Name" });
 }
 
 TEST_F(WindowFixture, TraySwitchesPicturesAndTipsDuringAPair)

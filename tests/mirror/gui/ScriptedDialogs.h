@@ -44,6 +44,12 @@ public:
         logFileCurrent << current;
         return logFileAnswer;
     }
+    QString chooseAnyFile(QWidget*, const QString& title, const QString& current, const QString&) override
+    {
+        anyTitles << title;
+        logFileCurrent << current;
+        return logFileAnswer;
+    }
 
     QString chooseItem(QWidget*, const QString& title, const QString&, const QStringList& items) override
     {
@@ -57,11 +63,12 @@ public:
     QStringList folderTitles;
     QStringList logFileCurrent; // the current name offered by every save dialog
     QStringList saveTitles;
+    QStringList anyTitles; // dialogs that confirm nothing
     QStringList openTitles;
     QStringList openCurrent;
     bool answerOk = true;
     QString folderAnswer;
-    QString logFileAnswer; // every save dialog's answer
+    QString logFileAnswer; // every save or any-file dialog's answer
     QString openAnswer;
     QStringList itemTitles;
     QStringList offeredItems;

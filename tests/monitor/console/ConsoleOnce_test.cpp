@@ -139,7 +139,7 @@ TEST_F(SenConsole, OnceExitStatusAndTheNagiosLine)
             both,
             { "/CONSOLE", "/ONCE", "/NAGIOS" },
             2,
-            R"(SEN CRITICAL - 1 of 2 destinations OK, failing: mail's = box \| 'web'=0\.\d{3}s;;;0 'mail''s _ box'=0\.\d{3}s;;;0)" },
+            R"(SEN CRITICAL - 1 of 2 destinations OK, failing: mail's = box \(connection refused\) \| 'web'=0\.\d{3}s;;;0 'mail''s _ box'=0\.\d{3}s;;;0)" },
         { "no data file",
             "",
             { "/NAGIOS" },
@@ -169,8 +169,9 @@ TEST_F(SenConsole, OnceExitStatusAndTheNagiosLine)
             test::writeFile(ini, c.ini);
         EXPECT_EQ(run(c.arguments), c.status) << c.name << " " << c.arguments.join(' ').toStdString();
         if (c.line.isEmpty()) {
-            if (c.status != 0 && c.ini.empty()) // nothing was tested: says why
+            if (c.status != 0 && c.ini.empty()) { // nothing was tested: says why
                 EXPECT_TRUE(err.contains("cannot read the data file")) << c.name << err.toStdString();
+            }
             continue;
         }
         // Nothing but the one line on standard output.
@@ -215,7 +216,7 @@ TEST_F(SenConsole, OnceAndTheCheckWithTheApplicationProbesAndRealServers)
     fs::remove(log);
     EXPECT_EQ(run({ "/NAGIOS" }), 2) << err.toStdString();
     const QRegularExpression line(QRegularExpression::anchoredPattern(
-        R"(SEN CRITICAL - 0 of 4 destinations OK, failing: web, files, mail in, mail out \| 'web'=\d+\.\d{3}s;;;0 'files'=\d+\.\d{3}s;;;0 'mail in'=\d+\.\d{3}s;;;0 'mail out'=\d+\.\d{3}s;;;0\n)"));
+        R"(SEN CRITICAL - 0 of 4 destinations OK, failing: web \(connection refused\), files \(connection refused\), mail in \(connection refused\), mail out \(connection refused\) \| 'web'=\d+\.\d{3}s;;;0 'files'=\d+\.\d{3}s;;;0 'mail in'=\d+\.\d{3}s;;;0 'mail out'=\d+\.\d{3}s;;;0\n)"));
     EXPECT_TRUE(line.match(out).hasMatch()) << out.toStdString();
     EXPECT_EQ(logLines(),
         (Lines {
@@ -230,4 +231,19 @@ TEST_F(SenConsole, OnceAndTheCheckWithTheApplicationProbesAndRealServers)
         }));
     for (const char* key : { "Stat1=Fail\r\n", "Stat2=Fail\r\n", "Stat3=Fail\r\n", "Stat4=Fail\r\n" })
         EXPECT_NE(test::readFile(ini).find(key), std::string::npos) << key;
+}
+
+// A row deleted from the data file by hand (row 3 of 4) does not end the list: the row after it
+// is tested, and the close's save keeps it.
+TEST_F(SenConsole, ARowDeletedByHandKeepsTheRowsAfterIt)
+{
+    const int open = openPort();
+    test::writeFile(ini,
+        "[DestList]\r\nDestCount=4\r\n" + destination(1, "a", "TCP", open) + destination(2, "b", "TCP", open)
+            + destination(4, "d", "TCP", open));
+    EXPECT_EQ(run({ "/CONSOLE", "/ONCE" }), 1); // the empty row has no address to test
+    EXPECT_TRUE(out.contains("TCP OK: 127.0.0.1 d\n")) << out.toStdString();
+    const std::string saved = test::readFile(ini);
+    for (const char* key : { "DestCount=4\r\n", "NAME3=\r\n", "Service3=PING\r\n", "NAME4=d\r\n", "Stat4=OK\r\n" })
+        EXPECT_NE(saved.find(key), std::string::npos) << key << "\n" << saved;
 }

@@ -1,7 +1,7 @@
 // The application-layer probes in passes of the real engine: the pane's and the log's lines of
 // each probe in their exact order (start, exception, Verbose, retry and result lines), one at a
 // time and side by side; passes over the real servers, sequential and parallel, that write the
-// same; and Abort and the window's close while probes wait.
+// same; and Abort and the close of every probe while it waits, which give no result.
 
 #include "AppProbeSupport.h"
 #include "ControllerFixture.h"
@@ -13,6 +13,7 @@
 #include "tests/net/Pop3ServerFixture.h"
 #include "tests/net/ScriptedServer.h"
 #include "tests/net/SmtpServerFixture.h"
+#include "tests/support/PrivateNamespace.h"
 
 #include "monitor/core/TestEngine.h"
 
@@ -268,32 +269,73 @@ TEST_F(PassFixture, RealServersOneAtATimeAndSideBySide)
     EXPECT_EQ(logs[0], logs[1]);
 }
 
-// Abort ends the waits of every probe that runs; the window's close drops them where they are.
-TEST_F(PassFixture, AbortAndCloseWhileProbesWait)
+// Abort and the close end the tests that wait, of every service, one at a time and side by
+// side, without a result: the rows were "OK" and stay so, with no FAIL or retry line and no
+// alert; the pane says which tests stopped, in list order. PING and TCP wait on an address
+// whose packets this namespace drops; the others on a server that never greets.
+TEST_F(PassFixture, AbortAndCloseEndTestsWithoutAResult)
 {
+    RUN_IN_PRIVATE_NETWORK();
+    test::mustRun("ip link set lo up");
+    test::mustRun("iptables -A INPUT -d 127.0.2.1 -j DROP");
     SilentListener silent;
     start();
     MonitorSettings& s = controller->settings();
     setTimeOuts(s, SessionServices, 60s);
-    s.MaxParallelTests = 8;
-    for (const char* service : { "HTTP", "FTP", "SMTP", "POP3", "IMAP" })
-        add(std::string("silent ") + service, service, silent.portText());
-
-    core::Timer abortSoon;
-    abortSoon.setOnTimeout([&] { engine().Abort(); });
-    abortSoon.start(200, true);
-    const auto started = std::chrono::steady_clock::now();
-    pass(30s);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
-    EXPECT_EQ(statuses(), (Lines { "Fail", "Fail", "Fail", "Fail", "Fail" }));
-
-    engine().TestAllDestinations();
-    core::waitFor([] { return false; }, 200ms);
-    ASSERT_EQ(engine().testsUnderWay(), 5);
-    engine().stopForClose();
-    EXPECT_FALSE(engine().passing());
-    EXPECT_EQ(engine().testsUnderWay(), 0);
-    // Nothing of the dropped probes comes back later.
-    core::waitFor([] { return false; }, 300ms);
-    EXPECT_EQ(statuses(), (Lines { "Fail", "Fail", "Fail", "Fail", "Fail" }));
+    s.of(Service::Tcp).timeOut = 60s;
+    s.of(Service::Ping).timeOut = 2s; // Abort lets an echo run out
+    for (ServiceOptions& options : s.services)
+        options.retryOnFirstFail = true;
+    const char* services[] = { "PING", "TCP", "HTTP", "FTP", "SMTP", "POP3", "IMAP" };
+    for (const char* service : services) {
+        const bool dropped = std::string(service) == "PING" || std::string(service) == "TCP";
+        add(std::string("quiet ") + service,
+            service,
+            dropped ? "80" : silent.portText(),
+            "OK",
+            dropped ? "127.0.2.1" : "127.0.0.1");
+    }
+    const Lines allOk(7, "OK");
+    const struct
+    {
+        int parallel;
+        bool close;
+        size_t stopped; // tests under way when the stop comes
+    } cases[] = { { 1, false, 1 }, { 8, false, 7 }, { 1, true, 1 }, { 8, true, 7 } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.parallel) + (c.close ? " close" : " abort"));
+        s.MaxParallelTests = c.parallel;
+        clearRecords();
+        const auto started = std::chrono::steady_clock::now();
+        engine().TestAllDestinations();
+        core::waitFor([] { return false; }, 300ms);
+        ASSERT_EQ(engine().testsUnderWay(), static_cast<int>(c.stopped)) << testing::PrintToString(frontEnd.activity);
+        if (c.close)
+            engine().stopForClose();
+        else
+            engine().Abort();
+        ASSERT_TRUE(core::waitFor([&] { return !engine().passing(); }, 10s));
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+        core::waitFor([] { return false; }, 200ms); // nothing comes back later
+        EXPECT_EQ(statuses(), allOk);
+        EXPECT_TRUE(logLines().empty()) << logLines().front();
+        EXPECT_TRUE(alerts.calls.empty());
+        Lines stopped;
+        for (const std::string& line : paneOfPass())
+            if (line.find(" stopped: ") != std::string::npos)
+                stopped.push_back(line);
+        Lines expected = { "Ping stopped: 127.0.2.1 quiet PING (no result)",
+            "TCP stopped: 127.0.2.1 quiet TCP (no result)",
+            "HTTP stopped: 127.0.0.1:" + silent.portText() + " quiet HTTP (no result)",
+            "FTP stopped: 127.0.0.1 quiet FTP (no result)",
+            "SMTP stopped: 127.0.0.1 quiet SMTP (no result)",
+            "POP3 stopped: 127.0.0.1 quiet POP3 (no result)",
+            "IMAP stopped: 127.0.0.1 quiet IMAP (no result)" };
+        expected.resize(c.stopped);
+        EXPECT_EQ(stopped, expected);
+        for (int row = 0; row < controller->list().count(); ++row)
+            EXPECT_NE(controller->list().at(row).State, StateImage::UnderTest);
+        if (c.close)
+            engine().reopenAfterFailedClose();
+    }
 }

@@ -1,4 +1,5 @@
-// The close as every front end runs it (nothing starts once it began, unless the save failed)
+// The close as every front end runs it (nothing starts once it began, unless the save failed;
+// a data file someone else changed is not overwritten unasked)
 // and the reload a service manager asks for (the file's settings, the list's latest states).
 
 #include "ControllerFixture.h"
@@ -6,6 +7,8 @@
 
 #include "common/core/EventLoop.h"
 #include "monitor/core/TestEngine.h"
+
+#include <functional>
 
 using namespace monitor;
 using namespace std::chrono_literals;
@@ -110,4 +113,77 @@ TEST_F(ControllerFixture, AReloadTakesTheFileButKeepsTheStatesTheTestsFound)
     EXPECT_FALSE(controller->reloadDataFile());
     EXPECT_EQ(list.count(), 5);
     EXPECT_EQ(frontEnd.messages.back(), "File Not Found: " + ini.string());
+}
+
+// The close's save does not overwrite a data file that someone else changed since SEN read or
+// wrote it, unless asked to; Save Settings Now writes it all the same, and neither SEN's own
+// writes (the save-on-exit toggle included) nor the states another SEN run saved count.
+TEST_F(ControllerFixture, TheCloseAsksBeforeOverwritingAFileChangedBySomeoneElse)
+{
+    using Save = MonitorController::CloseSave;
+    const std::string edited = "[SEN]\r\nSaveOnExit=1\r\n[DestList]\r\nDestCount=1\r\nNAME1=by hand\r\n";
+    const struct
+    {
+        const char* name;
+        std::function<void(MonitorController&)> meanwhile;
+        Save result; // when the question, if any, is answered No
+        bool asked;
+    } cases[] = {
+        { "untouched", [](MonitorController&) {}, Save::Saved, false },
+        { "saved now, then toggled twice",
+            [](MonitorController& c) {
+                c.save();
+                c.toggleSaveOnExit();
+                c.toggleSaveOnExit();
+            },
+            Save::Saved,
+            false },
+        { "edited, kept", [&](MonitorController&) { test::writeFile(ini, edited); }, Save::KeptChangedFile, true },
+        { "edited, then toggled",
+            [&](MonitorController& c) {
+                test::writeFile(ini, edited);
+                c.toggleSaveOnExit();
+                c.toggleSaveOnExit();
+            },
+            Save::KeptChangedFile,
+            true },
+        { "edited, then saved now",
+            [&](MonitorController& c) {
+                test::writeFile(ini, edited);
+                c.save();
+            },
+            Save::Saved,
+            false },
+        { "made while SEN ran without it",
+            [&](MonitorController&) { test::writeFile(ini, edited); },
+            Save::KeptChangedFile,
+            true },
+        { "removed", [&](MonitorController&) { fs::remove(ini); }, Save::Saved, false },
+        // Another SEN run on the file saves the same settings and rows with other states.
+        { "states saved by another run",
+            [&](MonitorController&) { test::writeFile(ini, test::readFile(ini) + "Stat1=Fail\r\nLast1=later\r\n"); },
+            Save::Saved,
+            false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(ini);
+        if (std::string(c.name) != "made while SEN ran without it")
+            test::writeFile(ini, "[SEN]\r\nSaveOnExit=1\r\n[DestList]\r\nDestCount=1\r\nNAME1=a\r\n");
+        run();
+        controller->list().append(Destination::added("added", "127.0.0.2", "PING", ""));
+        c.meanwhile(*controller);
+        const std::string before = fs::exists(ini) ? test::readFile(ini) : "";
+        bool asked = false;
+        EXPECT_EQ(controller->prepareClose([&] {
+            asked = true;
+            return false;
+        }),
+            c.result);
+        EXPECT_EQ(asked, c.asked);
+        if (c.result == Save::KeptChangedFile)
+            EXPECT_EQ(test::readFile(ini), before);
+        else
+            EXPECT_NE(test::readFile(ini).find("NAME2=added"), std::string::npos);
+    }
 }

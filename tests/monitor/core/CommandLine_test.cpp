@@ -65,3 +65,45 @@ TEST(CommandLine, ConsoleSwitchesInAnyCaseAndOrder)
         EXPECT_FALSE(line.tray);
     }
 }
+
+// The conventions every program keeps: help, version, "--", unknown options, and the check's
+// time-out, which belongs to /NAGIOS alone.
+TEST(CommandLine, HelpVersionOptionsAndTheChecksTimeOut)
+{
+    using Kind = core::CommandLineStop::Kind;
+    struct Case
+    {
+        std::vector<std::string> arguments;
+        std::optional<Kind> stop;
+        std::string stopArgument;
+        int timeout;
+        std::optional<std::string> dataFile;
+    };
+    const std::vector<Case> cases = {
+        { { "--help" }, Kind::Help, "--help", 50, std::nullopt },
+        { { "/CONSOLE", "/?" }, Kind::Help, "/?", 50, std::nullopt },
+        { { "/Help", "-x" }, Kind::Help, "/Help", 50, std::nullopt },
+        { { "-x", "--help" }, Kind::UnknownOption, "-x", 50, std::nullopt },
+        { { "/version" }, Kind::Version, "/version", 50, std::nullopt },
+        { { "-" }, Kind::UnknownOption, "-", 50, std::nullopt },
+        { { "--", "-net.SEN", "/TRAY" }, std::nullopt, "", 50, "/TRAY" },
+        { { "/NAGIOS", "-t", "20" }, std::nullopt, "", 20, std::nullopt },
+        { { "/NAGIOS", "-t7", "a.SEN" }, std::nullopt, "", 7, "a.SEN" },
+        { { "--timeout=9", "/NAGIOS" }, std::nullopt, "", 9, std::nullopt },
+        { { "/NAGIOS", "--timeout", "x" }, Kind::BadValue, "--timeout", 50, std::nullopt },
+        { { "/NAGIOS", "-t" }, Kind::BadValue, "-t", 50, std::nullopt },
+        { { "/NAGIOS", "-t", "86401" }, Kind::BadValue, "-t", 50, std::nullopt },
+        { { "/CONSOLE", "-t", "20" }, Kind::UnknownOption, "-t", 20, std::nullopt },
+    };
+    for (const Case& c : cases) {
+        const auto line = parseCommandLine(c.arguments);
+        ASSERT_EQ(line.stop.has_value(), c.stop.has_value()) << c.arguments.front();
+        if (c.stop) {
+            EXPECT_EQ(line.stop->kind, *c.stop) << c.arguments.front();
+            EXPECT_EQ(line.stop->argument, c.stopArgument) << c.arguments.front();
+        }
+        EXPECT_EQ(line.checkTimeout, c.timeout) << c.arguments.front();
+        EXPECT_EQ(line.dataFile, c.dataFile) << c.arguments.front();
+    }
+    EXPECT_EQ(parseCommandLine({ "/TRAYS", "/x" }).ignoredSwitches, (std::vector<std::string> { "/TRAYS", "/x" }));
+}

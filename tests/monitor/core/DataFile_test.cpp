@@ -4,6 +4,7 @@
 #include "ControllerFixture.h"
 
 #include "common/desktop/IniFile.h"
+#include "monitor/core/DataFile.h"
 
 #include <random>
 #include <sys/stat.h>
@@ -229,7 +230,10 @@ TEST_F(ControllerFixture, StoredRowCountsAndServices)
         { "DestCount=0x2\r\nNAME1=a\r\nService1=tcp\r\nNAME2=b\r\n", { "a", "b" }, "tcp" },
         { "DestCount=1\r\nIP1=127.0.0.1\r\n", { "" }, "PING" }, // a row of any key counts
         { "DestCount=2000000000\r\nNAME1=a\r\nNAME2=b\r\nNAME3=c\r\n", { "a", "b", "c" }, "PING" },
-        { "DestCount=2147483647\r\nNAME1=a\r\nNAME3=c\r\n", { "a" }, "PING" }, // the list ends at a row without keys
+        // A row without keys (deleted by hand) loads with the defaults; the highest row key bounds the count.
+        { "DestCount=2147483647\r\nNAME1=a\r\nnAmE3=c\r\n", { "a", "", "c" }, "PING" },
+        { "DestCount=5\r\nNAME1=a\r\nStat4=OK\r\nNAME05=x\r\nNAME6x=y\r\n", { "a", "", "", "" }, "PING" },
+        { "DestCount=2\r\nNAME1=a\r\nNAME3=c\r\n", { "a", "" }, "PING" },
     };
     for (const Case& c : cases) {
         test::writeFile(ini, "[DestList]\r\nSortList=0\r\n" + c.destList);
@@ -285,6 +289,11 @@ TEST_F(ControllerFixture, HostileDataFilesEndQuickly)
     open();
     EXPECT_LE(controller->list().count(), 2);
 
+    // One row key with a huge number: the list stops at its bound.
+    test::writeFile(ini, "[DestList]\r\nDestCount=2147483647\r\nNAME1=a\r\nLast999999999=x\r\n");
+    open();
+    EXPECT_EQ(controller->list().count(), MaxStoredRows);
+
     // A FIFO is no data file: reading it would wait for a writer for ever.
     fs::remove(ini);
     ASSERT_EQ(mkfifo(ini.c_str(), 0600), 0);
@@ -295,7 +304,7 @@ TEST_F(ControllerFixture, HostileDataFilesEndQuickly)
 TEST_F(ControllerFixture, ARefusedWriteStopsTheSaveWithTheStoresError)
 {
     const std::string path = (dir / "missing" / "net.SEN").string();
-    open(CommandLine { false, path });
+    open(parseCommandLine({ "SEN", path }));
     EXPECT_THROW(
         {
             try {

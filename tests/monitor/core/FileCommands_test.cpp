@@ -40,7 +40,7 @@ TEST_F(ControllerFixture, AdvancedEditingOpensTheEditorThenAsksAndReloads)
 
     controller->list().append(row("kept", "127.0.0.1"));
     controller->save();
-    environment["VISUAL"] = "code --wait";
+    environment["VISUAL"] = "vim -p";
     // The user edits the file while the question waits.
     frontEnd.onQuestion = [&] {
         std::string text = test::readFile(ini);
@@ -49,7 +49,7 @@ TEST_F(ControllerFixture, AdvancedEditingOpensTheEditorThenAsksAndReloads)
     };
     controller->list().append(row("unsaved", "127.0.0.2"));
     controller->advancedEditing();
-    EXPECT_EQ(starts.commands, (std::vector<Words> { { "code", "--wait", ini.string() } }));
+    EXPECT_EQ(starts.commands, (std::vector<Words> { { "x-terminal-emulator", "-e", "vim", "-p", ini.string() } }));
     ASSERT_EQ(frontEnd.questions.size(), 1u);
     const std::string path = ini.string();
     EXPECT_EQ(frontEnd.questions[0].first, "Advanced Configuration - " + path);
@@ -70,7 +70,8 @@ TEST_F(ControllerFixture, AdvancedEditingOpensTheEditorThenAsksAndReloads)
     starts.result = ENOENT;
     starts.commands.clear();
     controller->advancedEditing();
-    EXPECT_EQ(starts.commands, (std::vector<Words> { { "code", "--wait", path }, { "xdg-open", path } }));
+    EXPECT_EQ(starts.commands,
+        (std::vector<Words> { { "x-terminal-emulator", "-e", "vim", "-p", path }, { "xdg-open", path } }));
     EXPECT_EQ(controller->list().count(), 2);
 }
 
@@ -88,7 +89,9 @@ TEST_F(ControllerFixture, OpenLogOffersItsViewersOnlyForAnExistingFile)
         controller->openLog(viewer);
     const std::string path = log.string();
     EXPECT_EQ(starts.commands,
-        (std::vector<Words> { { "xdg-open", path }, { "nano", path }, { "x-terminal-emulator", "-e", "nano", path } }));
+        (std::vector<Words> { { "xdg-open", path },
+            { "x-terminal-emulator", "-e", "nano", path },
+            { "x-terminal-emulator", "-e", "nano", path } }));
     EXPECT_EQ(fileManager.shown, Words { path });
 
     // The path box's text is taken first, as typed: that path must exist.

@@ -233,18 +233,22 @@ TEST_F(EngineFixture, AnEmptyListWritesTheStartAndEndLinesAndRestartsTheTimer)
     EXPECT_EQ(engine().timerInterval(), 30 * 60000);
 }
 
-TEST_F(EngineFixture, AbortLetsTheRunningProbeEndAndStartsNoOther)
+// An aborted test is no test: whether Abort cuts the wait short or lets it run out (an echo),
+// and whatever the attempt then says, the row keeps its status, with no line, retry or alert.
+TEST_F(EngineFixture, AbortEndsTheRunningTestWithoutAResultAndStartsNoOther)
 {
     for (const bool abortable : { true, false }) {
-        start("EnableTimer=1\r\n");
+        start("EnableTimer=1\r\nTCPRetryOnFirstFail=1\r\n");
         controller->list().clear();
-        add("a", "127.0.0.2");
+        add("a", "127.0.0.2", "TCP", "80", "OK");
         add("b", "127.0.0.3");
         add("c", "127.0.0.4");
         probes.started.clear();
+        alerts.calls.clear();
+        frontEnd.activity.clear();
         // A long wait that Abort cuts short, or an echo's that it lets run out.
         probes.script = [&](const TestContext&, Attempt) {
-            Script s { true, abortable ? 60000 : 50, abortable };
+            Script s { !abortable, abortable ? 60000 : 50, abortable };
             s.onStart = [&] { QTimer::singleShot(0, [&] { engine().Abort(); }); };
             return s;
         };
@@ -252,7 +256,12 @@ TEST_F(EngineFixture, AbortLetsTheRunningProbeEndAndStartsNoOther)
         EXPECT_FALSE(engine().timerActive()) << "stopped for the pass";
         ASSERT_TRUE(core::waitFor([&] { return !engine().passing(); }, 5s));
         EXPECT_EQ(probes.started, std::vector<std::string> { "127.0.0.2 first" });
-        EXPECT_EQ(controller->list().at(0).Status(), abortable ? "Fail" : "OK");
+        EXPECT_EQ(controller->list().at(0).Status(), "OK");
+        EXPECT_EQ(controller->list().at(0).State, StateImage::None);
+        EXPECT_EQ(testLines(),
+            (std::vector<std::string> { "TCPing a [127.0.0.2:80]", "TCP stopped: 127.0.0.2 a (no result)" }));
+        EXPECT_TRUE(logLines().empty());
+        EXPECT_TRUE(alerts.calls.empty());
         EXPECT_EQ(controller->list().at(1).Status(), "na");
         EXPECT_EQ(controller->list().at(1).State, StateImage::None);
         EXPECT_EQ(frontEnd.activity.at(frontEnd.activity.size() - 2), std::string("END test at ") + Stamp);

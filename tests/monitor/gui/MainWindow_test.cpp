@@ -14,8 +14,11 @@
 TEST_F(WindowFixture, AStartWithoutADataFileShowsTheDesignState)
 {
     open();
+    // The caption exactly: a desktop appends a display name set by the program to every caption
+    // ("Senvigil - <path> \u2014 SEN - SEN.INI"), so the task-bar text goes elsewhere.
     EXPECT_EQ(window->windowTitle().toStdString(), "Senvigil - " + ini.string());
-    EXPECT_EQ(QApplication::applicationDisplayName(), "SEN - SEN.INI");
+    EXPECT_EQ(QApplication::applicationDisplayName(), QApplication::applicationName());
+    EXPECT_EQ(window->windowIconText(), "SEN - SEN.INI");
     EXPECT_EQ(window->TrayIcon->Tip(), "SEN");
     EXPECT_TRUE(window->TrayIcon->isInTray());
     EXPECT_TRUE(window->actSaveOnExit->isChecked());
@@ -108,11 +111,25 @@ TEST_F(WindowFixture, FileMenuDialogsChooseTheFiles)
     window->actOpen->trigger();
     EXPECT_EQ(window->controller().list().count(), 1);
     EXPECT_EQ(window->windowTitle(), "Senvigil - " + other + ".SEN");
+    EXPECT_TRUE(dialogs.questions.isEmpty());
 
     dialogs.files.clear(); // cancelled dialogs change nothing
     window->actOpen->trigger();
     window->actNew->trigger();
     EXPECT_EQ(window->controller().list().count(), 1);
+
+    // Open takes a new name too, once the user agrees to create it; No changes nothing.
+    const QString fresh = QString::fromStdString((dir / "fresh.SEN").string());
+    dialogs.files["Open SEN file"] = fresh;
+    dialogs.answer = false;
+    window->actOpen->trigger();
+    EXPECT_EQ(window->controller().list().count(), 1);
+    dialogs.answer = true;
+    window->actOpen->trigger();
+    EXPECT_EQ(window->controller().list().count(), 0);
+    EXPECT_EQ(window->windowTitle(), "Senvigil - " + fresh);
+    EXPECT_EQ(dialogs.questions.last(), "Open SEN file|" + fresh + "\rThis file does not exist.\rCreate it?");
+    EXPECT_EQ(dialogs.kinds.filter("Open SEN file|"), QStringList(4, "Open SEN file|any"));
 }
 
 TEST_F(WindowFixture, AdvancedEditingAsksAndReloads)
@@ -146,6 +163,8 @@ TEST_F(WindowFixture, TheLogControlsFollowTheirRules)
     dialogs.files["Browse for LOG file"] = QString::fromStdString((dir / "chosen").string());
     options->btnBrowse->click();
     EXPECT_EQ(options->LogFileName->text().toStdString(), (dir / "chosen.LOG").string());
+    // Lines are appended to a log: choosing an existing one overwrites nothing, so nothing is asked.
+    EXPECT_EQ(dialogs.kinds.last(), "Browse for LOG file|any");
     EXPECT_FALSE(options->cbLogFile->isChecked());
 }
 

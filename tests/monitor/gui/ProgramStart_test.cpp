@@ -180,8 +180,9 @@ TEST_F(ProgramStart, SaveOnExitDecidesWhetherTheCloseWritesTheDataFile)
         ASSERT_TRUE(window->close());
         const std::string after = test::readFile(data);
         EXPECT_EQ(after.find("NAME2=added") != std::string::npos, save);
-        if (!save)
+        if (!save) {
             EXPECT_EQ(after, before);
+        }
         // The shut-down line either way, after the save.
         EXPECT_EQ(logLines().back(), "SEN ShutDown net.SEN") << save;
         EXPECT_EQ(activityLines().contains("Saving - " + QString::fromStdString(data.string())), save);
@@ -226,17 +227,45 @@ TEST_F(ProgramStart, MenusHoldTheirItemsAndSeparators)
     EXPECT_EQ(shape(window->OptionsMenu), "Configure Alert Actions...|Advanced SEN/INI editing");
     EXPECT_EQ(shape(window->ListMenu), "Add to list|Remove from list|-|Export to Text");
     EXPECT_EQ(shape(window->TestMenu), "Test &Selected|Test &All");
-    EXPECT_EQ(shape(window->HelpMenu), "ReadMe|-|SEN Web Page|Mail to the SEN Maintainers");
+    // A build that names no maintainers' address has no mail item.
+    EXPECT_EQ(shape(window->HelpMenu), "ReadMe|-|SEN Documentation");
+    EXPECT_EQ(window->actMail, nullptr);
     EXPECT_TRUE(window->actSaveOnExit->isCheckable());
 
-    // The two addresses open with the desktop's opener; nothing waits for them.
-    window->actWebPage->trigger();
-    window->actMail->trigger();
-    EXPECT_EQ(started,
-        (std::vector<std::vector<std::string>> {
-            { "xdg-open", TForm1::WebPageAddress }, { "xdg-open", TForm1::MailAddress } }));
-    EXPECT_EQ(std::string(TForm1::WebPageAddress).rfind("https://", 0), 0u);
-    EXPECT_EQ(std::string(TForm1::MailAddress).rfind("mailto:", 0), 0u);
+    // The documentation is the read-me file, opened with the desktop's opener.
+    window->actDocumentation->trigger();
+    EXPECT_TRUE(started.empty());
+    EXPECT_EQ(dialogs.messages.last().toStdString(),
+        "File Not Found: " + dir.path().parent_path().string() + "/share/doc/senvigil/README.md");
+    test::writeFile(dir / "README.md", "# SEN\n");
+    window->actDocumentation->trigger();
+    EXPECT_EQ(started, (std::vector<std::vector<std::string>> { { "xdg-open", (dir / "README.md").string() } }));
+}
+
+// The close does not overwrite unasked a data file edited by hand while SEN ran: No keeps the
+// edit and closes, Yes overwrites.
+TEST_F(ProgramStart, TheCloseAsksBeforeOverwritingADataFileEditedMeanwhile)
+{
+    for (const bool overwrite : { false, true }) {
+        writeData();
+        startProgram({ data.string() });
+        addRow("added", "127.0.0.2");
+        std::string edited = test::readFile(data);
+        edited.replace(edited.find("NAME1=gw"), 8, "NAME1=edited by hand");
+        test::writeFile(data, edited);
+        dialogs.questions.clear();
+        dialogs.answer = overwrite;
+        EXPECT_TRUE(window->close());
+        ASSERT_EQ(dialogs.questions.size(), 1);
+        EXPECT_EQ(dialogs.questions[0].toStdString(),
+            "Save Settings on Exit|The data file " + data.string()
+                + " was changed by someone else since SEN read or saved it.\r\rDo you want SEN to overwrite it "
+                  "with its settings?");
+        EXPECT_EQ(test::readFile(data).find("NAME2=added") != std::string::npos, overwrite);
+        EXPECT_EQ(test::readFile(data) == edited, !overwrite);
+        EXPECT_EQ(logLines().back(), "SEN ShutDown net.SEN");
+        window.reset();
+    }
 }
 
 TEST_F(ProgramStart, OneReadMeWindowEditableAndDeafToEscape)

@@ -25,18 +25,27 @@ public:
     QString chooseFolder(QWidget*, const QString& title) override { return files.value(title); }
     QString chooseOpenFile(QWidget*, const QString& title, const QString& current, const QString& filter) override
     {
-        asked << title + QLatin1Char('|') + current + QLatin1Char('|') + filter;
-        return files.value(title);
+        return file("open", title, current, filter);
     }
     QString chooseSaveFile(QWidget*, const QString& title, const QString& current, const QString& filter) override
     {
+        return file("save", title, current, filter);
+    }
+    QString chooseAnyFile(QWidget*, const QString& title, const QString& current, const QString& filter) override
+    {
+        return file("any", title, current, filter);
+    }
+    QString file(const char* kind, const QString& title, const QString& current, const QString& filter)
+    {
         asked << title + QLatin1Char('|') + current + QLatin1Char('|') + filter;
+        kinds << title + QLatin1Char('|') + QLatin1String(kind);
         return files.value(title);
     }
 
     QStringList messages;
     QStringList questions;
     QStringList asked; // title|current|filter of every file dialog
+    QStringList kinds; // title|open, save or any: does the dialog confirm an existing file?
     QMap<QString, QString> files; // the answer by dialog title; none cancels
     bool answer = true;
 };

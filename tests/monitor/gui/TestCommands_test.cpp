@@ -55,12 +55,15 @@ TEST_F(TestWindow, TestAllNowRunsAPassThatAbortStops)
     ASSERT_TRUE(core::waitFor([&] { return !engine().passing(); }, 5s));
     EXPECT_TRUE(options->btnTestNow->isEnabled());
     EXPECT_FALSE(options->BtnAbort->isEnabled());
-    EXPECT_EQ(pane->model->index(0, 4).data().toString(), "Fail");
-    EXPECT_EQ(pane->model->index(0, 2).data().toString(), "TCP");
+    // The test Abort ended has no result: the row keeps its status and gets its picture back.
+    EXPECT_EQ(pane->model->index(0, 4).data().toString(), "na");
+    EXPECT_EQ(rowAt(0).State, StateImage::None);
     EXPECT_EQ(pane->model->index(1, 4).data().toString(), "na");
     const QStringList lines = activityLines();
     EXPECT_TRUE(lines.contains("TCPing h0 [127.0.0.2:80]"));
-    EXPECT_TRUE(lines.contains("TCP Fail: 127.0.0.2 h0"));
+    EXPECT_TRUE(lines.contains("TCP stopped: 127.0.0.2 h0 (no result)"));
+    EXPECT_FALSE(lines.contains("TCP Fail: 127.0.0.2 h0"));
+    EXPECT_TRUE(alerts.calls.empty());
     EXPECT_TRUE(lines.at(lines.size() - 2).startsWith("END test at "));
 }
 
