@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <csignal>
 #include <fstream>
+#include <thread>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -155,6 +156,9 @@ TEST_F(SenConsole, AFailedOrWithheldSaveIsAnErrorButTheCloseGoesOn)
     test::writeFile(ini, text);
     sen = start({ "/CONSOLE" });
     ASSERT_TRUE(waitForOutput(*sen, "Loading - "));
+    // "Loading - " comes before the read: the edit must wait for the start-up line, after it.
+    for (int i = 0; i < 1500 && test::readFile(log).find("SEN StartUp SEN.INI") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::string edited = text + "NAME2=by hand\r\nIP2=127.0.0.2\r\n";
     edited.replace(edited.find("DestCount=1"), 11, "DestCount=2");
     test::writeFile(ini, edited);
