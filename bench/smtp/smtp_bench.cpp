@@ -1,5 +1,6 @@
 // Benchmark driver for the SMTP client, built and run by bench/smtp/run.
 //   smtp_bench send <port> <file>     one mail with <file> attached; prints wall and CPU seconds
+//   smtp_bench send-starttls <port> <file>  the same over STARTTLS with a log-in (user:secret)
 //   smtp_bench idle <port> <seconds>  SyncOpen on a silent server; prints wall and CPU seconds
 
 #include "common/net/SyncSmtpCli.h"
@@ -51,8 +52,14 @@ int main(int argc, char** argv)
         return 2;
     const std::string mode = argv[1];
     net::TSyncSmtpCli client;
-    if (mode == "send") {
+    if (mode == "send" || mode == "send-starttls") {
         configure(client, argv[2], 30);
+        if (mode == "send-starttls") {
+            client.Security = net::TlsMode::StartTls;
+            client.Username = "user";
+            client.Password = "secret";
+            client.AuthType = net::TSmtpAuthType::smtpAuthAutoSelect;
+        }
         client.EmailFiles = { argv[3] };
         const double wall0 = wallSeconds();
         const double cpu0 = cpuSeconds();

@@ -167,10 +167,11 @@ int LockedFile::read(std::string& text) const
     }
 }
 
-int LockedFile::replace(std::string_view bytes)
+int LockedFile::replace(std::string_view bytes, std::optional<mode_t> mode)
 {
     if (m_access != Access::Write || m_error != 0)
         return m_error != 0 ? m_error : EBADF;
+    m_mode = mode;
     if (!exists())
         return replaceBeside(m_path, bytes);
     // Another name of the file would keep the old text: such a file is written where it is.
@@ -214,8 +215,10 @@ int LockedFile::replaceBeside(const std::string& target, std::string_view bytes)
             && ::fchown(fd, m_status.st_uid, m_status.st_gid) != 0)
             return fail(WriteInPlace);
         // After the owner: a change of owner clears the set-id bits.
-        if (::fchmod(fd, m_status.st_mode & 07777) != 0)
+        if (::fchmod(fd, m_mode.value_or(m_status.st_mode & 07777)) != 0)
             return fail(errno);
+    } else if (m_mode && ::fchmod(fd, *m_mode) != 0) {
+        return fail(errno);
     }
     if (const int error = writeAllAt(fd, bytes); error != 0)
         return fail(error);
@@ -238,6 +241,8 @@ int LockedFile::replaceBeside(const std::string& target, std::string_view bytes)
 
 int LockedFile::writeInPlace(std::string_view bytes)
 {
+    if (m_mode && ::fchmod(m_fd, *m_mode) != 0)
+        return errno;
     const auto size = static_cast<off_t>(bytes.size());
     // Space reserved before the first byte changes: a full disk then leaves the old text whole.
     if (size > m_status.st_size && ::fallocate(m_fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0

@@ -17,6 +17,7 @@
 
 #include "common/core/RegularFile.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -53,8 +54,9 @@ public:
     // The whole text; 0 or errno.
     int read(std::string& text) const;
     // Makes the file (created when missing) hold exactly `bytes`, as the header says; 0 or
-    // errno. Once per object; Write access only.
-    int replace(std::string_view bytes);
+    // errno. Once per object; Write access only. With `mode` (0600 for a file that holds a
+    // password) the file gets those permission bits instead, before any byte is written.
+    int replace(std::string_view bytes, std::optional<mode_t> mode = std::nullopt);
 
 private:
     int open();
@@ -66,6 +68,7 @@ private:
     Links m_links;
     int m_fd = -1;
     int m_error = 0;
+    std::optional<mode_t> m_mode;
     struct stat m_status
     {
     };

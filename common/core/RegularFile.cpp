@@ -46,4 +46,28 @@ int openRegularFile(const std::string& path, int flags, mode_t mode)
     return fd;
 }
 
+int readRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes)
+{
+    bytes.clear();
+    const int fd = openRegularFile(path, O_RDONLY);
+    if (fd < 0)
+        return -fd;
+    int error = 0;
+    char buffer[16384];
+    while (error == 0) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : 0;
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+        if (bytes.size() > maxBytes)
+            error = EFBIG;
+    }
+    ::close(fd);
+    return error;
+}
+
 } // namespace core

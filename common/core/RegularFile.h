@@ -5,6 +5,7 @@
 // anything opens it: opening a FIFO waits for a reader for ever, and writing a device (or
 // renaming over it) is never what a setting meant. A link to a regular file counts as that file.
 
+#include <cstddef>
 #include <string>
 #include <sys/types.h>
 
@@ -24,5 +25,9 @@ int regularFileError(const std::string& path);
 // known to be a regular file or absent (with O_CREAT it may then be created with `mode`).
 // Returns the descriptor, or the negated error number (errno's, or NotRegularFile).
 int openRegularFile(const std::string& path, int flags, mode_t mode = 0666);
+
+// Reads a whole small file (a trust file, a password file) into `bytes` without ever blocking in
+// the open; 0, EFBIG when it holds more than `maxBytes`, or the error (as openRegularFile's).
+int readRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes);
 
 } // namespace core

@@ -8,6 +8,8 @@ namespace desktop {
 
 namespace {
 
+constexpr mode_t kOwnerOnlyMode = 0600;
+
 [[noreturn]] void fail(const std::string& path, const std::string& reason = {})
 {
     throw EIniFileException("Unable to write to " + path + (reason.empty() ? "" : " (" + reason + ")"));
@@ -66,7 +68,7 @@ void IniBatch::WriteText(const std::string& section, const std::string& key, con
         m_document->set(section, key, value);
 }
 
-void IniBatch::save()
+void IniBatch::save(Readers readers)
 {
     core::LockedFile file(m_path, core::LockedFile::Access::Write);
     if (file.error() == core::NotRegularFile)
@@ -81,10 +83,13 @@ void IniBatch::save()
     if (!isText(text))
         fail(m_path, "not a text file");
     IniDocument saved(std::move(text));
-    bool changed = !file.exists();
+    const bool ownerOnly = readers == Readers::OwnerOnly;
+    // A file others may read is rewritten even unchanged, to take their access away.
+    bool changed = !file.exists() || (ownerOnly && (file.status().st_mode & 07777) != kOwnerOnlyMode);
     for (const Write& write : m_writes)
         changed = saved.set(write.section, write.key, write.value).kind != IniDocument::Edit::Unchanged || changed;
-    if (changed && file.replace(saved.text()) != 0)
+    const auto mode = ownerOnly ? std::optional<mode_t>(kOwnerOnlyMode) : std::nullopt;
+    if (changed && file.replace(saved.text(), mode) != 0)
         fail(m_path);
     m_writes.clear();
     m_document = std::move(saved);

@@ -36,9 +36,17 @@ public:
     std::vector<std::string> ReadSection(const std::string& section) const override;
     void WriteText(const std::string& section, const std::string& key, const std::string& value) override;
 
+    // Who may read the saved file: as before, or the owner alone (mode 0600, for a file that
+    // holds a password; set before the new text is written).
+    enum class Readers
+    {
+        AsBefore,
+        OwnerOnly
+    };
+
     // Writes what WriteText was given since the last save; throws EIniFileException ("Unable to
     // write to <path>", with the reason for a refusal) and then leaves the file as it was.
-    void save();
+    void save(Readers readers = Readers::AsBefore);
 
     // Whether `text` reads as an 8-bit text file.
     static bool isText(std::string_view text);

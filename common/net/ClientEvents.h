@@ -23,7 +23,10 @@ public:
     using ControlConnection::ErrorMessage;
     using ControlConnection::LastResponse;
     using ControlConnection::RequestResult;
+    using ControlConnection::SecurityText;
     using ControlConnection::Socket;
+    using ControlConnection::TlsActive;
+    using ControlConnection::TlsPeer;
     // The last reply's code (POP3: 0 after a "+" reply, else 500); 426 after a time-out.
     using ControlConnection::StatusCode;
     Request RequestType() const { return static_cast<Request>(engine().request()); }

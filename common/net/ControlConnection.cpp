@@ -1,7 +1,9 @@
 #include "ControlConnection.h"
 
+#include "WSocketResolve.h"
 #include "WinsockErrors.h"
 #include "detail/LineBreaks.h"
+#include "detail/TlsContext.h"
 #include "detail/ReplyCodes.h"
 
 namespace net {
@@ -23,6 +25,10 @@ ControlConnection::ControlConnection(const States& states, const Naming& naming,
     m_socket.OnSessionClosed = [this](TWSocket&, int error) { onSocketClosed(error); };
     m_socket.OnDataAvailable = [this](TWSocket&, int) { dataAvailable(); };
     m_socket.OnDataSent = [this](TWSocket&, int) { dataSent(); };
+    m_socket.OnTlsDone = [this](TWSocket&, int error) {
+        if (auto done = std::move(m_tlsDone))
+            done(error);
+    };
     m_engine.setDoneHandler([this](int request, int error) { fireRequestDone(request, error); });
 }
 
@@ -33,6 +39,7 @@ ControlConnection::~ControlConnection()
     m_socket.OnDnsLookupDone = nullptr;
     m_socket.OnDataAvailable = nullptr;
     m_socket.OnDataSent = nullptr;
+    m_socket.OnTlsDone = nullptr;
 }
 
 void ControlConnection::setState(int state)
@@ -98,13 +105,56 @@ void ControlConnection::abortRequest()
     setState(m_states.ready);
 }
 
+// ---- TLS ----------------------------------------------------------------------------------
+
+void ControlConnection::setTls(TlsMode mode, const TlsSettings& settings)
+{
+    m_tlsMode = mode;
+    m_tls = settings;
+}
+
+TlsSettings ControlConnection::tlsSettings() const
+{
+    TlsSettings settings = m_tls;
+    if (settings.verifyName.empty())
+        settings.verifyName = m_host;
+    return settings;
+}
+
+void ControlConnection::startTls(std::function<void(int error)> done)
+{
+    m_reader.clear();
+    m_tlsDone = std::move(done);
+    m_socket.StartTls(tlsSettings());
+}
+
+std::string ControlConnection::tlsFailureReply() const
+{
+    return m_naming.localPrefix + m_socket.LastErrorMessage();
+}
+
+std::string ControlConnection::SecurityText() const
+{
+    const TlsPeerInfo& peer = m_socket.TlsPeer();
+    if (!m_socket.TlsActive())
+        return "no TLS, plain text";
+    return peer.version + " with " + peer.checkedName;
+}
+
 // ---- connection ---------------------------------------------------------------------------
 
 void ControlConnection::startLookup(const std::string& host, const std::string& port, const std::string& localAddr)
 {
+    m_host = WSocketTrim(host);
     m_port = port;
     m_localAddr = localAddr;
     m_reader.clear();
+    if (m_tlsMode != TlsMode::None) {
+        // A trust file that cannot be read is told before anything goes out.
+        std::string error;
+        if (!TlsContext::client(m_tls.trustFile, error))
+            return localFailure(m_naming.localPrefix + error, kLocalCode);
+    }
     setState(m_states.dnsLookup);
     try {
         m_socket.DnsLookup(host);
@@ -127,6 +177,8 @@ void ControlConnection::onDnsLookupDone(int error)
         m_socket.SetLocalAddr(m_localAddr);
         m_socket.SetProto("tcp");
         m_socket.SetPort(m_port);
+        m_socket.SetTlsOnConnect(
+            m_tlsMode == TlsMode::Implicit ? std::optional<TlsSettings>(tlsSettings()) : std::nullopt);
         setState(m_states.connecting);
         m_socket.Connect();
     } catch (const std::exception& e) {
@@ -168,7 +220,7 @@ void ControlConnection::connectRaised(const std::exception& e)
 
 void ControlConnection::connectFailed(int error)
 {
-    localFailure(winsockReplyLine(m_naming.localPrefix, error), error);
+    localFailure(error == TlsFailed ? tlsFailureReply() : winsockReplyLine(m_naming.localPrefix, error), error);
     m_socket.Close();
 }
 

@@ -16,18 +16,23 @@
 //
 // A protocol keeps its own state enumeration (its values are handed over as States), its
 // events, commands and reply rules: it answers the greeting and each reply line through the
-// hooks below. A TLS layer, at once after the connect or upgrading an open connection between
-// two commands, belongs under this class, once for every protocol.
+// hooks below. TLS is set up here once for every protocol (setTls): at once after the connect,
+// so that the greeting already comes encrypted, or as an upgrade between two commands
+// (startTls, after the protocol's STARTTLS was accepted). A failed handshake or certificate
+// ends the connect or the upgrade with a made-up reply that says why, in the user's words:
+// "500 TLS with mail.example refused: certificate has expired".
 //
 // Every event goes through engine().fire, which throws ClientDestroyed when the handler
 // destroyed the client; only the entry points catch that (RequestEngine::entry for the public
 // operations, the socket's event guard for socket events).
 
+#include "Tls.h"
 #include "WSocket.h"
 #include "detail/LineReader.h"
 #include "detail/RequestEngine.h"
 
 #include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -79,6 +84,11 @@ protected:
     int RequestResult() const { return m_engine.result(); }
     bool Connected() const { return m_connected; }
     TWSocket& Socket() { return m_socket; }
+    // Whether the connection is encrypted now, and the facts of its last handshake.
+    bool TlsActive() const { return m_socket.TlsActive(); }
+    const TlsPeerInfo& TlsPeer() const { return m_socket.TlsPeer(); }
+    // The security in force: "TLS 1.3 with mail.example", or "no TLS, plain text".
+    std::string SecurityText() const;
 
     // ---- plumbing -------------------------------------------------------------------------
     RequestEngine& engine() { return m_engine; }
@@ -100,7 +110,22 @@ protected:
     void checkNotConnected() const;
     void misuse(const std::string& what) const;
 
+    // ---- TLS ------------------------------------------------------------------------------
+    // How the next connections are secured; an empty verifyName checks the host looked up.
+    void setTls(TlsMode mode, const TlsSettings& settings);
+    TlsMode tlsMode() const { return m_tlsMode; }
+    // Upgrades the open connection now. What the reader holds came in clear after the reply
+    // that allowed the upgrade and is dropped unread. `done` runs with 0 or TlsFailed; after a
+    // failure the connection is closed.
+    void startTls(std::function<void(int error)> done);
+    // The made-up reply of a failed handshake: the prefix and what failed.
+    std::string tlsFailureReply() const;
+    // Whether the peer is on this machine (127.0.0.0/8, ::1): the one place where a password
+    // may travel without TLS.
+    bool peerIsLoopback() const { return m_socket.PeerIsLoopback(); }
+
     // Empties the reader and looks `host` up; the connect to `port` from `localAddr` follows.
+    // With TLS asked for, a trust file that cannot be used ends the request here.
     void startLookup(const std::string& host, const std::string& port, const std::string& localAddr);
     // One line to the server, followed by CR LF; nothing without a connection.
     void sendLine(const std::string& line);
@@ -168,14 +193,19 @@ private:
     void onDnsLookupDone(int error);
     void onSocketConnected(int error);
     void onSocketClosed(int error);
+    TlsSettings tlsSettings() const;
 
     const States m_states;
     const Naming m_naming;
     TWSocket m_socket;
     RequestEngine m_engine;
     LineReader m_reader;
+    std::string m_host;
     std::string m_port;
     std::string m_localAddr;
+    TlsMode m_tlsMode = TlsMode::None;
+    TlsSettings m_tls;
+    std::function<void(int)> m_tlsDone;
     int m_state;
     bool m_connected = false;
 };

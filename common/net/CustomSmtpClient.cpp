@@ -123,16 +123,25 @@ void TCustomSmtpClient::nextStep()
         m_lastStepResult = RequestEngine::kTimeoutCode;
         engine().overwriteError(RequestEngine::kAbortedText);
     } else if (m_lastStepResult != 0) {
-        if (m_lastStep == stepEhlo) {
-            m_steps = stepHelo; // a server without ESMTP still speaks HELO
+        if (m_lastStep == stepEhlo && Security != TlsMode::StartTls) {
+            m_steps = stepHelo; // a server without ESMTP still speaks HELO (but offers no STARTTLS)
         } else {
             m_overallResult = m_lastStepResult;
             m_steps = ((m_steps & stepQuit) && m_lastStep != stepQuit) ? unsigned(stepQuit) : 0u;
         }
         m_lastStepResult = 0;
     }
-    static constexpr unsigned kOrder[]
-        = { stepConnect, stepHelo, stepEhlo, stepAuth, stepVrfy, stepMailFrom, stepRcptTo, stepData, stepQuit };
+    static constexpr unsigned kOrder[] = { stepConnect,
+        stepHelo,
+        stepEhlo,
+        stepStartTls,
+        stepEhloAgain,
+        stepAuth,
+        stepVrfy,
+        stepMailFrom,
+        stepRcptTo,
+        stepData,
+        stepQuit };
     for (const unsigned step : kOrder) {
         if (m_steps & step) {
             m_steps &= ~step;
@@ -161,7 +170,11 @@ void TCustomSmtpClient::runStep(unsigned step)
             doHelo();
             break;
         case stepEhlo:
+        case stepEhloAgain:
             doEhlo();
+            break;
+        case stepStartTls:
+            doStartTls();
             break;
         case stepAuth:
             doAuth();
@@ -242,6 +255,10 @@ void TCustomSmtpClient::Rset()
 {
     RequestEngine::entry([this] { doRset(); });
 }
+void TCustomSmtpClient::StartTls()
+{
+    RequestEngine::entry([this] { doStartTls(); });
+}
 void TCustomSmtpClient::Abort()
 {
     RequestEngine::entry([this] { doAbort(); });
@@ -250,8 +267,12 @@ void TCustomSmtpClient::Abort()
 void TCustomSmtpClient::Open()
 {
     RequestEngine::entry([this] {
-        const unsigned steps
-            = AuthType == TSmtpAuthType::smtpAuthNone ? stepConnect | stepHelo : stepConnect | stepEhlo | stepAuth;
+        const unsigned auth = AuthType == TSmtpAuthType::smtpAuthNone ? 0u : unsigned(stepAuth);
+        unsigned steps = stepConnect | stepHelo;
+        if (Security == TlsMode::StartTls)
+            steps = stepConnect | stepEhlo | stepStartTls | stepEhloAgain | auth;
+        else if (auth)
+            steps = stepConnect | stepEhlo | auth;
         startMultiStep(TSmtpRequest::smtpRqOpen, steps);
     });
 }
@@ -270,6 +291,8 @@ void TCustomSmtpClient::doConnect()
     startRequest(TSmtpRequest::smtpRqConnect);
     engine().setResult(0);
     m_ehloSupported = false;
+    m_extensions = {};
+    setTls(Security, TlsSettings { {}, std::nullopt, TrustFile });
     startLookup(Host, Port, LocalAddr);
 }
 
@@ -334,9 +357,12 @@ void TCustomSmtpClient::greetingLine(const std::string& line)
 
 void TCustomSmtpClient::replyLine(const std::string& line)
 {
+    if (m_collectingEhlo)
+        smtpNoteEhloLine(line, m_extensions);
     int code = 0;
     if (!takeReplyLine(line, code))
         return;
+    m_collectingEhlo = false;
     const int result = engine().judge(code);
     if (Action then = engine().takeContinuation()) {
         // The continuation belongs to the running request: it may send the next command.

@@ -13,10 +13,18 @@
 //    (dot-stuffed, cut) line, and a command stays one line;
 //  - Abort, or a time-out of the blocking wrapper, at any step (look-up, connect, any command)
 //    ends the whole request: the client is ready again and not connected;
-//  - any event handler may destroy the client; the client then stops where it was.
+//  - any event handler may destroy the client; the client then stops where it was;
+//  - a password never crosses the network in clear: AUTH runs only over TLS or to a loopback
+//    address, else the request fails with "500 Log-in refused: ...";
+//  - with Security StartTls, Open upgrades the session (EHLO, STARTTLS, EHLO again) before
+//    anything else is said, and fails before any log-in when the server offers no STARTTLS;
+//    with Implicit, TLS starts right after the connect. A certificate that fails (expired, not
+//    trusted, for another name) fails the request with a reply saying so, and verification
+//    cannot be turned off.
 
 #include "ClientEvents.h"
 #include "SmtpTypes.h"
+#include "detail/SmtpCodecs.h"
 
 #include <deque>
 #include <functional>
@@ -65,6 +73,12 @@ public:
     TSmtpContentType ContentType = TSmtpContentType::smtpPlainText;
     // When set no header lines are generated: the body brings its own, and is sent unchanged.
     bool OwnHeaders = false;
+    // How the session is secured; the certificate must name Host.
+    TlsMode Security = TlsMode::None;
+    // A PEM file of certificates trusted beside the system's (an office's own CA); empty: none.
+    std::string TrustFile;
+
+    static constexpr const char* kNoStartTlsText = "500 STARTTLS asked for, but the server does not offer it.";
 
     // Fills RcptName from a text, one entry per line (CR LF, CR or LF).
     void SetRcptNameText(const std::string& text);
@@ -81,6 +95,8 @@ public:
     void Data();
     void Quit();
     void Rset();
+    // STARTTLS and the upgrade (RFC 3207); the server's extensions must be asked again (EHLO).
+    void StartTls();
     // Drops the connection (or the look-up) at once and ends the running request with 426.
     void Abort();
     // Connect and HELO, or Connect, EHLO and AUTH when an AuthType is chosen.
@@ -116,12 +132,14 @@ private:
         stepConnect = 1u << 0,
         stepHelo = 1u << 1,
         stepEhlo = 1u << 2,
-        stepAuth = 1u << 3,
-        stepVrfy = 1u << 4,
-        stepMailFrom = 1u << 5,
-        stepRcptTo = 1u << 6,
-        stepData = 1u << 7,
-        stepQuit = 1u << 8,
+        stepStartTls = 1u << 3,
+        stepEhloAgain = 1u << 4, // after STARTTLS: no HELO to fall back to
+        stepAuth = 1u << 5,
+        stepVrfy = 1u << 6,
+        stepMailFrom = 1u << 7,
+        stepRcptTo = 1u << 8,
+        stepData = 1u << 9,
+        stepQuit = 1u << 10,
     };
     using Action = RequestEngine::Action;
 
@@ -136,6 +154,7 @@ private:
     void doData();
     void doQuit();
     void doRset();
+    void doStartTls();
     void doAbort();
 
     // Also lets the engine's own next command through between the steps of Open or Mail.
@@ -158,6 +177,7 @@ private:
     void replyLine(const std::string& line) override;
 
     std::string heloArgument() const;
+    TSmtpAuthType chosenAuth() const;
     void authPlain();
     void authLogin();
     void authCramMd5();
@@ -168,6 +188,8 @@ private:
     bool nextDataLine(std::string& line);
 
     bool m_ehloSupported = false;
+    SmtpExtensions m_extensions;
+    bool m_collectingEhlo = false;
 
     bool m_multiStep = false;
     bool m_inStep = false;

@@ -1,5 +1,7 @@
 #include "MailSequence.h"
 
+#include "WSocketResolve.h"
+
 #include <exception>
 
 namespace net {
@@ -31,20 +33,45 @@ private:
 
 } // namespace
 
-bool sendMailSequence(TSyncSmtpCli& client, const MailServer& server, MailSequenceEvents& events)
+void applyMailSettings(
+    TSyncSmtpCli& client, const MailSettings& settings, const std::string& settingsFile, const std::string& password)
+{
+    client.Host = splitServerField(settings.server).host;
+    client.Port = portOf(settings);
+    client.Security = securityOf(settings.security);
+    client.TrustFile = besideSettings(WSocketTrim(settings.trustFile), settingsFile);
+    client.Username = WSocketTrim(settings.user);
+    client.Password = client.Username.empty() ? std::string() : password;
+    client.AuthType = client.Username.empty() ? TSmtpAuthType::smtpAuthNone : TSmtpAuthType::smtpAuthAutoSelect;
+}
+
+bool sendMailSequence(
+    TSyncSmtpCli& client, const MailServer& server, MailPasswords& passwords, MailSequenceEvents& events)
 {
     bool mailed = false;
     try {
+        const MailPasswords::Result password = passwords.read(server.settings, server.settingsFile);
+        if (!password.warning.empty())
+            events.warning(password.warning);
+        if (!password.ok) {
+            events.failed(password.error);
+            return false;
+        }
         DisplayChain chain(client, events);
-        client.Host = server.host;
+        applyMailSettings(client, server.settings, server.settingsFile, password.password);
         if (server.signOn)
             client.SignOn = *server.signOn;
-        events.connecting(server.host);
+        events.connecting(server.settings.server);
         if (!client.SyncOpen()) {
+            // A session that failed halfway (STARTTLS missing, a log-in refused) is dropped, so
+            // that the next mail can open one.
+            if (client.Connected())
+                client.Abort();
             events.openFailed(client);
             return false;
         }
         events.connected();
+        events.secured(client.SecurityText());
         events.compose(client);
         events.sending();
         mailed = client.SyncMail();

@@ -5,6 +5,9 @@
 
 #include "detail/SmtpCodecs.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace net {
 
 std::string TCustomSmtpClient::heloArgument() const
@@ -19,7 +22,10 @@ void TCustomSmtpClient::doHelo()
 
 void TCustomSmtpClient::doEhlo()
 {
-    execCommand(TSmtpRequest::smtpRqEhlo, "EHLO " + heloArgument(), { 250 }, [this] {
+    const std::string command = "EHLO " + heloArgument();
+    m_extensions = {};
+    m_collectingEhlo = true;
+    execCommand(TSmtpRequest::smtpRqEhlo, command, { 250 }, [this] {
         if (engine().result() == 0)
             m_ehloSupported = true;
         completeRequest(engine().result());
@@ -52,21 +58,71 @@ void TCustomSmtpClient::doQuit()
     execCommand(TSmtpRequest::smtpRqQuit, "QUIT", { 221 }, nullptr);
 }
 
+// ---- STARTTLS -----------------------------------------------------------------------------
+
+void TCustomSmtpClient::doStartTls()
+{
+    checkReady();
+    if (!Connected())
+        misuse("not connected");
+    if (!m_extensions.startTls || TlsActive()) {
+        startRequest(TSmtpRequest::smtpRqStartTls);
+        return localFailure(TlsActive() ? "500 TLS is on already." : kNoStartTlsText, 500);
+    }
+    execCommand(TSmtpRequest::smtpRqStartTls, "STARTTLS", { 220 }, [this] {
+        if (engine().result() != 0)
+            return completeRequest(engine().result());
+        startTls([this](int error) {
+            if (error != 0)
+                return localFailure(tlsFailureReply(), error);
+            // What the server offered in clear counts no more.
+            m_ehloSupported = false;
+            m_extensions = {};
+            completeRequest(0);
+        });
+    });
+}
+
 // ---- AUTH ---------------------------------------------------------------------------------
+
+// AutoSelect: the first mechanism of the preferred order that the server offers.
+TSmtpAuthType TCustomSmtpClient::chosenAuth() const
+{
+    if (AuthType != TSmtpAuthType::smtpAuthAutoSelect)
+        return AuthType;
+    using A = TSmtpAuthType;
+    const std::vector<std::pair<const char*, A>> order = TlsActive()
+        ? std::vector<std::pair<const char*, A>> { { "PLAIN", A::smtpAuthPlain },
+              { "LOGIN", A::smtpAuthLogin },
+              { "CRAM-MD5", A::smtpAuthCramMD5 } }
+        : std::vector<std::pair<const char*, A>> { { "CRAM-MD5", A::smtpAuthCramMD5 },
+              { "PLAIN", A::smtpAuthPlain },
+              { "LOGIN", A::smtpAuthLogin } };
+    const std::vector<std::string>& offered = m_extensions.auth;
+    for (const auto& [name, type] : order) {
+        if (std::find(offered.begin(), offered.end(), name) != offered.end())
+            return type;
+    }
+    return A::smtpAuthAutoSelect;
+}
 
 void TCustomSmtpClient::doAuth()
 {
     checkReady();
     if (!Connected())
         misuse("not connected");
-    const char* refusal = !m_ehloSupported        ? "500 ESMTP not supported."
-        : AuthType == TSmtpAuthType::smtpAuthNone ? "500 No Authorization Type Selected."
-                                                  : nullptr;
-    if (refusal) {
+    const TSmtpAuthType type = chosenAuth();
+    std::string refusal = !m_ehloSupported     ? "500 ESMTP not supported."
+        : type == TSmtpAuthType::smtpAuthNone  ? "500 No Authorization Type Selected."
+        : !TlsActive() && !peerIsLoopback()    ? "500 Log-in refused: the connection to " + Host
+                + " is not encrypted (choose STARTTLS or TLS)."
+        : type == TSmtpAuthType::smtpAuthAutoSelect ? "500 The server offers no log-in method this client knows."
+                                                    : "";
+    if (!refusal.empty()) {
         startRequest(TSmtpRequest::smtpRqAuth);
         return localFailure(refusal, 500);
     }
-    switch (AuthType) {
+    switch (type) {
     case TSmtpAuthType::smtpAuthPlain:
         authPlain();
         break;

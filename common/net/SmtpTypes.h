@@ -34,7 +34,8 @@ enum class TSmtpRequest
     smtpRqOpen,
     smtpRqMail,
     smtpRqEhlo,
-    smtpRqAuth
+    smtpRqAuth,
+    smtpRqStartTls
 };
 
 enum class TSmtpAuthType
@@ -42,7 +43,10 @@ enum class TSmtpAuthType
     smtpAuthNone,
     smtpAuthPlain,
     smtpAuthLogin,
-    smtpAuthCramMD5
+    smtpAuthCramMD5,
+    // The best mechanism the server offers: PLAIN, then LOGIN, then CRAM-MD5 over TLS;
+    // CRAM-MD5 first without it (which reaches loopback only).
+    smtpAuthAutoSelect
 };
 
 enum class TSmtpContentType

@@ -2,6 +2,7 @@
 
 #include "WSocketResolve.h"
 #include "WinsockErrors.h"
+#include "detail/TlsSession.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -140,6 +141,7 @@ void TWSocket::resetProperties()
     m_localAddr = "0.0.0.0";
     m_lingerOnOff = TSocketLingerOnOff::wsLingerOn;
     m_lingerTimeout = 0;
+    m_tlsOnConnect.reset();
 }
 
 std::size_t TWSocket::BufferedByteCount() const
@@ -530,6 +532,7 @@ void TWSocket::closeDescriptor()
         m_watcher->watchWrite(false);
         m_retiredWatcher = std::move(m_watcher);
     }
+    endTls(false);
     ::close(m_fd);
     m_fd = -1;
     ++m_generation;
@@ -538,8 +541,10 @@ void TWSocket::closeDescriptor()
 void TWSocket::closeSocket(bool withShutdown)
 {
     if (m_fd >= 0 && m_state != TSocketState::wsClosed) {
-        if (withShutdown)
+        if (withShutdown) {
+            endTls(true);
             ::shutdown(m_fd, SHUT_WR);
+        }
         closeDescriptor();
         const unsigned session = m_session;
         if (!setState(TSocketState::wsClosed) || session != m_session)

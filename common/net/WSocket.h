@@ -21,6 +21,7 @@
 #include "ESocketException.h"
 #include "HostResolver.h"
 #include "SocketAddress.h"
+#include "Tls.h"
 #include "detail/WSockBuf.h"
 
 #include "common/core/EventLoop.h"
@@ -36,6 +37,8 @@
 #include <vector>
 
 namespace net {
+
+class TlsSession;
 
 enum class TSocketState
 {
@@ -164,6 +167,23 @@ public:
     // Dispatches pending events once.
     void ProcessMessages();
 
+    // ---- TLS (OpenSSL 3, see Tls.h) ----------------------------------------------------------
+    // Before Connect: TLS starts right after the TCP connect, and OnSessionConnected reports the
+    // end of both: 0, or TlsFailed (LastErrorMessage says why: "TLS with mail.example refused:
+    // certificate has expired") followed by the close. For the next Connect only. An empty
+    // verifyName checks Addr; nullopt connects without TLS.
+    void SetTlsOnConnect(std::optional<TlsSettings> settings);
+    // Upgrades the open connection (STARTTLS) from the next turn of the event loop. Until
+    // OnTlsDone, sends wait in the queue and OnDataAvailable stays silent; then OnTlsDone(0), or
+    // OnTlsDone(TlsFailed) and the connection is aborted unless the handler closed it.
+    void StartTls(const TlsSettings& settings);
+    // Whether the connection is encrypted now.
+    bool TlsActive() const;
+    // The facts of this socket's last handshake, also of a failed one; kept after the close.
+    const TlsPeerInfo& TlsPeer() const { return m_tlsPeer; }
+    // Whether the connected peer's address is a loopback address (127.0.0.0/8, ::1).
+    bool PeerIsLoopback() const;
+
     // The resolver behind DnsLookup (tests replace its blocking look-up).
     HostResolver& Resolver() { return m_resolver; }
 
@@ -180,6 +200,8 @@ public:
     TChangeStateEvent OnChangeState;
     TNotifyEvent OnError;
     TBgExceptionEvent OnBgException;
+    // The end of StartTls: 0 or TlsFailed.
+    TErrorEvent OnTlsDone;
 
 private:
     // A remote-side property: its text, whether it was assigned, and the cached number.
@@ -237,6 +259,17 @@ private:
     // Runs an event step; an escaping exception goes to OnBgException and aborts the socket.
     void guarded(const std::function<void()>& step);
 
+    // TLS (WSocketTls.cpp).
+    void beginTls(const TlsSettings& settings);
+    void continueHandshake();
+    void handshakeEnded(int error);
+    bool tryToSendTls();
+    int receiveTls(void* buffer, int size);
+    bool tlsReadPending() const;
+    void postReadEvent();
+    void postTlsCloseEvent();
+    void endTls(bool notifyPeer);
+
     int m_fd = -1;
     // Changes with every descriptor opened or closed: posted steps of an old one are dropped.
     unsigned m_generation = 0;
@@ -276,6 +309,17 @@ private:
     bool m_closeInvoked = false;
     bool m_shutdownPending = false;
     bool m_destroying = false;
+
+    std::unique_ptr<TlsSession> m_tls;
+    std::optional<TlsSettings> m_tlsOnConnect;
+    TlsPeerInfo m_tlsPeer;
+    bool m_tlsHandshaking = false;
+    bool m_tlsUpgrade = false; // the handshake is StartTls's, not the connect's
+    bool m_tlsReadWantsWrite = false;
+    bool m_tlsWriteWantsRead = false;
+    bool m_tlsPeerClosed = false; // the peer's close_notify came: the close event is on its way
+    std::size_t m_tlsRetrySize = 0; // bytes a blocked TLS write must offer again
+    std::string m_tlsScratch;
 };
 
 } // namespace net

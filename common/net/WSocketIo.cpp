@@ -3,6 +3,7 @@
 #include "WSocket.h"
 
 #include "WinsockErrors.h"
+#include "detail/TlsSession.h"
 
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -33,6 +34,8 @@ void TWSocket::onWritable()
 {
     if (m_fd < 0)
         return;
+    if (m_tlsHandshaking)
+        return continueHandshake();
     if (m_state == TSocketState::wsConnecting) {
         int soError = 0;
         socklen_t length = sizeof soError;
@@ -41,16 +44,43 @@ void TWSocket::onWritable()
         const int error = soError == 0 ? 0 : winsockErrorFromErrno(soError);
         if (error == 0)
             m_watcher->watchRead(true);
+        // TLS at once: the connect event waits for the handshake.
+        if (error == 0 && m_tlsOnConnect) {
+            const TlsSettings settings = *m_tlsOnConnect;
+            m_tlsOnConnect.reset();
+            return beginTls(settings);
+        }
         onConnectEvent(error);
         return;
+    }
+    if (m_tlsReadWantsWrite) {
+        // A TLS read that needed to write first can go on now.
+        m_tlsReadWantsWrite = false;
+        if (BufferedByteCount() == 0) {
+            m_watcher->watchWrite(false);
+            return receiveLoop(false);
+        }
     }
     onWriteEvent();
 }
 
 void TWSocket::onReadable()
 {
-    if (m_fd < 0 || m_state == TSocketState::wsConnecting)
+    if (m_fd < 0)
         return;
+    if (m_tlsHandshaking)
+        return continueHandshake();
+    if (m_state == TSocketState::wsConnecting)
+        return;
+    if (m_tlsWriteWantsRead) {
+        // A TLS write that needed to read first can go on now.
+        m_tlsWriteWantsRead = false;
+        std::weak_ptr<char> alive = m_alive;
+        const unsigned session = m_session;
+        tryToSend();
+        if (alive.expired() || session != m_session || m_fd < 0)
+            return;
+    }
     int pending = 0;
     if (::ioctl(m_fd, FIONREAD, &pending) == 0 && pending > 0) {
         if (m_state != TSocketState::wsConnected) {
@@ -151,8 +181,14 @@ void TWSocket::receiveLoop(bool closing)
             break;
         // A peer that sends as fast as we read must not hold the loop: readiness brings us back
         // after every other socket, timer and signal has had its turn. A closed peer sent all.
-        if (!closing && m_readCount - start >= MaxReadPerEvent)
+        if (!closing && m_readCount - start >= MaxReadPerEvent) {
+            // Bytes TLS holds already raise no readiness: come back for them.
+            if (tlsReadPending())
+                postReadEvent();
             break;
+        }
+        if (tlsReadPending())
+            continue;
         int pending = 0;
         if (::ioctl(m_fd, FIONREAD, &pending) != 0 || pending <= 0)
             break;
@@ -167,6 +203,8 @@ int TWSocket::Receive(void* buffer, int size)
     }
     if (size <= 0)
         return 0;
+    if (m_tls || m_tlsHandshaking)
+        return receiveTls(buffer, size);
     const ssize_t got = ::recv(m_fd, buffer, static_cast<std::size_t>(size), 0);
     if (got < 0) {
         m_lastError = lastSocketError();
@@ -223,6 +261,8 @@ bool TWSocket::tryToSend()
 {
     if (m_fd < 0 || BufferedByteCount() == 0)
         return false;
+    if (m_tls || m_tlsHandshaking)
+        return tryToSendTls();
     std::weak_ptr<char> alive = m_alive;
     const unsigned session = m_session;
     while (BufferedByteCount() > 0) {
@@ -275,8 +315,11 @@ void TWSocket::Shutdown()
     if (m_fd < 0 || m_state != TSocketState::wsConnected || m_shutdownPending)
         return;
     m_shutdownPending = true;
-    if (BufferedByteCount() == 0)
+    if (BufferedByteCount() == 0 && !m_tlsHandshaking) {
+        if (m_tls)
+            m_tls->closeNotify();
         ::shutdown(m_fd, SHUT_WR);
+    }
 }
 
 void TWSocket::postWriteEvent()

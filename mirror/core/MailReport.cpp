@@ -15,8 +15,8 @@ MailReport::MailReport(const MirrorSettings& settings, StatusOutput& status, con
     , m_status(status)
     , m_outlets(outlets)
 {
-    // The client's defaults are the report's: port "smtp", no authentication, plain text in
-    // "iso-8859-1" with the client's own header, 15 seconds per step.
+    // The client's defaults are the report's: plain text in "iso-8859-1" with the client's own
+    // header, 15 seconds per step; server, port, security and log-in come from the settings.
 }
 
 std::string MailReport::subjectFor(const std::string& customSubject, const std::string& now)
@@ -41,6 +41,11 @@ public:
     {
     }
 
+    void warning(const std::string& text) override { m_status.WriteError(text, false); }
+    void secured(const std::string& security) override
+    {
+        m_status.WriteStatus("Mail security: " + security, StatusLevel::Folder);
+    }
     void connecting(const std::string& host) override
     {
         m_status.WriteStatus("Connecting to mail server: " + host, StatusLevel::Folder);
@@ -106,7 +111,8 @@ void MailReport::SendReport()
     ReportLines lines(m_settings,
         m_status,
         m_settings.mailCustomText.empty() ? summary : m_settings.mailCustomText + "\r\r" + summary);
-    net::sendMailSequence(m_smtp, net::MailServer { m_settings.smtpServer, std::nullopt }, lines);
+    net::sendMailSequence(
+        m_smtp, net::MailServer { m_settings.mailSettings(), m_settingsFile, std::nullopt }, m_passwords, lines);
 }
 
 } // namespace mirror

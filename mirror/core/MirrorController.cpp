@@ -18,6 +18,7 @@ MirrorController::MirrorController(std::string programPath, const FrontEnd& fron
     , m_report(m_settings, m_engine.status(), frontEnd.outlets)
 {
     m_engine.setReportSender([this] { m_report.SendReport(); });
+    m_report.setSettingsFile(settingsPath());
     // Parallel copies from the first file, as on a slow share (the randomized test uses it).
     if (const char* mode = std::getenv("RPL_PARALLEL_COPIES"); mode && std::string(mode) == "always")
         m_engine.copyPace().forceParallel();

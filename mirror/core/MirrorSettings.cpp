@@ -131,6 +131,12 @@ SettingsLoad loadMirrorSettings(const std::string& iniPath, const std::string& p
     settings.mailToAddress = ini.ReadText(Section, "MailToAddress", {});
     settings.mailCustomSubject = ini.ReadText(Section, "MailCustomSubject", {});
     settings.mailCustomText = ini.ReadText(Section, "MailCustomText", {});
+    settings.smtpPort = ini.ReadText(Section, "SmtpPort", {});
+    settings.smtpSecurity = ini.ReadText(Section, "SmtpSecurity", {});
+    settings.smtpUser = ini.ReadText(Section, "SmtpUser", {});
+    settings.smtpPassword = ini.ReadText(Section, "SmtpPassword", {});
+    settings.smtpPasswordFile = ini.ReadText(Section, "SmtpPasswordFile", {});
+    settings.smtpTrustFile = ini.ReadText(Section, "SmtpTrustFile", {});
     loadFolders(ini, text, settings.folders, load);
     settings.activePageStatus = ini.ReadFlag(Section, "ActivePageStatus", false);
     settings.exclude = ini.ReadText(Section, "Exclude", {});
@@ -159,6 +165,12 @@ void saveMirrorSettings(const std::string& iniPath, const MirrorSettings& settin
     ini.WriteText(Section, "MailToAddress", settings.mailToAddress);
     ini.WriteText(Section, "MailCustomSubject", settings.mailCustomSubject);
     ini.WriteText(Section, "MailCustomText", settings.mailCustomText);
+    ini.WriteText(Section, "SmtpPort", settings.smtpPort);
+    ini.WriteText(Section, "SmtpSecurity", settings.smtpSecurity);
+    ini.WriteText(Section, "SmtpUser", settings.smtpUser);
+    ini.WriteText(Section, "SmtpPassword", settings.smtpPassword);
+    ini.WriteText(Section, "SmtpPasswordFile", settings.smtpPasswordFile);
+    ini.WriteText(Section, "SmtpTrustFile", settings.smtpTrustFile);
     // Keys of a longer earlier list stay in the file; FolderCount bounds the next load.
     for (int n = 0; n < settings.folders.count(); ++n) {
         const FolderPair& pair = settings.folders.at(n);
@@ -170,7 +182,9 @@ void saveMirrorSettings(const std::string& iniPath, const MirrorSettings& settin
     ini.WriteText(Section, "Exclude", settings.exclude);
     for (int n = 0; n < settings.folders.count(); ++n)
         ini.WriteText(Section, excludeKey(n), settings.folders.at(n).exclude);
-    ini.save();
+    // A file that holds a password is for its owner's eyes only.
+    ini.save(settings.smtpPassword.empty() ? desktop::IniBatch::Readers::AsBefore
+                                           : desktop::IniBatch::Readers::OwnerOnly);
 }
 
 } // namespace mirror

@@ -3,6 +3,7 @@
 // Every value of the mirror's settings file (section "RPL" of RPL.INI beside the program),
 // with the defaults a missing file or key gives, and its load and save in the file's key order.
 
+#include "common/net/MailSettings.h"
 #include "mirror/core/FolderPairList.h"
 
 #include <string>
@@ -27,9 +28,21 @@ struct MirrorSettings
     std::string mailToAddress;
     std::string mailCustomSubject;
     std::string mailCustomText;
+    // How the mail server is reached (net::MailSettings), each as typed.
+    std::string smtpPort;
+    std::string smtpSecurity;
+    std::string smtpUser;
+    std::string smtpPassword;
+    std::string smtpPasswordFile;
+    std::string smtpTrustFile;
     bool activePageStatus = false;
     std::string exclude; // exclusion patterns of every pair, ";"-separated (ExcludeRules)
     FolderPairList folders;
+
+    net::MailSettings mailSettings() const
+    {
+        return { smtpServer, smtpPort, smtpSecurity, smtpUser, smtpPassword, smtpPasswordFile, smtpTrustFile };
+    }
 };
 
 // What a load found wrong with the file. The window goes on with the defaults without a word;

@@ -2,6 +2,7 @@
 
 #include "common/desktop/gui/Dialogs.h"
 #include "common/desktop/gui/QtText.h"
+#include "common/net/MailSettings.h"
 #include "mirror/core/MirrorSettings.h"
 
 #include <QCheckBox>
@@ -130,20 +131,7 @@ QWidget* SettingsPage::buildMoreOptions()
     logLayout->addLayout(fileRow, 2, 0, 1, 2);
     grid->addWidget(log, 0, 1, 2, 1);
 
-    auto* mail = new QGroupBox(QStringLiteral("Send EMail on completion: "));
-    auto* mailLayout = compact(new QHBoxLayout(mail));
-    SendEMailEnable = new QCheckBox(QStringLiteral("Send Email"));
-    SmtpServer = new QLineEdit;
-    MailFromAddress = new QLineEdit;
-    MailToAddress = new QLineEdit;
-    mailLayout->addWidget(SendEMailEnable);
-    mailLayout->addWidget(new QLabel(QStringLiteral("SMTP Server:")));
-    mailLayout->addWidget(SmtpServer, 1);
-    mailLayout->addWidget(new QLabel(QStringLiteral("From:")));
-    mailLayout->addWidget(MailFromAddress, 1);
-    mailLayout->addWidget(new QLabel(QStringLiteral("To:")));
-    mailLayout->addWidget(MailToAddress, 1);
-    grid->addWidget(mail, 2, 0, 1, 2);
+    grid->addWidget(buildMail(), 2, 0, 1, 2);
     auto* exclude = new QHBoxLayout;
     EditExclude = new QLineEdit;
     EditExclude->setPlaceholderText(QStringLiteral("patterns for every pair, as *.tmp; cache/"));
@@ -152,6 +140,67 @@ QWidget* SettingsPage::buildMoreOptions()
     exclude->addWidget(EditExclude, 1);
     grid->addLayout(exclude, 3, 0, 1, 2);
     return box;
+}
+
+QWidget* SettingsPage::buildMail()
+{
+    auto* mail = new QGroupBox(QStringLiteral("Send EMail on completion: "));
+    auto* rows = compact(new QVBoxLayout(mail));
+    const auto row = [rows] {
+        auto* line = new QHBoxLayout;
+        line->setSpacing(4);
+        rows->addLayout(line);
+        return line;
+    };
+    const auto field = [](const char* hint) {
+        auto* edit = new QLineEdit;
+        edit->setToolTip(QString::fromLatin1(hint));
+        edit->setToolTipDuration(HintMs);
+        return edit;
+    };
+    SendEMailEnable = new QCheckBox(QStringLiteral("Send Email"));
+    SmtpServer = field("mail.example.org, or host:port, or [IPv6 address]:port");
+    MailFromAddress = new QLineEdit;
+    MailToAddress = new QLineEdit;
+    QHBoxLayout* first = row();
+    first->addWidget(SendEMailEnable);
+    first->addWidget(new QLabel(QStringLiteral("SMTP Server:")));
+    first->addWidget(SmtpServer, 1);
+    first->addWidget(new QLabel(QStringLiteral("From:")));
+    first->addWidget(MailFromAddress, 1);
+    first->addWidget(new QLabel(QStringLiteral("To:")));
+    first->addWidget(MailToAddress, 1);
+
+    SmtpPort = field("Empty: 25, or 587 with STARTTLS, 465 with TLS; a port in the server field wins");
+    SmtpPort->setMaximumWidth(50);
+    SmtpSecurity = new QComboBox;
+    for (const net::TlsMode mode : { net::TlsMode::None, net::TlsMode::StartTls, net::TlsMode::Implicit })
+        SmtpSecurity->addItem(QString::fromLatin1(net::securityName(mode)));
+    SmtpSecurity->setToolTip(
+        QStringLiteral("STARTTLS: submission, mostly on port 587; TLS: encrypted from the first byte, mostly on 465"));
+    SmtpUser = field("Log-in name; empty: no log-in");
+    SmtpPassword = field("Kept in RPL.INI, which is then saved for its owner's eyes only; or leave it empty "
+                         "and name a password file");
+    SmtpPassword->setEchoMode(QLineEdit::Password);
+    QHBoxLayout* second = row();
+    second->addWidget(new QLabel(QStringLiteral("Port:")));
+    second->addWidget(SmtpPort);
+    second->addWidget(new QLabel(QStringLiteral("Security:")));
+    second->addWidget(SmtpSecurity);
+    second->addWidget(new QLabel(QStringLiteral("User:")));
+    second->addWidget(SmtpUser, 1);
+    second->addWidget(new QLabel(QStringLiteral("Password:")));
+    second->addWidget(SmtpPassword, 1);
+
+    SmtpPasswordFile = field("Its first line is the password; a relative name is looked up in "
+                             "$CREDENTIALS_DIRECTORY, then beside RPL.INI");
+    SmtpTrustFile = field("Certificates (PEM) trusted beside the system's, such as an office's own authority");
+    QHBoxLayout* third = row();
+    third->addWidget(new QLabel(QStringLiteral("Password file:")));
+    third->addWidget(SmtpPasswordFile, 1);
+    third->addWidget(new QLabel(QStringLiteral("Trust file:")));
+    third->addWidget(SmtpTrustFile, 1);
+    return mail;
 }
 
 QWidget* SettingsPage::buildFolderList()
@@ -181,6 +230,15 @@ void SettingsPage::bindControls()
     text(SmtpServer, &MirrorSettings::smtpServer);
     text(MailFromAddress, &MirrorSettings::mailFromAddress);
     text(MailToAddress, &MirrorSettings::mailToAddress);
+    text(SmtpPort, &MirrorSettings::smtpPort);
+    text(SmtpUser, &MirrorSettings::smtpUser);
+    text(SmtpPassword, &MirrorSettings::smtpPassword);
+    text(SmtpPasswordFile, &MirrorSettings::smtpPasswordFile);
+    text(SmtpTrustFile, &MirrorSettings::smtpTrustFile);
+    connect(SmtpSecurity, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!m_filling && index >= 0)
+            m_settings.smtpSecurity = net::securityName(static_cast<net::TlsMode>(index));
+    });
     text(EditExclude, &MirrorSettings::exclude);
     connect(EditPairExclude, &QLineEdit::textEdited, this, [this](const QString& t) {
         m_settings.folders.setExclude(m_settings.folders.selected(), desktop::toBytes(t));
@@ -232,6 +290,12 @@ void SettingsPage::showSettings(const QString& settingsPath)
     SmtpServer->setText(desktop::toQString(m_settings.smtpServer));
     MailFromAddress->setText(desktop::toQString(m_settings.mailFromAddress));
     MailToAddress->setText(desktop::toQString(m_settings.mailToAddress));
+    SmtpPort->setText(desktop::toQString(m_settings.smtpPort));
+    SmtpSecurity->setCurrentIndex(static_cast<int>(net::securityOf(m_settings.smtpSecurity)));
+    SmtpUser->setText(desktop::toQString(m_settings.smtpUser));
+    SmtpPassword->setText(desktop::toQString(m_settings.smtpPassword));
+    SmtpPasswordFile->setText(desktop::toQString(m_settings.smtpPasswordFile));
+    SmtpTrustFile->setText(desktop::toQString(m_settings.smtpTrustFile));
     EditExclude->setText(desktop::toQString(m_settings.exclude));
     SettingsFile->setText(QStringLiteral("Settings File: ") + settingsPath);
     m_filling = false;

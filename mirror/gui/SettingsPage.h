@@ -64,6 +64,12 @@ public:
     QLineEdit* SmtpServer;
     QLineEdit* MailFromAddress;
     QLineEdit* MailToAddress;
+    QLineEdit* SmtpPort;
+    QComboBox* SmtpSecurity; // "None", "STARTTLS", "TLS"
+    QLineEdit* SmtpUser;
+    QLineEdit* SmtpPassword;
+    QLineEdit* SmtpPasswordFile;
+    QLineEdit* SmtpTrustFile;
     QLineEdit* EditExclude; // exclusion patterns of every pair
     QListWidget* FolderList;
 
@@ -74,6 +80,7 @@ signals:
 private:
     QWidget* buildFolderSelection();
     QWidget* buildMoreOptions();
+    QWidget* buildMail();
     QWidget* buildFolderList();
     void bindControls();
     void showSelectedExclude();

@@ -38,6 +38,10 @@ AlertDispatcher::AlertDispatcher(const Parts& parts)
         SendAlertMail(KeepAliveMessage, true);
     });
     m_closeBudget.setOnTimeout([this] { closeBudgetSpent(); });
+    m_mailer.setErrorLine([this](const std::string& text) {
+        m_activity.appendActivityLine("*** ERROR! " + text);
+        m_log.WriteLogLine("*** ERROR! " + text);
+    });
 }
 
 AlertDispatcher::~AlertDispatcher() = default;

@@ -22,8 +22,10 @@ public:
     {
     }
 
+    void warning(const std::string& text) override { m_mailer.errorLine(text); }
     void connecting(const std::string& host) override { add("* Connecting to " + host); }
     void openFailed(const net::TSyncSmtpCli& client) override { error("Cannot open connection.", client); }
+    void secured(const std::string& security) override { add("* Security: " + security); }
     void compose(net::TSyncSmtpCli& client) override
     {
         client.RcptName = recipientsOf(m_actions.emailAddress);
@@ -64,8 +66,9 @@ AlertMailer::AlertMailer(const AlertActions& actions)
     : m_actions(actions)
     , m_signOn(computerName())
 {
-    // The client's defaults are the dialog's: port "smtp", no authentication, plain text in
-    // "iso-8859-1" with the client's own header, 15 seconds until the data file says otherwise.
+    // The client's defaults are the dialog's: plain text in "iso-8859-1" with the client's own
+    // header, 15 seconds until the data file says otherwise; server, port, security and log-in
+    // come from the "Actions" keys at every send.
 }
 
 std::string AlertMailer::computerName()
@@ -133,7 +136,8 @@ bool AlertMailer::SendMail(const std::string& subject, const std::string& body)
     addPaneLine("* Sending email: " + subject);
     m_client.Timeout = m_actions.smtpTimeOut;
     PaneLines lines(*this, m_actions, subject, body);
-    return net::sendMailSequence(m_client, net::MailServer { m_actions.smtpServer, m_signOn }, lines);
+    return net::sendMailSequence(
+        m_client, net::MailServer { m_actions.mailSettings(), m_dataFile, m_signOn }, m_passwords, lines);
 }
 
 } // namespace monitor

@@ -5,12 +5,18 @@
 // with the server's last line where a step fails. One mail at a time: SendMail must not be
 // called while busy() (AlertDispatcher queues what comes meanwhile).
 //
-// The client says HELO with the computer's network name ("SEN" when it cannot be read),
-// speaks plain text without authentication and waits "SMTPTimeOut" seconds per step.
+// The client says HELO (EHLO when securing or logging in) with the computer's network name
+// ("SEN" when it cannot be read), reaches the server as the "Actions" keys say (port, plain
+// text, STARTTLS or TLS, the log-in with a password from the data file or a password file, a
+// trust file) and waits "SMTPTimeOut" seconds per step. The pane names the security in force
+// ("* Security: TLS 1.3 with mail.example"). A password file that other users may read, or a
+// data file holding a password that they may, is told once per start as an error line.
 
+#include "common/net/MailSettings.h"
 #include "common/net/SyncSmtpCli.h"
 #include "monitor/core/SmtpPaneView.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,8 +33,15 @@ public:
     explicit AlertMailer(const AlertActions& actions);
 
     void setView(SmtpPaneView* view);
-    // The server's port, "smtp" unless a test points the client elsewhere.
-    void setPort(const std::string& port) { m_client.Port = port; }
+    // The data file, beside which relative file names lie.
+    void setDataFile(const std::string& path) { m_dataFile = path; }
+    // Where the error lines that concern no single mail go (the activity pane and the log).
+    void setErrorLine(std::function<void(const std::string&)> errorLine) { m_errorLine = std::move(errorLine); }
+    void errorLine(const std::string& text) const
+    {
+        if (m_errorLine)
+            m_errorLine(text);
+    }
     const std::string& signOn() const { return m_signOn; }
 
     // Sends subject and body to the addresses of the field; true when the server accepted the
@@ -50,6 +63,9 @@ private:
 
     const AlertActions& m_actions;
     net::TSyncSmtpCli m_client;
+    net::MailPasswords m_passwords;
+    std::string m_dataFile;
+    std::function<void(const std::string&)> m_errorLine;
     std::string m_signOn;
     SmtpPaneView* m_view = nullptr;
     std::vector<std::string> m_pane;

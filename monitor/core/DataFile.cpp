@@ -155,6 +155,12 @@ void readActions(const desktop::IniStore& ini, AlertActions& a)
     a.closeCommand = ini.ReadText(Actions, "CloseCommand", "");
     a.sendKeepAlive = ini.ReadFlag(Actions, "SendKeepAlive", false);
     a.keepAliveInterval = ini.ReadText(Actions, "KeepAliveInterval", "12");
+    a.smtpPort = ini.ReadText(Actions, "SMTPPort", "");
+    a.smtpSecurity = ini.ReadText(Actions, "SMTPSecurity", "");
+    a.smtpUser = ini.ReadText(Actions, "SMTPUser", "");
+    a.smtpPassword = ini.ReadText(Actions, "SMTPPassword", "");
+    a.smtpPasswordFile = ini.ReadText(Actions, "SMTPPasswordFile", "");
+    a.smtpTrustFile = ini.ReadText(Actions, "SMTPTrustFile", "");
 }
 
 SortMode readSortMode(const desktop::IniStore& ini)
@@ -242,6 +248,12 @@ void writeActions(desktop::IniStore& ini, const AlertActions& a)
     ini.WriteText(Actions, "CloseCommand", a.closeCommand);
     ini.WriteFlag(Actions, "SendKeepAlive", a.sendKeepAlive);
     ini.WriteText(Actions, "KeepAliveInterval", a.keepAliveInterval);
+    ini.WriteText(Actions, "SMTPPort", a.smtpPort);
+    ini.WriteText(Actions, "SMTPSecurity", a.smtpSecurity);
+    ini.WriteText(Actions, "SMTPUser", a.smtpUser);
+    ini.WriteText(Actions, "SMTPPassword", a.smtpPassword);
+    ini.WriteText(Actions, "SMTPPasswordFile", a.smtpPasswordFile);
+    ini.WriteText(Actions, "SMTPTrustFile", a.smtpTrustFile);
 }
 
 void writeDestinations(desktop::IniStore& ini, const DestinationList& list)

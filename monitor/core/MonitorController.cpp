@@ -222,6 +222,7 @@ bool MonitorController::deferCloseForMail(std::function<void()> close)
 void MonitorController::SetDataFile(const std::string& path)
 {
     m_dataFile = path;
+    m_alerts.mailer().setDataFile(path);
     m_frontEnd.view.showDataFile(path);
 }
 
@@ -262,9 +263,16 @@ void MonitorController::save()
     writeActions(ini, m_settings.actions);
     writeDestinations(ini, m_list);
     // A refused save leaves the file as it was, and as it was seen.
-    ini.save();
+    ini.save(savedReaders());
     m_dataFileSeen = core::FileStamp::of(m_dataFile);
     m_dataFileShape = dataFileShape(ini, m_log.defaultLogFileName());
+}
+
+// A data file that holds a password is for its owner's eyes only.
+desktop::IniBatch::Readers MonitorController::savedReaders() const
+{
+    return m_settings.actions.smtpPassword.empty() ? desktop::IniBatch::Readers::AsBefore
+                                                   : desktop::IniBatch::Readers::OwnerOnly;
 }
 
 // What every load is followed by, so that the loaded values take effect.
@@ -310,7 +318,7 @@ void MonitorController::toggleSaveOnExit()
         core::makeUserFolderFor(m_dataFile);
         desktop::IniBatch ini(m_dataFile);
         ini.WriteFlag("SEN", "SaveOnExit", m_settings.saveOnExit);
-        ini.save();
+        ini.save(savedReaders());
         if (seen) {
             m_dataFileSeen = core::FileStamp::of(m_dataFile);
             m_dataFileShape = dataFileShape(ini, m_log.defaultLogFileName());

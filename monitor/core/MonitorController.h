@@ -9,6 +9,7 @@
 #include "common/core/DesktopCommands.h"
 #include "common/core/FileStamp.h"
 #include "common/core/StartedPrograms.h"
+#include "common/desktop/IniBatch.h"
 #include "common/net/Ping.h"
 #include "monitor/core/ActivityLines.h"
 #include "monitor/core/AlertDispatcher.h"
@@ -167,6 +168,7 @@ public:
     void openLog(LogViewer viewer);
 
 private:
+    desktop::IniBatch::Readers savedReaders() const;
     void afterLoad();
     // Points the history at the files the settings name now.
     void applyHistoryFiles();

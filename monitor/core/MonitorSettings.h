@@ -6,6 +6,7 @@
 // The log file's path and switch belong to EventLog, the sort choice to DestinationList.
 
 #include "common/core/StopFlag.h"
+#include "common/net/MailSettings.h"
 #include "monitor/core/Service.h"
 
 #include <cstdint>
@@ -56,6 +57,20 @@ struct AlertActions
     std::string closeCommand;
     bool sendKeepAlive = false;
     std::string keepAliveInterval = "12"; // hours, as typed
+    // How the mail server is reached (net::MailSettings), each as typed: port (empty: by the
+    // security), "None", "STARTTLS" or "TLS", the log-in, a password or the file that holds it,
+    // and a file of certificates trusted beside the system's.
+    std::string smtpPort;
+    std::string smtpSecurity;
+    std::string smtpUser;
+    std::string smtpPassword;
+    std::string smtpPasswordFile;
+    std::string smtpTrustFile;
+
+    net::MailSettings mailSettings() const
+    {
+        return { smtpServer, smtpPort, smtpSecurity, smtpUser, smtpPassword, smtpPasswordFile, smtpTrustFile };
+    }
 };
 
 struct MonitorSettings

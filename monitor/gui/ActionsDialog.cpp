@@ -1,6 +1,7 @@
 #include "monitor/gui/ActionsDialog.h"
 
 #include "common/desktop/gui/QtText.h"
+#include "common/net/MailSettings.h"
 #include "monitor/core/AlertMail.h"
 #include "monitor/core/MonitorController.h"
 
@@ -10,6 +11,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,6 +21,13 @@
 namespace monitor {
 
 namespace {
+
+constexpr const char* PortHint = "Empty: 25, or 587 with STARTTLS, 465 with TLS; a port in the server field "
+                                 "(host:port, [address]:port) wins";
+constexpr const char* SecurityHint = "STARTTLS: submission, mostly on port 587; TLS: encrypted from the first byte, "
+                                     "mostly on port 465";
+constexpr const char* PasswordFileHint = "Its first line is the password; a relative name is looked up in "
+                                         "$CREDENTIALS_DIRECTORY, then beside the data file";
 
 QLineEdit* textField(const char* hint = nullptr)
 {
@@ -69,6 +78,23 @@ QWidget* TForm2::buildMailPart()
     columns->setContentsMargins(0, 0, 0, 0);
     auto* form = new QFormLayout;
     SMTPServer = textField("IP Address prefered over FQDN");
+    SMTPPort = textField(PortHint);
+    SMTPPort->setMaximumWidth(60);
+    SMTPSecurity = new QComboBox;
+    for (const net::TlsMode mode : { net::TlsMode::None, net::TlsMode::StartTls, net::TlsMode::Implicit })
+        SMTPSecurity->addItem(QString::fromLatin1(net::securityName(mode)));
+    SMTPSecurity->setToolTip(QString::fromLatin1(SecurityHint));
+    SMTPUser = textField("Log-in name; empty: no log-in");
+    SMTPPassword = textField("Kept in the data file, which is then saved for its owner's eyes only; or leave "
+                             "it empty and name a password file");
+    SMTPPassword->setEchoMode(QLineEdit::Password);
+    SMTPPasswordFile = textField(PasswordFileHint);
+    SMTPTrustFile = textField("Certificates (PEM) trusted beside the system's, such as an office's own authority");
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(SMTPPort);
+    portRow->addWidget(new QLabel(QStringLiteral("Security:")));
+    portRow->addWidget(SMTPSecurity);
+    portRow->addStretch();
     EmailAddress = textField();
     FromAddress = textField("Enter a real or fake email here");
     SendCurrentStatus = new QComboBox;
@@ -76,6 +102,11 @@ QWidget* TForm2::buildMailPart()
         SendCurrentStatus->addItem(QString::fromLatin1(choice));
     btnTestSMTP = new QPushButton(QStringLiteral("Test SMTP"));
     form->addRow(QStringLiteral("SMTP Server:"), SMTPServer);
+    form->addRow(QStringLiteral("Port:"), portRow);
+    form->addRow(QStringLiteral("User name:"), SMTPUser);
+    form->addRow(QStringLiteral("Password:"), SMTPPassword);
+    form->addRow(QStringLiteral("Password file:"), SMTPPasswordFile);
+    form->addRow(QStringLiteral("Trust file:"), SMTPTrustFile);
     form->addRow(QStringLiteral("Email Address(es):"), EmailAddress);
     form->addRow(QStringLiteral("From Address:"), FromAddress);
     form->addRow(QStringLiteral("Include current status:"), SendCurrentStatus);
@@ -137,6 +168,15 @@ void TForm2::connectEdits()
         });
     };
     text(SMTPServer, a.smtpServer);
+    text(SMTPPort, a.smtpPort);
+    connect(SMTPSecurity, &QComboBox::currentIndexChanged, this, [this, &a](int index) {
+        if (!m_showing && index >= 0)
+            a.smtpSecurity = net::securityName(static_cast<net::TlsMode>(index));
+    });
+    text(SMTPUser, a.smtpUser);
+    text(SMTPPassword, a.smtpPassword);
+    text(SMTPPasswordFile, a.smtpPasswordFile);
+    text(SMTPTrustFile, a.smtpTrustFile);
     text(EmailAddress, a.emailAddress);
     text(FromAddress, a.fromAddress);
     connect(SendCurrentStatus, &QComboBox::currentIndexChanged, this, [this, &a](int index) {
@@ -164,6 +204,12 @@ void TForm2::showActions()
     const AlertActions& a = m_controller.settings().actions;
     m_showing = true;
     SMTPServer->setText(desktop::toQString(a.smtpServer));
+    SMTPPort->setText(desktop::toQString(a.smtpPort));
+    SMTPSecurity->setCurrentIndex(static_cast<int>(net::securityOf(a.smtpSecurity)));
+    SMTPUser->setText(desktop::toQString(a.smtpUser));
+    SMTPPassword->setText(desktop::toQString(a.smtpPassword));
+    SMTPPasswordFile->setText(desktop::toQString(a.smtpPasswordFile));
+    SMTPTrustFile->setText(desktop::toQString(a.smtpTrustFile));
     EmailAddress->setText(desktop::toQString(a.emailAddress));
     FromAddress->setText(desktop::toQString(a.fromAddress));
     // A stored number outside the list chooses nothing, as -1 does.

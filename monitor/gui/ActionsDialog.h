@@ -1,6 +1,7 @@
 #pragma once
 
-// The alert-actions dialog "SEN Actions configuration": the mail server and addresses, the
+// The alert-actions dialog "SEN Actions configuration": the mail server (port, security, log-in,
+// trust file) and addresses, the
 // current-status choice, "Test SMTP" with the SMTP pane, what to do on each of the four events,
 // and the keep-alive interval. Created once, hidden, and shown modally on demand. Its controls
 // show the alert-action values of MonitorSettings and write every edit straight back, so an
@@ -41,6 +42,12 @@ public:
     void showMailBusy(bool busy) override;
 
     QLineEdit* SMTPServer;
+    QLineEdit* SMTPPort;
+    QComboBox* SMTPSecurity; // "None", "STARTTLS", "TLS"
+    QLineEdit* SMTPUser;
+    QLineEdit* SMTPPassword;
+    QLineEdit* SMTPPasswordFile;
+    QLineEdit* SMTPTrustFile;
     QLineEdit* EmailAddress;
     QLineEdit* FromAddress;
     QComboBox* SendCurrentStatus;

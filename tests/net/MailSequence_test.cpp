@@ -72,6 +72,7 @@ struct MonitorPane : MailSequenceEvents
     }
 
     void connecting(const std::string& host) override { pane.push_back("* Connecting to " + host); }
+    void secured(const std::string& security) override { pane.push_back("* Security: " + security); }
     void openFailed(const TSyncSmtpCli& c) override { reportError("Cannot open connection.", c); }
     void compose(TSyncSmtpCli& c) override
     {
@@ -113,6 +114,12 @@ struct MonitorPane : MailSequenceEvents
         return own;
     }
 };
+
+// The loopback server at `port`, with a port of its own in the settings.
+MailServer at(int port, std::optional<std::string> signOn = std::nullopt)
+{
+    return { MailSettings { "127.0.0.1", std::to_string(port) }, {}, std::move(signOn) };
+}
 
 std::string text(const QJsonValue& value)
 {
@@ -181,8 +188,8 @@ TEST(MailSequence, MirrorReportLinesForEveryOutcome)
         MirrorReport report;
         report.to = c.to;
         report.files = c.files;
-        client.Port = std::to_string(c.port ? c.port : server.port());
-        EXPECT_EQ(sendMailSequence(client, { "127.0.0.1", std::nullopt }, report), c.accepted);
+        MailPasswords passwords;
+        EXPECT_EQ(sendMailSequence(client, at(c.port ? c.port : server.port()), passwords, report), c.accepted);
         EXPECT_EQ(report.lines, c.expected);
         EXPECT_EQ(client.State(), TSmtpState::smtpReady);
         EXPECT_FALSE(client.Connected());
@@ -201,13 +208,14 @@ TEST(MailSequence, MonitorPaneWithTheClientsOwnLines)
     test::SmtpServerFixture server;
     ASSERT_TRUE(server.started());
     TSyncSmtpCli client;
-    client.Port = std::to_string(server.port());
+    MailPasswords passwords;
     MonitorPane pane;
     pane.pane.push_back("* Sending email: " + pane.subject);
-    EXPECT_TRUE(sendMailSequence(client, { "127.0.0.1", std::string("SEN-HOST") }, pane));
+    EXPECT_TRUE(sendMailSequence(client, at(server.port(), "SEN-HOST"), passwords, pane));
     EXPECT_EQ(pane.ownLines(),
         (Lines { "* Sending email: SEN - TEST",
             "* Connecting to 127.0.0.1",
+            "* Security: no TLS, plain text",
             "* Sending the message.",
             "* Message sent.",
             "* Closing connection.",
@@ -236,8 +244,7 @@ TEST(MailSequence, MonitorPaneWithTheClientsOwnLines)
 
     // Nobody listening: the open fails, nothing else is tried.
     MonitorPane unreachable;
-    client.Port = std::to_string(test::closedLoopbackPort());
-    EXPECT_FALSE(sendMailSequence(client, { "127.0.0.1", std::string("SEN-HOST") }, unreachable));
+    EXPECT_FALSE(sendMailSequence(client, at(test::closedLoopbackPort(), "SEN-HOST"), passwords, unreachable));
     EXPECT_EQ(unreachable.pane,
         (Lines { "* Connecting to 127.0.0.1",
             "** ERROR: Cannot open connection.",
@@ -259,10 +266,10 @@ TEST(MailSequence, FailedQuitAfterTheMailStillCountsAsSent)
         peer.waitForClose();
     });
     TSyncSmtpCli client;
-    client.Port = server.portText();
     client.Timeout = 1;
     MirrorReport report;
-    EXPECT_TRUE(sendMailSequence(client, { "127.0.0.1", std::nullopt }, report));
+    MailPasswords passwords;
+    EXPECT_TRUE(sendMailSequence(client, at(server.port()), passwords, report));
     ASSERT_GE(report.lines.size(), 2u);
     EXPECT_EQ(Lines(report.lines.end() - 3, report.lines.end()),
         (Lines { "S: EMail sent to: admin@office.test",

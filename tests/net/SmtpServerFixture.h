@@ -23,6 +23,8 @@ public:
 
     bool started() const { return m_port > 0; }
     int port() const { return m_port; }
+    // Where the server stores what it received.
+    const std::filesystem::path& folder() const { return m_dir.path(); }
     // Waits until message number `n` (from 1) has been stored; its path, or empty.
     std::string waitForMessage(int n, int timeoutMs = 20000) const;
     // The parser's view of a stored message (headers, parts with sizes and hashes).

@@ -161,7 +161,7 @@ int main(int argc, char** argv)
 
     const auto window
         = monitor::startMainWindow(root + "/SEN", monitor::parseCommandLine({ "SEN" }), nullptr, [&](monitor::TForm1& w) {
-              w.controller().alerts().mailer().setPort(std::to_string(smtpPort));
+              w.controller().settings().actions.smtpPort = std::to_string(smtpPort);
           });
     // The alert program is only named, never started.
     window->controller().setProgramStarter([](const std::vector<std::string>&) { return 0; });

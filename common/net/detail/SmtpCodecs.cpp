@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace net {
@@ -24,6 +25,33 @@ int smtpReplyCode(const std::string& line, bool& continuation)
         code = std::min(code * 10 + (line[i] - '0'), 99999); // saturates: no overflow on junk
     continuation = i < line.size() && line[i] == '-';
     return sign * code;
+}
+
+void smtpNoteEhloLine(const std::string& line, SmtpExtensions& extensions)
+{
+    // "250-KEYWORD params": the keyword and its parameters, split at blanks and "=".
+    std::vector<std::string> words;
+    std::string word;
+    for (std::size_t i = 4; i <= line.size(); ++i) {
+        const char c = i < line.size() ? line[i] : ' ';
+        if (c == ' ' || c == '\t' || c == '=') {
+            if (!word.empty())
+                words.push_back(std::move(word));
+            word.clear();
+        } else {
+            word += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        }
+    }
+    if (words.empty())
+        return;
+    if (words[0] == "STARTTLS")
+        extensions.startTls = true;
+    if (words[0] != "AUTH")
+        return;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        if (std::find(extensions.auth.begin(), extensions.auth.end(), words[i]) == extensions.auth.end())
+            extensions.auth.push_back(words[i]);
+    }
 }
 
 std::string smtpDotStuff(const std::string& line)

@@ -17,6 +17,16 @@ namespace net {
 // follows the digits, as on every line but the last of a multi-line reply.
 int smtpReplyCode(const std::string& line, bool& continuation);
 
+// What a server offers in its EHLO reply (RFC 5321 section 4.1.1.1): STARTTLS (RFC 3207) and
+// the AUTH mechanisms (RFC 4954; also the old "AUTH=" form), upper-case.
+struct SmtpExtensions
+{
+    bool startTls = false;
+    std::vector<std::string> auth;
+};
+// Takes one line of an EHLO reply (code and separator included) into `extensions`.
+void smtpNoteEhloLine(const std::string& line, SmtpExtensions& extensions);
+
 // A body line starting with "." gets a second one in front.
 std::string smtpDotStuff(const std::string& line);
 

@@ -4,6 +4,7 @@
 #include "tests/support/DualStackNetwork.h"
 #include "tests/support/PrivateNamespace.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestCa.h"
 
 #include <gtest/gtest.h>
 
@@ -186,6 +187,29 @@ TEST_F(ConsoleRun, ReportMailReachesAServerOverIpv6)
         EXPECT_FALSE(server.waitForMessage(++delivered).empty());
         EXPECT_EQ(test::dualstack::droppedPackets() > droppedBefore, host == "both.test");
     }
+}
+
+// As a service runs it: TLS from the first byte, the port in the server field, the password
+// from $CREDENTIALS_DIRECTORY, the certificate checked against SSL_CERT_FILE.
+TEST_F(ConsoleRun, ReportMailOverTlsWithACredential)
+{
+    const test::TestCa& ca = test::TestCa::instance();
+    test::SmtpServerFixture server(
+        { "--auth", "user:secret", "--tls", "implicit", "--cert", ca.good().cert, "--key", ca.good().key });
+    ASSERT_TRUE(server.started());
+    test::TempDir credentials;
+    test::writeFile(credentials / "smtp", "secret\n");
+    ::chmod((credentials / "smtp").c_str(), 0600);
+    ::setenv("CREDENTIALS_DIRECTORY", credentials.str().c_str(), 1);
+    writeIni("SendEMailEnable=1\r\nSmtpServer=127.0.0.1:" + std::to_string(server.port())
+        + "\r\nMailFromAddress=rpl@office.test\r\nMailToAddress=admin@office.test\r\nSmtpSecurity=TLS\r\n"
+          "SmtpUser=user\r\nSmtpPasswordFile=smtp\r\n");
+    const int status = run({ "/BATCH", "/CONSOLE" });
+    ::unsetenv("CREDENTIALS_DIRECTORY");
+    EXPECT_EQ(status, 0) << out.toStdString() << err.toStdString();
+    EXPECT_TRUE(out.contains("Mail security: TLS 1.3 with 127.0.0.1\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains("EMail sent to: admin@office.test\n"));
+    EXPECT_FALSE(server.waitForMessage(1).empty());
 }
 
 TEST_F(ConsoleRun, MissingMailSettingsAreAnErrorLineAndExitStatusOne)

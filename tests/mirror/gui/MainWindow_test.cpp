@@ -52,6 +52,9 @@ TEST_F(WindowFixture, FolderListEditsReachTheSavedFile)
     page->rbDel->click();
     page->LogFileEnable->click();
     page->SmtpServer->setText("127.0.0.1");
+    page->SmtpSecurity->setCurrentIndex(1);
+    page->SmtpUser->setText("rpl");
+    page->SmtpPasswordFile->setText("smtp-password");
     window->pages->setCurrentIndex(0);
     window->close();
 
@@ -62,6 +65,10 @@ TEST_F(WindowFixture, FolderListEditsReachTheSavedFile)
     EXPECT_NE(saved.find("DelOption=1\r\n"), std::string::npos);
     EXPECT_NE(saved.find("LogFileEnable=1\r\n"), std::string::npos);
     EXPECT_NE(saved.find("SmtpServer=127.0.0.1\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("SmtpPort=\r\nSmtpSecurity=STARTTLS\r\nSmtpUser=rpl\r\nSmtpPassword=\r\n"
+                         "SmtpPasswordFile=smtp-password\r\nSmtpTrustFile=\r\n"),
+        std::string::npos)
+        << saved;
     EXPECT_NE(saved.find("ActivePageStatus=0\r\n"), std::string::npos);
 
     // Remove takes the selected entry without asking.

@@ -5,6 +5,7 @@
 #include "mirror/core/StatusOutput.h"
 #include "tests/net/SmtpServerFixture.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestCa.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <QRegularExpression>
 
 #include <netinet/in.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -63,7 +65,7 @@ struct ReportFixture : ::testing::Test
         settings.mailToAddress = "admin@office.test";
         settings.logFileName = (dir / "RPL.LOG").string();
     }
-    void useServer(const test::SmtpServerFixture& server) { report.client().Port = std::to_string(server.port()); }
+    void useServer(const test::SmtpServerFixture& server) { settings.smtpPort = std::to_string(server.port()); }
     std::vector<std::string> errors() const
     {
         std::vector<std::string> lines;
@@ -106,7 +108,7 @@ TEST_F(ReportFixture, SummaryIsTheBodyAndTheLogIsAttachedAsWrittenBeforeTheMail)
     const std::string logAtMailTime
         = "\r\n====================\r\n\r\n/src  ==>  /dst\r\n * Delete file /dst/old.txt\r\n"
           "Connecting to mail server: 127.0.0.1\r\nSuccessfully Connected to mail server.\r\n"
-          "Sending mail to: admin@office.test\r\n";
+          "Mail security: no TLS, plain text\r\nSending mail to: admin@office.test\r\n";
     EXPECT_EQ(parts[1].toObject()["size"].toInt(), static_cast<int>(logAtMailTime.size()));
     // The lines after the mail are in the log file but were not in the attachment.
     EXPECT_EQ(test::readFile(dir / "RPL.LOG"),
@@ -154,7 +156,7 @@ TEST_F(ReportFixture, MissingSettingsWriteOneErrorAndConnectNowhere)
 
 TEST_F(ReportFixture, RefusedConnectionWritesOneErrorWithTheClientsReply)
 {
-    report.client().Port = std::to_string(closedPort());
+    settings.smtpPort = std::to_string(closedPort());
     report.SendReport();
     ASSERT_EQ(errors().size(), 1u);
     EXPECT_EQ(errors()[0].rfind(" *** ERROR! Cannot send mail for some reason: ", 0), 0u);
@@ -163,4 +165,44 @@ TEST_F(ReportFixture, RefusedConnectionWritesOneErrorWithTheClientsReply)
     EXPECT_NE(errors()[0].find("10061"), std::string::npos);
     EXPECT_EQ(frontEnd.activityLines.size(), 2u); // "Connecting to mail server: " and the error
     EXPECT_TRUE(frontEnd.messages.empty());
+}
+
+// A provider's set-up: STARTTLS, a log-in with the password from $CREDENTIALS_DIRECTORY, and
+// the office authority in a trust file named beside the settings file; then a server whose
+// certificate has expired, which gets nothing.
+TEST_F(ReportFixture, ReportOverStartTlsWithALogIn)
+{
+    const test::TestCa& ca = test::TestCa::instance();
+    for (const bool expired : { false, true }) {
+        SCOPED_TRACE(expired ? "expired" : "office authority");
+        const test::TestCa::Server& cert = expired ? ca.expired() : ca.office();
+        test::SmtpServerFixture server({ "--auth", "user:secret", "--tls", "starttls", "--cert", cert.cert, "--key",
+            cert.key });
+        ASSERT_TRUE(server.started());
+        useServer(server);
+        test::TempDir credentials;
+        test::writeFile(credentials / "rpl-smtp", "secret\n");
+        ::chmod((credentials / "rpl-smtp").c_str(), 0600);
+        ::setenv("CREDENTIALS_DIRECTORY", credentials.str().c_str(), 1);
+        test::writeFile(dir / "office.pem", test::readFile(ca.officeCa()));
+        report.setSettingsFile((dir / "RPL.INI").string());
+        settings.smtpSecurity = "STARTTLS";
+        settings.smtpUser = "user";
+        settings.smtpPasswordFile = "rpl-smtp";
+        settings.smtpTrustFile = "office.pem";
+        frontEnd.activityLines.clear();
+        report.SendReport();
+        ::unsetenv("CREDENTIALS_DIRECTORY");
+        if (expired) {
+            EXPECT_EQ(errors(),
+                std::vector<std::string> { " *** ERROR! Cannot send mail for some reason: 500 TLS with 127.0.0.1 "
+                                           "refused: certificate has expired" });
+        } else {
+            EXPECT_TRUE(errors().empty());
+            EXPECT_FALSE(server.waitForMessage(1).empty());
+            EXPECT_NE(std::find(frontEnd.activityLines.begin(), frontEnd.activityLines.end(),
+                          "Mail security: TLS 1.3 with 127.0.0.1"),
+                frontEnd.activityLines.end());
+        }
+    }
 }

@@ -30,6 +30,12 @@ const std::string FullFile = "[RPL]\r\n"
                              "MailToAddress=admin@localhost\r\n"
                              "MailCustomSubject=Nightly mirror\r\n"
                              "MailCustomText=See the attachment\r\n"
+                             "SmtpPort=\r\n"
+                             "SmtpSecurity=STARTTLS\r\n"
+                             "SmtpUser=rpl\r\n"
+                             "SmtpPassword=pw\r\n"
+                             "SmtpPasswordFile=\r\n"
+                             "SmtpTrustFile=office.pem\r\n"
                              "Folder0=+/srv/a >> /mnt/a\r\n"
                              "Folder1=-/srv/b b >> /mnt/b\r\n"
                              "ActivePageStatus=1\r\n"
@@ -86,9 +92,16 @@ TEST_F(MirrorSettingsFile, SaveWritesEveryKeyInOrderAndLoadReadsItBack)
     EXPECT_EQ(settings.exclude, "*.tmp;cache/");
     EXPECT_EQ(settings.folders.at(1).exclude, "/build/;a\\;b");
 
+    EXPECT_EQ(settings.mailSettings().security, "STARTTLS");
+    EXPECT_EQ(settings.smtpTrustFile, "office.pem");
+
     std::filesystem::remove(ini());
     saveMirrorSettings(ini(), settings);
     EXPECT_EQ(onDisk(), FullFile);
+    // It holds a password: its owner's eyes only, also when it was readable before.
+    std::filesystem::permissions(ini(), std::filesystem::perms(0644));
+    saveMirrorSettings(ini(), settings);
+    EXPECT_EQ(std::filesystem::status(ini()).permissions(), std::filesystem::perms(0600));
 }
 
 TEST_F(MirrorSettingsFile, ToleranceDefaultsToTheValueInMemory)

@@ -7,12 +7,15 @@
 #include "tests/net/HttpServerFixture.h"
 #include "tests/net/Pop3ServerFixture.h"
 #include "tests/net/SmtpServerFixture.h"
+#include "tests/support/TestCa.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -246,4 +249,30 @@ TEST_F(SenConsole, ARowDeletedByHandKeepsTheRowsAfterIt)
     const std::string saved = test::readFile(ini);
     for (const char* key : { "DestCount=4\r\n", "NAME3=\r\n", "Service3=PING\r\n", "NAME4=d\r\n", "Stat4=OK\r\n" })
         EXPECT_NE(saved.find(key), std::string::npos) << key << "\n" << saved;
+}
+
+// As a service runs it with a mail provider: STARTTLS on the port of the server field, a
+// log-in with the password from a file beside the data file that other users may read (told
+// once, as an error line), the certificate checked against SSL_CERT_FILE.
+TEST_F(SenConsole, OnceMailsOverStartTlsWithAPasswordFile)
+{
+    const test::TestCa& ca = test::TestCa::instance();
+    test::SmtpServerFixture server(
+        { "--auth", "user:secret", "--tls", "starttls", "--cert", ca.good().cert, "--key", ca.good().key });
+    ASSERT_TRUE(server.started());
+    test::writeFile(ini.parent_path() / "smtp-password", "secret\n");
+    ::chmod((ini.parent_path() / "smtp-password").c_str(), 0644);
+    test::writeFile(ini,
+        "[SEN]\r\nLogFile=1\r\nLogFileName=" + log.string() + "\r\n[Actions]\r\nSMTPServer=127.0.0.1:"
+            + std::to_string(server.port())
+            + "\r\nEmailAddress=admin@office.test\r\nFromAddress=sen@office.test\r\nStartEmail=1\r\nCloseEmail=1\r\n"
+              "SMTPSecurity=STARTTLS\r\nSMTPUser=user\r\nSMTPPasswordFile=smtp-password\r\n[DestList]\r\nDestCount=0\r\n");
+    run({ "/console", "/Once" });
+    EXPECT_TRUE(server.waitForMessage(2).size() > 0) << out.toStdString() << err.toStdString();
+    const Lines lines = logLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "* Send Mail OK: SEN StartUp SEN.INI <stamp>"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "* Send Mail OK: SEN ShutDown SEN.INI <stamp>"), lines.end());
+    const std::string warning = "*** ERROR! The password file " + (ini.parent_path() / "smtp-password").string()
+        + " holds a mail password that other users may read: make it mode 0600";
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), warning), 1) << out.toStdString();
 }

@@ -5,6 +5,7 @@
 
 #include "SenConsole.h"
 
+#include "common/core/EventLoop.h"
 #include "tests/support/ChildCheck.h"
 #include "tests/support/PrivateNamespace.h"
 
@@ -156,9 +157,12 @@ TEST_F(SenConsole, AFailedOrWithheldSaveIsAnErrorButTheCloseGoesOn)
     test::writeFile(ini, text);
     sen = start({ "/CONSOLE" });
     ASSERT_TRUE(waitForOutput(*sen, "Loading - "));
-    // "Loading - " comes before the read: the edit must wait for the start-up line, after it.
-    for (int i = 0; i < 1500 && test::readFile(log).find("SEN StartUp SEN.INI") == std::string::npos; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // "Loading - " comes just before the read: an edit then may still be what SEN loads. The
+    // start-up line is logged once the load is over.
+    core::Timer tick;
+    tick.start(50);
+    ASSERT_TRUE(core::waitFor(
+        [&] { return test::readFile(log).find("SEN StartUp SEN.INI") != std::string::npos; }, std::chrono::seconds(20)));
     std::string edited = text + "NAME2=by hand\r\nIP2=127.0.0.2\r\n";
     edited.replace(edited.find("DestCount=1"), 11, "DestCount=2");
     test::writeFile(ini, edited);

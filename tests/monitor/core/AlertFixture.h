@@ -53,7 +53,7 @@ struct AlertFixture : ControllerFixture
         if (!iniText.empty())
             test::writeFile(ini, iniText);
         open();
-        alerts().mailer().setPort(std::to_string(server.port()));
+        actions().smtpPort = std::to_string(server.port());
         alerts().mailer().setView(&pane);
         alerts().setClock(pinnedNow);
         if (iniText.empty()) {

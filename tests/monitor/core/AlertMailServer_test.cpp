@@ -122,6 +122,7 @@ TEST_F(AlertFixture, ThePaneShowsTheStepsWithTheClientsLinesBetween)
     EXPECT_EQ(own,
         (Lines { "* Sending email: " + subject,
             "* Connecting to 127.0.0.1",
+            "* Security: no TLS, plain text",
             "* Sending the message.",
             "* Message sent.",
             "* Closing connection.",
@@ -161,7 +162,7 @@ TEST_F(AlertFixture, StartUpAndShutDownMails)
 TEST_F(AlertFixture, ARefusingServerFailsAtTheOpen)
 {
     beginLogged();
-    alerts().mailer().setPort(std::to_string(test::closedLoopbackPort()));
+    actions().smtpPort = std::to_string(test::closedLoopbackPort());
     const size_t before = frontEnd.activity.size();
     alerts().SendAlertMail(Failure, false);
     const std::string subject = Failure + " " + Stamp;
@@ -213,7 +214,7 @@ TEST_F(AlertFixture, TestSmtpShowsItsResultAndWritesNoActivity)
     EXPECT_EQ(frontEnd.activity.size(), before);
     EXPECT_EQ(test::readFile(log), logBefore);
 
-    alerts().mailer().setPort(std::to_string(test::closedLoopbackPort()));
+    actions().smtpPort = std::to_string(test::closedLoopbackPort());
     EXPECT_FALSE(alerts().TestSMTP());
     EXPECT_EQ(frontEnd.messages, (Lines { "Send OK.", "Send FAILED." }));
 }
@@ -284,7 +285,7 @@ TEST_F(AlertFixture, ATimeOutAtEveryStep)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.step);
         test::ScriptedServer silent(c.script);
-        alerts().mailer().setPort(silent.portText());
+        actions().smtpPort = silent.portText();
         alerts().SendAlertMail(Failure, false);
         EXPECT_NE(
             std::find(pane.lines.begin(), pane.lines.end(), std::string("** ERROR: ") + c.error), pane.lines.end());
@@ -293,7 +294,7 @@ TEST_F(AlertFixture, ATimeOutAtEveryStep)
             std::string(c.sent ? "* Send Mail OK: " : "* Send Mail FAILED: ") + Failure + " " + Stamp);
         EXPECT_TRUE(silent.waitDone());
     }
-    alerts().mailer().setPort(std::to_string(server.port()));
+    actions().smtpPort = std::to_string(server.port());
     alerts().SendAlertMail(Recovery, false);
     EXPECT_EQ(header(nextMail(), "Subject"), Recovery + " " + Stamp);
 }

@@ -38,6 +38,7 @@ std::string freshFile(const std::string& logPath)
           "FailEmail=0\r\nFailRun=0\r\nFailCommand=\r\nOKEmail=0\r\nOKRun=0\r\nOKCommand=\r\n"
           "StartEmail=0\r\nStartRun=0\r\nStartCommand=\r\nCloseEmail=0\r\nCloseRun=0\r\nCloseCommand=\r\n"
           "SendKeepAlive=0\r\nKeepAliveInterval=12\r\n"
+          "SMTPPort=\r\nSMTPSecurity=\r\nSMTPUser=\r\nSMTPPassword=\r\nSMTPPasswordFile=\r\nSMTPTrustFile=\r\n"
           "[DestList]\r\n"
           "SortList=-1\r\nDestCount=0\r\n";
 }

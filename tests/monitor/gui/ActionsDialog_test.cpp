@@ -89,7 +89,8 @@ TEST_F(WindowFixture, TheDataFilesActionsShowInTheDialog)
     test::writeFile(ini,
         "[Actions]\r\nSMTPServer=mail.office.test\r\nEmailAddress=a@x; b@y\r\nFromAddress=sen@x\r\n"
         "SendCurrentStatus=2\r\nOKRun=1\r\nOKCommand=/usr/local/bin/ok.sh\r\nCloseEmail=1\r\n"
-        "SendKeepAlive=1\r\nKeepAliveInterval=6\r\n");
+        "SendKeepAlive=1\r\nKeepAliveInterval=6\r\nSMTPPort=2587\r\nSMTPSecurity=starttls\r\nSMTPUser=sen\r\n"
+        "SMTPPassword=pw\r\nSMTPPasswordFile=pw.txt\r\nSMTPTrustFile=office.pem\r\n");
     open();
     TForm2* d = window->actionsDialog;
     bool shown = false;
@@ -104,6 +105,13 @@ TEST_F(WindowFixture, TheDataFilesActionsShowInTheDialog)
         EXPECT_FALSE(d->cbFailEmail->isChecked());
         EXPECT_TRUE(d->SendKeepAlive->isChecked());
         EXPECT_EQ(d->KeepAliveInterval->text(), "6");
+        EXPECT_EQ(d->SMTPPort->text(), "2587");
+        EXPECT_EQ(d->SMTPSecurity->currentText(), "STARTTLS");
+        EXPECT_EQ(d->SMTPUser->text(), "sen");
+        EXPECT_EQ(d->SMTPPassword->text(), "pw");
+        EXPECT_EQ(d->SMTPPassword->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(d->SMTPPasswordFile->text(), "pw.txt");
+        EXPECT_EQ(d->SMTPTrustFile->text(), "office.pem");
     });
     window->actConfigure->trigger();
     EXPECT_TRUE(shown);
@@ -126,6 +134,9 @@ TEST_F(WindowFixture, EditsLiveOnAfterEscAndTheKeepAliveQuestionComesOnce)
         d->SendKeepAlive->click();
         d->KeepAliveInterval->selectAll();
         type(d->KeepAliveInterval, "3");
+        d->SMTPSecurity->setCurrentIndex(2);
+        type(d->SMTPUser, "alerts@example.org");
+        type(d->SMTPPasswordFile, "smtp-password");
     });
     options->btnConfigure->click();
     const AlertActions& a = window->controller().settings().actions;
@@ -135,6 +146,9 @@ TEST_F(WindowFixture, EditsLiveOnAfterEscAndTheKeepAliveQuestionComesOnce)
     EXPECT_EQ(a.failCommand, "/usr/local/bin/fail.sh");
     EXPECT_TRUE(a.sendKeepAlive);
     EXPECT_EQ(a.keepAliveInterval, "3");
+    EXPECT_EQ(a.smtpSecurity, "TLS");
+    EXPECT_EQ(a.smtpUser, "alerts@example.org");
+    EXPECT_EQ(a.smtpPasswordFile, "smtp-password");
     EXPECT_EQ(dialogs.questions, QStringList { "KeepAlive Enabled|Do you want to send a KeepAlive message now?" });
     EXPECT_EQ(window->controller().alerts().keepAliveInterval(), 3 * 3'600'000);
     const QDateTime since = window->controller().alerts().keepAliveSince();
@@ -165,7 +179,7 @@ TEST_F(WindowFixture, TestSmtpFillsThePaneAndShowsTheResult)
     ASSERT_TRUE(server.started());
     open();
     TForm2* d = window->actionsDialog;
-    window->controller().alerts().mailer().setPort(std::to_string(server.port()));
+    window->controller().settings().actions.smtpPort = std::to_string(server.port());
     const QString activity = window->Activity->toPlainText();
     whileShown(d, [&] {
         type(d->EmailAddress, "ops@office.test");
@@ -191,7 +205,7 @@ TEST_F(WindowFixture, ACloseDuringAMailWaitsForItThenSendsTheShutDownMail)
     AlertActions& a = window->controller().settings().actions;
     a.emailAddress = "ops@office.test";
     a.closeEmail = true;
-    window->controller().alerts().mailer().setPort(std::to_string(server.port()));
+    window->controller().settings().actions.smtpPort = std::to_string(server.port());
     bool visibleAfterClose = false;
     QTimer::singleShot(0, window.get(), [&] {
         window->close();

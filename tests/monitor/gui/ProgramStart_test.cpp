@@ -99,7 +99,7 @@ TEST_F(ProgramStart, StartupLineMailAndProgramComeBeforeTheWindowShows)
     startProgram({ data.string() }, [&](TForm1& w) {
         EXPECT_FALSE(w.isVisible());
         EXPECT_FALSE(w.ReadMe->isVisible());
-        w.controller().alerts().mailer().setPort(std::to_string(server.port()));
+        w.controller().settings().actions.smtpPort = std::to_string(server.port());
     });
 
     ASSERT_EQ(started.size(), 1u);
