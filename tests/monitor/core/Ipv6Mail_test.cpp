@@ -46,8 +46,8 @@ TEST(Ipv6Mail, AlertMailReachesTheServerOverIpv6AndFallsBackOverAddresses)
         actions.smtpServer = host;
         actions.emailAddress = "ops@office.test";
         actions.smtpTimeOut = 4;
+        actions.smtpPort = std::to_string(server.port());
         AlertMailer mailer(actions);
-        mailer.setPort(std::to_string(server.port()));
         ASSERT_TRUE(mailer.SendMail("SEN - " + host, "body"));
         const std::string path = server.waitForMessage(++delivered);
         ASSERT_FALSE(path.empty());
