@@ -46,19 +46,33 @@ struct Headless final : core::ActivityOutlet, core::Asker, core::RunIndicator, m
     bool isForeground() const override { return true; }
 };
 
+// A listener on every local address of both families (IPv4 alone where IPv6 is off).
 int listener(uint16_t& port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int on = 1;
+    const int off = 0;
+    int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage address {};
+    socklen_t length = 0;
+    if (fd >= 0) {
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+        auto* sin6 = reinterpret_cast<sockaddr_in6*>(&address);
+        sin6->sin6_family = AF_INET6;
+        sin6->sin6_addr = in6addr_any;
+        length = sizeof *sin6;
+    } else {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        auto* sin = reinterpret_cast<sockaddr_in*>(&address);
+        sin->sin_family = AF_INET;
+        sin->sin_addr.s_addr = htonl(INADDR_ANY);
+        length = sizeof *sin;
+    }
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in sin {};
-    sin.sin_family = AF_INET;
-    sin.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) != 0 || ::listen(fd, 4096) != 0)
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, 4096) != 0)
         std::exit(2);
-    socklen_t length = sizeof sin;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&sin), &length);
-    port = ntohs(sin.sin_port);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    port = address.ss_family == AF_INET6 ? ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port)
+                                         : ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
     return fd;
 }
 

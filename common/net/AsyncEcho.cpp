@@ -56,16 +56,37 @@ std::string AsyncEcho::ErrorText() const
 
 bool AsyncEcho::usesRawSocket() const
 {
-    return m_socket && m_socket->kind() == IcmpSocket::Kind::Raw;
+    const Channel& used = m_target.isIPv6() && m_ipv6.socket ? m_ipv6 : m_ipv4;
+    return used.socket && used.socket->kind() == IcmpSocket::Kind::Raw;
+}
+
+AsyncEcho::Channel& AsyncEcho::channel(int family)
+{
+    return family == AF_INET6 ? m_ipv6 : m_ipv4;
+}
+
+AsyncEcho::Channel& AsyncEcho::openChannel(int family)
+{
+    Channel& opened = channel(family);
+    if (opened.socket)
+        return opened;
+    opened.socket = std::make_unique<IcmpSocket>(family);
+    opened.watcher = std::make_unique<core::FdWatcher>(opened.socket->fd());
+    opened.watcher->setOnReadable([this, &opened] { onReadable(opened); });
+    return opened;
 }
 
 void AsyncEcho::open()
 {
-    if (m_socket)
-        return;
-    m_socket = std::make_unique<IcmpSocket>();
-    m_watcher = std::make_unique<core::FdWatcher>(m_socket->fd());
-    m_watcher->setOnReadable([this] { onReadable(); });
+    openChannel(AF_INET);
+}
+
+void AsyncEcho::stopWatching()
+{
+    for (Channel* each : { &m_ipv4, &m_ipv6 }) {
+        if (each->watcher)
+            each->watcher->watchRead(false);
+    }
 }
 
 void AsyncEcho::start(Done done)
@@ -79,14 +100,16 @@ void AsyncEcho::start(Done done)
         m_poster.post([this] { send(); });
         return;
     }
-    // The short and octal forms ("127.1", "0177.0.0.1") are numeric too.
-    const uint32_t numeric = WSocketNumericIPv4(WSocketTrim(m_address)).value_or(NoAddress);
-    if (numeric != NoAddress) {
-        resolved(numeric);
+    // The short and octal forms ("127.1", "0177.0.0.1") are numeric too; all ones is a name.
+    const std::string text = WSocketTrim(m_address);
+    const uint32_t numeric = WSocketNumericIPv4(text).value_or(NoAddress);
+    const auto numeric6 = looksLikeIPv6(text) ? SocketAddress::fromNumeric(text) : std::nullopt;
+    if (numeric != NoAddress || numeric6) {
+        resolved(numeric6 ? *numeric6 : SocketAddress::ipv4(numeric));
         m_poster.post([this] { send(); });
         return;
     }
-    m_ip = NoAddress;
+    m_target = SocketAddress();
     auto failed = [this](int error) {
         m_lastError = error;
         const unsigned generation = m_generation;
@@ -101,22 +124,23 @@ void AsyncEcho::start(Done done)
     m_resolver.lookup(m_address, [this, failed](int error, const std::vector<std::string>& addresses) {
         if (error != 0)
             return failed(error);
-        resolved(inet_addr(addresses.front().c_str()));
+        // Like `ping`, the first address only.
+        resolved(SocketAddress::fromNumeric(addresses.front()).value_or(SocketAddress()));
         send();
     });
 }
 
-void AsyncEcho::resolved(uint32_t address)
+void AsyncEcho::resolved(const SocketAddress& address)
 {
-    m_ip = address;
-    m_resolvedIP = WSocketAddressText(address);
+    m_target = address;
+    m_resolvedIP = address.text();
     m_resolved = true;
 }
 
 void AsyncEcho::send()
 {
     // All ones is the "no address" mark, so 255.255.255.255 itself can never be pinged.
-    if (m_ip == NoAddress) {
+    if (m_target.empty() || (m_target.family() == AF_INET && m_target.ipv4() == NoAddress)) {
         m_lastError = 11018;
         const unsigned generation = m_generation;
         display("Invalid host address");
@@ -130,30 +154,42 @@ void AsyncEcho::send()
         m_lastError = IcmpStatusBadRequest;
         return replied(0);
     }
+    Channel* used = nullptr;
+    try {
+        used = &openChannel(m_target.family());
+    } catch (const TICMPException& e) {
+        // No ICMPv6 socket here (IPv6 switched off, or no right to one).
+        const unsigned generation = m_generation;
+        display(e.what());
+        if (generation != m_generation)
+            return;
+        m_lastError = IcmpStatusGeneralFailure;
+        return replied(0);
+    }
     m_data = IcmpEchoData(m_size);
     m_key = IcmpEchoKey {};
-    m_key.target = m_ip;
+    m_key.target = m_target;
     m_key.sequence = ++m_sequence;
     m_key.data = m_data;
-    m_socket->discardPending();
+    used->socket->discardPending();
     m_sent = steady_clock::now();
-    const int refused = m_socket->send(m_key, m_ttl & 0xff, (m_flags & IcmpFlagDontFragment) != 0);
+    const int refused = used->socket->send(m_key, m_ttl & 0xff, (m_flags & IcmpFlagDontFragment) != 0);
     if (refused != 0) {
         m_lastError = refused;
         return replied(0);
     }
-    m_watcher->watchRead(true);
+    used->watcher->watchRead(true);
     m_deadline.start(static_cast<int>(std::min<uint32_t>(m_timeout, INT_MAX)), true);
 }
 
-void AsyncEcho::onReadable()
+void AsyncEcho::onReadable(Channel& from)
 {
-    if (!busy()) {
-        m_watcher->watchRead(false);
-        m_socket->discardPending();
+    if (!busy() || from.socket->family() != m_key.target.family()) {
+        from.watcher->watchRead(false);
+        from.socket->discardPending();
         return;
     }
-    if (auto reply = m_socket->takeReply(m_key)) {
+    if (auto reply = from.socket->takeReply(m_key)) {
         reply->roundTripTime = uint32_t(duration_cast<milliseconds>(steady_clock::now() - m_sent).count());
         m_lastReply = *reply;
         m_lastError = int(reply->status);
@@ -166,7 +202,7 @@ void AsyncEcho::onDeadline()
     if (!busy())
         return;
     // An answer may wait unread behind the timer's event.
-    if (auto reply = m_socket->takeReply(m_key)) {
+    if (auto reply = channel(m_key.target.family()).socket->takeReply(m_key)) {
         reply->roundTripTime = uint32_t(duration_cast<milliseconds>(steady_clock::now() - m_sent).count());
         m_lastReply = *reply;
         m_lastError = int(reply->status);
@@ -178,7 +214,7 @@ void AsyncEcho::onDeadline()
 
 void AsyncEcho::replied(int replies)
 {
-    m_watcher->watchRead(false);
+    stopWatching();
     m_deadline.stop();
     if (OnEchoReply) {
         const unsigned generation = m_generation;
@@ -192,7 +228,7 @@ void AsyncEcho::replied(int replies)
 
 void AsyncEcho::finish(int replies)
 {
-    m_watcher->watchRead(false);
+    stopWatching();
     m_deadline.stop();
     ++m_generation;
     Done done = std::move(m_done);
@@ -207,8 +243,7 @@ void AsyncEcho::cancel()
     m_resolver.cancel();
     m_poster.cancelAll();
     m_deadline.stop();
-    if (m_watcher)
-        m_watcher->watchRead(false);
+    stopWatching();
     m_done = nullptr;
 }
 

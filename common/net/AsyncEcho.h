@@ -5,11 +5,13 @@
 // background) and returns at once; the answer, the deadline or the look-up's failure arrives
 // later as an event, on the GUI thread. TICMP is its blocking face, so a caller judges an echo
 // the same way whichever of the two sent it. Many may run side by side: each has its own ICMP
-// socket, opened at its first echo.
+// socket, opened at its first echo, and its own ICMPv6 socket, opened at its first echo to an
+// IPv6 address (typed, or the first address a name resolves to, as `ping` takes it).
 
 #include "HostResolver.h"
 #include "IcmpEchoReply.h"
 #include "IcmpException.h"
+#include "SocketAddress.h"
 #include "detail/IcmpPacket.h"
 
 #include "common/core/EventLoop.h"
@@ -58,8 +60,8 @@ public:
     int Flags() const { return m_flags; }
     void setFlags(int flags) { m_flags = flags; }
 
-    // Opens the ICMP socket now rather than at the first echo; throws TICMPException when none
-    // may be opened.
+    // Opens the (IPv4) ICMP socket now rather than at the first echo; throws TICMPException
+    // when none may be opened.
     void open();
     // Starts one echo, dropping one that still runs. Opens the ICMP socket when none is open:
     // throws TICMPException when none may be, and nothing else happens then. Otherwise every
@@ -70,27 +72,38 @@ public:
     void cancel();
     bool busy() const { return static_cast<bool>(m_done); }
 
-    // Dotted text of the resolved address; empty before the first resolution.
+    // Text of the resolved address (dotted IPv4 or IPv6); empty before the first resolution.
     const std::string& ResolvedIP() const { return m_resolvedIP; }
     const IcmpEchoReply& LastReply() const { return m_lastReply; }
     int LastError() const { return m_lastError; }
     std::string ErrorText() const;
+    // Whether the socket of the last echo's family (IPv4 before any) is a raw one.
     bool usesRawSocket() const;
 
     Display OnDisplay;
     Reply OnEchoReply;
 
 private:
-    void resolved(uint32_t address);
+    // An ICMP socket of one family with the watcher that wakes the event loop for it.
+    struct Channel
+    {
+        std::unique_ptr<IcmpSocket> socket;
+        std::unique_ptr<core::FdWatcher> watcher;
+    };
+
+    Channel& channel(int family);
+    Channel& openChannel(int family);
+    void stopWatching();
+    void resolved(const SocketAddress& address);
     void send();
-    void onReadable();
+    void onReadable(Channel& channel);
     void onDeadline();
     void replied(int replies);
     void finish(int replies);
     void display(const std::string& msg);
 
-    std::unique_ptr<IcmpSocket> m_socket;
-    std::unique_ptr<core::FdWatcher> m_watcher;
+    Channel m_ipv4;
+    Channel m_ipv6;
     core::Timer m_deadline;
     core::Poster m_poster;
     HostResolver m_resolver;
@@ -98,7 +111,8 @@ private:
 
     std::string m_address;
     bool m_resolved = false;
-    uint32_t m_ip = 0xffffffff;
+    // Empty for no usable address.
+    SocketAddress m_target;
     std::string m_resolvedIP;
     int m_size = 56;
     uint32_t m_timeout = 4000;

@@ -172,7 +172,8 @@ void ControlConnection::onDnsLookupDone(int error)
     if (error != 0)
         return lookupFailed(error);
     try {
-        m_socket.SetAddr(m_socket.DnsResult());
+        // Every address found, in the resolver's order: the connect falls back from one to the next.
+        m_socket.SetAddrList(m_socket.DnsResultList());
         m_socket.SetLocalAddr(m_localAddr);
         m_socket.SetProto("tcp");
         m_socket.SetPort(m_port);

@@ -4,7 +4,9 @@
 // and HTTP's plumbing): one TWSocket, the incremental reader of its reply lines and the request
 // engine that runs one request at a time. It does once what each protocol does alike:
 //
-//   look-up of the host, then a connect to the first address found (startLookup);
+//   look-up of the host (IPv4 and IPv6), then a connect that tries the addresses found in the
+//   resolver's order until one connects (startLookup; the socket's ConnectTimeout shares the
+//   time among them);
 //   the read loop, which hands out whole lines while the connection stands;
 //   a command sent as one line, CR and LF inside becoming blanks (sendLine, sendCommand);
 //   the replies a client makes up for a failed look-up or connect, with the protocol's prefix:

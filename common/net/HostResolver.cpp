@@ -1,5 +1,6 @@
 #include "HostResolver.h"
 
+#include "SocketAddress.h"
 #include "WinsockErrors.h"
 
 #include <arpa/inet.h>
@@ -37,21 +38,20 @@ HostResolver::~HostResolver()
 int HostResolver::resolveNow(const std::string& host, std::vector<std::string>& addresses)
 {
     addresses.clear();
+    // Both families, in the order the resolver sorts them (RFC 6724 and the system's gai.conf).
+    // No AI_ADDRCONFIG: it ignores loopback addresses, so a host whose only IPv6 address is ::1
+    // would never reach ::1.
     addrinfo hints {};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* result = nullptr;
     const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &result);
     if (rc != 0)
         return resolverError(rc);
     for (addrinfo* ai = result; ai; ai = ai->ai_next) {
-        char text[INET_ADDRSTRLEN] = {};
-        const auto* sin = reinterpret_cast<const sockaddr_in*>(ai->ai_addr);
-        if (inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text)) {
-            std::string address(text);
-            if (std::find(addresses.begin(), addresses.end(), address) == addresses.end())
-                addresses.push_back(address);
-        }
+        const std::string address = SocketAddress(ai->ai_addr, ai->ai_addrlen).text();
+        if (!address.empty() && std::find(addresses.begin(), addresses.end(), address) == addresses.end())
+            addresses.push_back(address);
     }
     freeaddrinfo(result);
     return addresses.empty() ? int(WSANO_DATA) : 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-// Asynchronous IPv4 name look-up whose completion runs on the GUI thread. The blocking
+// Asynchronous name look-up (IPv4 and IPv6) whose completion runs on the GUI thread. The blocking
 // getaddrinfo runs through the event-loop adapter's runInBackground, on its own small pool;
 // the answer is delivered only if this resolver still exists and no newer look-up or cancel
 // has replaced it. A look-up stuck on a dead DNS server holds one pool thread until the system
@@ -22,7 +22,8 @@ int resolverError(int gaiCode);
 class HostResolver final
 {
 public:
-    // error 0 and at least one dotted address, or an error number and no address.
+    // error 0 and at least one numeric address (dotted IPv4 or IPv6 text) in the resolver's
+    // order, or an error number and no address.
     using Callback = std::function<void(int error, const std::vector<std::string>& addresses)>;
     // The blocking look-up: fills `addresses` and returns 0, or returns an error number.
     using BlockingLookup = std::function<int(const std::string& host, std::vector<std::string>& addresses)>;

@@ -5,6 +5,7 @@
 
 #include "HttpCli.h"
 
+#include "SocketAddress.h"
 #include "WinsockErrors.h"
 
 #include <cctype>
@@ -28,7 +29,7 @@ bool startsWithHtmlTag(const std::string& line)
 std::string urlText(const HttpUrl& url)
 {
     const bool defaultPort = url.port == (url.proto == "https" ? "443" : "80");
-    return url.proto + "://" + url.host + (defaultPort ? std::string() : ":" + url.port) + url.path;
+    return url.proto + "://" + bracketedHost(url.host) + (defaultPort ? std::string() : ":" + url.port) + url.path;
 }
 
 std::string socketErrorReason(int error)
@@ -72,6 +73,8 @@ void THttpCli::Abort()
 void THttpCli::SyncHead()
 {
     const auto alive = engine().alive();
+    // A name's addresses share the time-out: a silent first one cannot use it all up.
+    Socket().SetConnectTimeout(SyncWait::effectiveTimeoutMs(Timeout));
     Head();
     if (alive.expired())
         return;
@@ -188,7 +191,7 @@ void THttpCli::sendRequest()
     setState(THttpState::httpWaitingHeader);
     HttpRequestFields fields;
     fields.path = m_target.path;
-    fields.host = m_target.host;
+    fields.host = httpHostField(m_target);
     fields.sender = Sender;
     fields.accept = Accept;
     fields.reference = Reference;

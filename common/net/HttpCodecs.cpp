@@ -94,13 +94,32 @@ HttpUrl httpParseUrl(const std::string& url)
         if (colon != std::string::npos)
             parsed.password = userInfo.substr(colon + 1);
     }
-    const std::size_t colon = authority.find(':');
-    parsed.host = authority.substr(0, colon);
+    std::size_t colon = authority.find(':');
+    if (!authority.empty() && authority.front() == '[' && authority.find(']') != std::string::npos) {
+        // An IPv6 address in brackets (RFC 3986), a port after them.
+        const std::size_t close = authority.find(']');
+        parsed.host = authority.substr(1, close - 1);
+        colon = authority.find(':', close);
+    } else if (colon != authority.rfind(':')) {
+        // Several colons and no brackets: an IPv6 address alone, with no port.
+        parsed.host = authority;
+        colon = std::string::npos;
+    } else {
+        parsed.host = authority.substr(0, colon);
+    }
     if (colon != std::string::npos && colon + 1 < authority.size())
         parsed.port = authority.substr(colon + 1);
     else if (parsed.proto == "https")
         parsed.port = "443";
     return parsed;
+}
+
+std::string httpHostField(const HttpUrl& url)
+{
+    if (url.host.find(':') == std::string::npos)
+        return url.host;
+    const bool defaultPort = url.port == (url.proto == "https" ? "443" : "80");
+    return "[" + url.host + "]" + (defaultPort ? std::string() : ":" + url.port);
 }
 
 bool httpRelocation(const HttpUrl& current, const std::string& location, HttpUrl& next)

@@ -19,10 +19,15 @@ struct HttpUrl
 };
 
 // [scheme "://"] [user [":" password] "@"] host [":" port] [path]; the path starts at the first
-// "/" or "?" after the host. A missing scheme is "http", a missing port "80", an empty path
-// "/"; a path that starts with "?" gets a "/" in front. The scheme is given in lower case; an
-// "https" URL's missing port is "443".
+// "/" or "?" after the host. An IPv6 host comes in brackets ("[::1]:8080", host "::1"); one
+// without brackets is taken whole, without a port. A missing scheme is "http", a missing port
+// "80" ("443" for "https"), an empty path "/"; a path that starts with "?" gets a "/" in front.
+// The scheme is given in lower case.
 HttpUrl httpParseUrl(const std::string& url);
+
+// The value of the Host field: the host alone, or an IPv6 address in brackets followed by ":"
+// and the port unless it is the scheme's own, 80 or 443 ("[2001:db8::10]:8080", "[::1]").
+std::string httpHostField(const HttpUrl& url);
 
 // Where a Location value leads from `current`: a value beginning with "/" is a path on the
 // same host, one beginning with the current scheme ("http://" or "https://", any case) a new

@@ -2,6 +2,8 @@
 
 #include "HostResolver.h"
 #include "IcmpStatus.h"
+#include "SocketAddress.h"
+#include "WinsockErrors.h"
 #include "WSocketResolve.h"
 
 #include "common/core/EventLoop.h"
@@ -39,20 +41,20 @@ std::string TICMP::ErrorText() const
     return IcmpStatusText(m_lastError);
 }
 
-int TICMP::lookupName(const std::string& host, std::string& officialName, uint32_t& address)
+int TICMP::lookupName(const std::string& host, std::string& officialName, std::string& address)
 {
     addrinfo hints {};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM; // one entry per address
     hints.ai_flags = AI_CANONNAME;
     addrinfo* result = nullptr;
     const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &result);
     if (rc != 0)
         return resolverError(rc);
-    address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
+    address = SocketAddress(result->ai_addr, result->ai_addrlen).text();
     officialName = result->ai_canonname ? result->ai_canonname : host;
     freeaddrinfo(result);
-    return 0;
+    return address.empty() ? int(WSANO_DATA) : 0;
 }
 
 void TICMP::display(const std::string& msg)
@@ -63,23 +65,26 @@ void TICMP::display(const std::string& msg)
 
 void TICMP::ResolveAddress()
 {
-    // The short and octal forms ("127.1", "0177.0.0.1") are numeric too.
-    m_ip = WSocketNumericIPv4(WSocketTrim(m_address)).value_or(NoAddress);
-    if (m_ip == NoAddress) {
+    // The short and octal forms ("127.1", "0177.0.0.1") are numeric too; all ones is a name.
+    const std::string text = WSocketTrim(m_address);
+    const uint32_t numeric = WSocketNumericIPv4(text).value_or(NoAddress);
+    const auto numeric6 = looksLikeIPv6(text) ? SocketAddress::fromNumeric(text) : std::nullopt;
+    m_resolvedIP.clear();
+    if (numeric != NoAddress || numeric6) {
+        m_resolvedIP = numeric6 ? numeric6->text() : WSocketAddressText(numeric);
+        m_resolvedName = m_address;
+    } else {
         std::string officialName;
-        uint32_t address = NoAddress;
+        std::string address;
         const int error = m_lookup(m_address, officialName, address);
         if (error != 0) {
             m_lastError = error;
             display("Unable to resolve " + m_address);
             return;
         }
-        m_ip = address;
+        m_resolvedIP = address;
         m_resolvedName = officialName;
-    } else {
-        m_resolvedName = m_address;
     }
-    m_resolvedIP = WSocketAddressText(m_ip);
     m_resolved = true;
 }
 
@@ -89,7 +94,7 @@ int TICMP::SendEcho()
     if (!m_resolved)
         ResolveAddress();
     // All ones is the "no address" mark, so 255.255.255.255 itself can never be pinged.
-    if (m_ip == NoAddress) {
+    if (m_resolvedIP.empty() || m_resolvedIP == WSocketAddressText(NoAddress)) {
         m_lastError = IcmpStatusBadDestination;
         display("Invalid host address");
         return 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-// `TICMP`: sends one ICMP echo request at a time to an IPv4 address and reports the first
+// `TICMP`: sends one ICMP echo request at a time to an IPv4 or IPv6 address and reports the first
 // answer's header. It is the blocking face of AsyncEcho, which makes the echo itself: the
 // socket is opened once, at creation; a name in `Address` is resolved (blocking) before the
 // first echo and kept until `Address` changes to another text. `SendEcho` returns after the
@@ -23,9 +23,9 @@ public:
     using TICMPDisplay = std::function<void(TICMP& Icmp, const std::string& Msg)>;
     using TICMPRequest = std::function<void(TICMP& Icmp)>;
     using TICMPReply = std::function<void(TICMP& Icmp, int Status)>;
-    // Blocking look-up of a name: 0 with the official name and first IPv4 address (network
-    // byte order), or a resolver error number (11001 to 11004).
-    using NameLookup = std::function<int(const std::string& host, std::string& officialName, uint32_t& address)>;
+    // Blocking look-up of a name: 0 with the official name and the first address (numeric text,
+    // IPv4 or IPv6, in the resolver's order), or a resolver error number (11001 to 11004).
+    using NameLookup = std::function<int(const std::string& host, std::string& officialName, std::string& address)>;
 
     // Throws TICMPException when no ICMP socket can be opened.
     TICMP();
@@ -59,7 +59,7 @@ public:
 
     // Replaces the blocking look-up (the default is lookupName).
     void setNameLookup(NameLookup lookup) { m_lookup = std::move(lookup); }
-    static int lookupName(const std::string& host, std::string& officialName, uint32_t& address);
+    static int lookupName(const std::string& host, std::string& officialName, std::string& address);
 
     TICMPDisplay OnDisplay;
     TICMPRequest OnEchoRequest;
@@ -73,7 +73,6 @@ private:
     NameLookup m_lookup;
     std::string m_address;
     bool m_resolved = false;
-    uint32_t m_ip = 0xffffffff;
     std::string m_resolvedName;
     std::string m_resolvedIP;
     IcmpEchoReply m_lastReply;

@@ -76,6 +76,38 @@ int IcmpStatusFromReport(int type, int code)
     }
 }
 
+int Icmp6StatusFromReport(int type, int code)
+{
+    enum
+    {
+        DestUnreachable = 1,
+        PacketTooBig = 2,
+        TimeExceeded = 3,
+        ParameterProblem = 4
+    };
+    switch (type) {
+    case DestUnreachable:
+        switch (code) {
+        case 0: // no route
+        case 2: // beyond the scope of the source address
+        case 6: // reject route
+            return 11002;
+        case 4:
+            return 11005;
+        default: // administratively prohibited, address unreachable, source policy
+            return 11003;
+        }
+    case PacketTooBig:
+        return 11009;
+    case TimeExceeded:
+        return code == 1 ? 11014 : 11013;
+    case ParameterProblem:
+        return 11015;
+    default:
+        return 11050;
+    }
+}
+
 int IcmpStatusFromSendError(int error)
 {
     switch (error) {

@@ -1,5 +1,6 @@
 #include "Ping.h"
 
+#include "SocketAddress.h"
 #include "WSocketResolve.h"
 #include "WinsockErrors.h"
 
@@ -116,11 +117,11 @@ void TPing::DnsLookup(const std::string& HostName)
     m_resolver.cancel();
     m_dnsResult.clear();
     const bool cString = HostName.find('\0') == std::string::npos;
-    const in_addr_t numeric = WSocketNumericIPv4(WSocketTrim(HostName)).value_or(INADDR_NONE);
-    if (numeric != INADDR_NONE) {
-        char text[INET_ADDRSTRLEN] = {};
-        inet_ntop(AF_INET, &numeric, text, sizeof text);
-        m_dnsResult = text;
+    const std::string trimmed = WSocketTrim(HostName);
+    const in_addr_t numeric = WSocketNumericIPv4(trimmed).value_or(INADDR_NONE);
+    const auto numeric6 = looksLikeIPv6(trimmed) ? SocketAddress::fromNumeric(trimmed) : std::nullopt;
+    if (numeric != INADDR_NONE || numeric6) {
+        m_dnsResult = numeric6 ? numeric6->text() : WSocketAddressText(numeric);
         lookupDone(0);
         return;
     }

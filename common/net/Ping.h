@@ -54,12 +54,13 @@ public:
     std::string ErrorText() const;
     IcmpEchoReply LastReply() const;
 
-    // Starts a look-up, replacing a pending one (which then never reports). Dotted text
-    // completes before the call returns. Throws std::runtime_error when it cannot start.
+    // Starts a look-up, replacing a pending one (which then never reports). Numeric text
+    // (dotted IPv4, IPv6) completes before the call returns. A name gives the first address
+    // the resolver returns, of either family. Throws std::runtime_error when it cannot start.
     void DnsLookup(const std::string& HostName);
     // Drops a pending look-up and reports it with LookupCancelled; does nothing when idle.
     void CancelDnsLookup();
-    // Dotted address of the last successful look-up; empty while one runs.
+    // Address text of the last successful look-up; empty while one runs.
     const std::string& DnsResult() const { return m_dnsResult; }
 
     TPingDisplay OnDisplay;

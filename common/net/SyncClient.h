@@ -25,6 +25,8 @@ protected:
     // Runs `operation` and waits for its request; true when it ended with a result of 0.
     bool synchronize(void (Client::*operation)())
     {
+        // A name's addresses share the time-out: a silent first one cannot use it all up.
+        this->Socket().SetConnectTimeout(SyncWait::effectiveTimeoutMs(Timeout));
         return m_wait.run(this->engine(),
             Timeout,
             { [this, operation] { (this->*operation)(); },

@@ -4,6 +4,8 @@
 
 #include "common/core/EventLoop.h"
 
+#include <algorithm>
+#include <climits>
 #include <exception>
 
 namespace net {
@@ -31,6 +33,11 @@ SyncWait::~SyncWait()
 int SyncWait::effectiveTimeout(int timeoutSeconds)
 {
     return timeoutSeconds > 0 ? timeoutSeconds : kDefaultTimeout;
+}
+
+int SyncWait::effectiveTimeoutMs(int timeoutSeconds)
+{
+    return static_cast<int>(std::min<long long>(effectiveTimeout(timeoutSeconds) * 1000LL, INT_MAX));
 }
 
 void SyncWait::restart()

@@ -51,6 +51,8 @@ public:
     // Moves the deadline of a running wait to now plus its time-out; nothing when none runs.
     void restart();
     static int effectiveTimeout(int timeoutSeconds);
+    // The same in milliseconds, at most INT_MAX.
+    static int effectiveTimeoutMs(int timeoutSeconds);
 
 private:
     struct State;

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace net {
@@ -37,6 +38,16 @@ bool isConnectOutcome(int error)
 TWSocket::TWSocket()
 {
     resetProperties();
+    m_attemptTimer.setPrecise(true);
+    // A silent address has had its share of the time: the next one is tried.
+    m_attemptTimer.setOnTimeout([this] {
+        guarded([this] {
+            if (m_state != TSocketState::wsConnecting || m_fd < 0)
+                return;
+            m_watcher->watchWrite(false);
+            onConnectEvent(WSAETIMEDOUT);
+        });
+    });
 }
 
 TWSocket::~TWSocket()
@@ -70,8 +81,27 @@ void TWSocket::assign(Resolvable& field, const std::string& value)
 void TWSocket::SetAddr(const std::string& value)
 {
     const std::string trimmed = WSocketTrim(value);
-    if (changeAllowed("Addr", m_addr.text, trimmed))
-        assign(m_addr, trimmed);
+    if (!changeAllowed("Addr", m_addr.text, trimmed))
+        return;
+    // The addresses of an earlier SetAddrList belong to that call, even for the same first text.
+    if (m_addrFromList)
+        m_addr.resolved = false;
+    m_addrFromList = false;
+    assign(m_addr, trimmed);
+}
+
+void TWSocket::SetAddrList(const std::vector<std::string>& addresses)
+{
+    const std::string first = addresses.empty() ? std::string() : WSocketTrim(addresses.front());
+    if (!changeAllowed("Addr", m_addr.text, first))
+        return;
+    assign(m_addr, first);
+    std::vector<SocketAddress> list = WSocketNumericAddresses(addresses);
+    if (list.empty())
+        return;
+    m_addrList = std::move(list);
+    m_addr.resolved = true;
+    m_addrFromList = true;
 }
 
 void TWSocket::SetPort(const std::string& value)
@@ -197,9 +227,13 @@ void TWSocket::DnsLookup(const std::string& host)
     m_resolver.cancel();
     m_dnsResult.clear();
     m_dnsResultList.clear();
-    const auto numeric = WSocketNumericIPv4(name);
-    if (numeric && *numeric != INADDR_NONE) {
-        m_dnsResult = WSocketAddressText(*numeric);
+    // All ones stays a name to look up, as the C library's conversion cannot tell it apart.
+    const auto numericIPv4 = WSocketNumericIPv4(name);
+    const auto numeric = numericIPv4 ? (*numericIPv4 != INADDR_NONE ? std::optional(SocketAddress::ipv4(*numericIPv4))
+                                                                     : std::nullopt)
+                                     : SocketAddress::fromNumeric(name);
+    if (numeric) {
+        m_dnsResult = numeric->text();
         m_dnsResultList.push_back(m_dnsResult);
         if (OnDnsLookupDone)
             OnDnsLookupDone(*this, 0);
@@ -248,16 +282,27 @@ void TWSocket::Connect()
         reportError("Connect: No Protocol Specified");
         return;
     }
-    if (!resolveForConnect() || !createAndConfigure())
+    if (!resolveForConnect())
         return;
+    m_attempt = 0;
+    m_connectStarted = std::chrono::steady_clock::now();
+    if (!createAndConfigure())
+        return;
+    startAttempt();
+}
 
-    sockaddr_in sin {};
-    sin.sin_family = AF_INET;
-    sin.sin_port = htons(static_cast<std::uint16_t>(m_port.value));
-    sin.sin_addr.s_addr = m_addr.value;
-    const int rc = ::connect(m_fd, reinterpret_cast<const sockaddr*>(&sin), sizeof sin);
+// Connects the descriptor to the address of the attempt m_attempt.
+void TWSocket::startAttempt()
+{
+    SocketAddress target = m_addrList[m_attempt];
+    target.setPort(static_cast<std::uint16_t>(m_port.value));
+    m_remoteAddress = target;
+    const int rc = ::connect(m_fd, target.data(), target.length());
     const int error = rc == 0 ? 0 : lastSocketError();
-    if (rc != 0 && error != WSAEWOULDBLOCK && error != WSAEINPROGRESS && !isConnectOutcome(error)) {
+    const bool pending = rc == 0 || error == WSAEWOULDBLOCK || error == WSAEINPROGRESS;
+    // With more addresses to try, whatever this one answers only moves on to the next.
+    const bool outcome = !pending && (isConnectOutcome(error) || m_attempt + 1 < m_addrList.size() || m_attempt > 0);
+    if (!pending && !outcome) {
         m_lastError = error;
         return socketError("Connect", error);
     }
@@ -265,7 +310,7 @@ void TWSocket::Connect()
     // arrives as the connect event, so the owner sees one sequence of events.
     if (!setState(TSocketState::wsConnecting) || m_state != TSocketState::wsConnecting || !m_watcher)
         return;
-    if (isConnectOutcome(error)) {
+    if (outcome) {
         const unsigned generation = m_generation;
         m_poster.post([this, generation, error] {
             if (generation == m_generation && m_state == TSocketState::wsConnecting)
@@ -274,6 +319,37 @@ void TWSocket::Connect()
         return;
     }
     m_watcher->watchWrite(true);
+    armAttemptTimer();
+}
+
+void TWSocket::armAttemptTimer()
+{
+    const std::size_t left = m_addrList.size() - m_attempt;
+    if (m_connectTimeout <= 0 || left < 2)
+        return;
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - m_connectStarted);
+    const long long timeLeft = std::max<long long>(m_connectTimeout - elapsed.count(), 0);
+    m_attemptTimer.start(static_cast<int>(timeLeft / static_cast<long long>(left)), true);
+}
+
+// The attempt failed with more addresses left: the next one, on a descriptor of its family.
+// Nothing is reported for the one given up; a set-up failure moves on again, and at the last
+// address becomes the outcome of the connect.
+void TWSocket::nextAttempt()
+{
+    closeDescriptor();
+    ++m_attempt;
+    const int type = socketType();
+    int error = openDescriptor(type);
+    if (error == 0) {
+        if (const auto failure = configureDescriptor(type))
+            error = failure->error != 0 ? failure->error : WSAEINVAL;
+    }
+    if (error != 0)
+        return onConnectEvent(error);
+    watchDescriptor();
+    startAttempt();
 }
 
 bool TWSocket::resolveForConnect()
@@ -292,7 +368,7 @@ bool TWSocket::resolveForConnect()
             m_localPort.resolved = true;
         }
         if (!m_addr.resolved) {
-            m_addr.value = WSocketResolveHost(m_addr.text);
+            m_addrList = WSocketResolveHostAddresses(m_addr.text);
             m_addr.resolved = true;
         }
     } catch (const ESocketException& e) {
@@ -302,17 +378,27 @@ bool TWSocket::resolveForConnect()
     return true;
 }
 
+int TWSocket::socketType() const
+{
+    return m_proto.value == kProtoTcp ? SOCK_STREAM : m_proto.value == kProtoUdp ? SOCK_DGRAM : SOCK_RAW;
+}
+
+// The first attempt's descriptor, with the state change to wsOpened and every failure reported
+// through the error path.
 bool TWSocket::createAndConfigure()
 {
     dropSendQueue();
-    const int type = m_proto.value == kProtoTcp ? SOCK_STREAM : m_proto.value == kProtoUdp ? SOCK_DGRAM : SOCK_RAW;
-    const int proto = type == SOCK_RAW ? static_cast<int>(m_proto.value) : 0;
-    m_fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, proto);
-    if (m_fd < 0) {
-        socketError("Connect (socket)", lastSocketError());
+    const int type = socketType();
+    // An address of a family this system cannot open (IPv6 switched off) gives way to the next.
+    int error = openDescriptor(type);
+    while (error == WSAEAFNOSUPPORT && m_attempt + 1 < m_addrList.size()) {
+        ++m_attempt;
+        error = openDescriptor(type);
+    }
+    if (error != 0) {
+        socketError("Connect (socket)", error);
         return false;
     }
-    ++m_generation;
     ++m_session;
     m_closeInvoked = false;
     m_shutdownPending = false;
@@ -324,83 +410,122 @@ bool TWSocket::createAndConfigure()
         socketError("Connect (Invalid operation in OnChangeState)", WSAEINVAL);
         return false;
     }
-    if (type == SOCK_STREAM) {
-        if (!setOption(SOL_SOCKET, SO_REUSEADDR, 1, "setsockopt(SO_REUSEADDR)"))
-            return false;
-        if ((m_options & wsoTcpNoDelay)
-            && !setOption(IPPROTO_TCP, TCP_NODELAY, 1, "setsockopt(IPPROTO_TCP, TCP_NODELAY)"))
-            return false;
-        if (!applyLinger() || !setOption(SOL_SOCKET, SO_KEEPALIVE, 1, "setsockopt(SO_KEEPALIVE)"))
-            return false;
-    }
-    if (!bindLocal())
+    if (const auto failure = configureDescriptor(type)) {
+        if (!failure->callName.empty()) {
+            socketError(failure->callName, failure->error);
+        } else {
+            if (failure->error != 0)
+                m_lastError = failure->error;
+            reportError(failure->message);
+        }
         return false;
-    // Registration for notification: readiness of this descriptor reaches the GUI thread.
+    }
+    watchDescriptor();
+    return true;
+}
+
+// A descriptor of the family of the address tried now; 0 or the socket error.
+int TWSocket::openDescriptor(int type)
+{
+    const int proto = type == SOCK_RAW ? static_cast<int>(m_proto.value) : 0;
+    m_fd = ::socket(m_addrList[m_attempt].family(), type | SOCK_NONBLOCK | SOCK_CLOEXEC, proto);
+    if (m_fd < 0)
+        return lastSocketError();
+    ++m_generation;
+    return 0;
+}
+
+std::optional<TWSocket::SetupFailure> TWSocket::configureDescriptor(int type)
+{
+    if (type == SOCK_STREAM) {
+        if (auto failure = setOption(SOL_SOCKET, SO_REUSEADDR, 1, "setsockopt(SO_REUSEADDR)"))
+            return failure;
+        if (m_options & wsoTcpNoDelay) {
+            if (auto failure = setOption(IPPROTO_TCP, TCP_NODELAY, 1, "setsockopt(IPPROTO_TCP, TCP_NODELAY)"))
+                return failure;
+        }
+        if (auto failure = applyLinger())
+            return failure;
+        if (auto failure = setOption(SOL_SOCKET, SO_KEEPALIVE, 1, "setsockopt(SO_KEEPALIVE)"))
+            return failure;
+    }
+    return bindLocal();
+}
+
+// Registration for notification: readiness of this descriptor reaches the GUI thread.
+void TWSocket::watchDescriptor()
+{
     m_retiredWatcher.reset();
     m_watcher = std::make_unique<core::FdWatcher>(m_fd);
     m_watcher->setOnReadable([this] { guarded([this] { onReadable(); }); });
     m_watcher->setOnWritable([this] { guarded([this] { onWritable(); }); });
-    return true;
 }
 
-bool TWSocket::setOption(int level, int option, int value, const char* callName)
+std::optional<TWSocket::SetupFailure> TWSocket::setOption(int level, int option, int value, const char* callName)
 {
     if (::setsockopt(m_fd, level, option, &value, sizeof value) == 0)
-        return true;
-    socketError(callName, lastSocketError());
-    return false;
+        return std::nullopt;
+    return SetupFailure { lastSocketError(), callName, {} };
 }
 
-bool TWSocket::applyLinger()
+std::optional<TWSocket::SetupFailure> TWSocket::applyLinger()
 {
     if (m_lingerOnOff == TSocketLingerOnOff::wsLingerNoSet)
-        return true;
-    if (m_fd < 0) {
-        reportError("Cannot set linger option at this time");
-        return false;
-    }
+        return std::nullopt;
+    if (m_fd < 0)
+        return SetupFailure { 0, {}, "Cannot set linger option at this time" };
     linger value {};
     value.l_onoff = m_lingerOnOff == TSocketLingerOnOff::wsLingerOn ? 1 : 0;
     value.l_linger = m_lingerTimeout;
     if (::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &value, sizeof value) == 0)
-        return true;
-    socketError("setsockopt(SO_LINGER)", lastSocketError());
-    return false;
+        return std::nullopt;
+    return SetupFailure { lastSocketError(), "setsockopt(SO_LINGER)", {} };
 }
 
-bool TWSocket::bindLocal()
+std::optional<TWSocket::SetupFailure> TWSocket::bindLocal()
 {
-    if (m_localPort.value == 0 && m_localAddr == "0.0.0.0")
-        return true;
-    sockaddr_in local {};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(static_cast<std::uint16_t>(m_localPort.value));
-    try {
-        local.sin_addr.s_addr = WSocketResolveHost(m_localAddr);
-    } catch (const ESocketException& e) {
-        reportError(std::string("connect: ") + e.what());
-        return false;
+    const bool anyAddress = m_localAddr == "0.0.0.0" || m_localAddr == "::";
+    if (m_localPort.value == 0 && anyAddress)
+        return std::nullopt;
+    const int family = m_addrList[m_attempt].family();
+    SocketAddress local;
+    if (anyAddress) {
+        // The wildcard of the family connected to, with the port asked for.
+        local = family == AF_INET ? SocketAddress::ipv4(INADDR_ANY) : *SocketAddress::fromNumeric("::");
+    } else {
+        try {
+            const std::vector<SocketAddress> candidates = WSocketResolveHostAddresses(m_localAddr);
+            const auto same = std::find_if(candidates.begin(), candidates.end(), [family](const SocketAddress& a) {
+                return a.family() == family;
+            });
+            if (same == candidates.end())
+                return SetupFailure { WSAEAFNOSUPPORT, "bind", {} };
+            local = *same;
+        } catch (const ESocketException& e) {
+            return SetupFailure { 0, {}, std::string("connect: ") + e.what() };
+        }
     }
-    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        m_lastError = lastSocketError();
-        reportError("winsock.bind failed, error #" + std::to_string(m_lastError));
-        return false;
+    local.setPort(static_cast<std::uint16_t>(m_localPort.value));
+    if (::bind(m_fd, local.data(), local.length()) != 0) {
+        const int error = lastSocketError();
+        return SetupFailure { error, {}, "winsock.bind failed, error #" + std::to_string(error) };
     }
-    socklen_t length = sizeof local;
-    if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-        m_lastError = lastSocketError();
-        reportError("winsock.getsockname failed, error #" + std::to_string(m_lastError));
-        return false;
+    sockaddr_storage bound {};
+    socklen_t length = sizeof bound;
+    if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
+        const int error = lastSocketError();
+        return SetupFailure { error, {}, "winsock.getsockname failed, error #" + std::to_string(error) };
     }
-    m_localPort.value = ntohs(local.sin_port);
+    m_localPort.value = SocketAddress(reinterpret_cast<const sockaddr*>(&bound), length).port();
     m_localPort.text = std::to_string(m_localPort.value);
-    return true;
+    return std::nullopt;
 }
 
 // ---- close --------------------------------------------------------------------------------
 
 void TWSocket::closeDescriptor()
 {
+    m_attemptTimer.stop();
     // The watcher may be the one whose notification is running now: park it, free it later.
     if (m_watcher) {
         m_watcher->watchRead(false);

@@ -1,11 +1,18 @@
 #pragma once
 
 // TWSocket: the asynchronous TCP client socket every network client is built on. It never
-// blocks (except the blocking name look-up of a non-dotted Addr at Connect): readiness of the
+// blocks (except the blocking name look-up of a name in Addr at Connect): readiness of the
 // non-blocking descriptor arrives through the event loop and becomes the On... events below,
 // always on the GUI thread. Failures go through one error path: OnError when a handler is
 // attached, else ESocketException with the layer's fixed text. Error numbers are Winsock's
 // (see WinsockErrors.h), whatever errno said.
+//
+// IPv4 and IPv6 alike: Addr may be a dotted IPv4 address, an IPv6 address ("2001:db8::10",
+// "fe80::1%eth0", also in brackets) or a name, which stands for all of its addresses in the
+// resolver's order. A connect tries them in turn until one connects: an address that refuses
+// or cannot be reached gives way to the next at once, and with ConnectTimeout set, one that
+// stays silent gives way when its share of the time is up. Only the last attempt's outcome is
+// reported, as one OnSessionConnected.
 //
 // Any handler may destroy the socket. A handler of OnSessionClosed (or OnSessionConnected with
 // an error) may also Close it, set Addr and Port again and Connect: the new connection is left
@@ -13,11 +20,13 @@
 
 #include "ESocketException.h"
 #include "HostResolver.h"
+#include "SocketAddress.h"
 #include "Tls.h"
 #include "detail/WSockBuf.h"
 
 #include "common/core/EventLoop.h"
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -80,6 +89,10 @@ public:
     // reports "Cannot change ... if not closed"); assigning the current value always works.
     const std::string& Addr() const { return m_addr.text; }
     void SetAddr(const std::string& value);
+    // Addr together with the addresses it stands for, looked up already (a DnsLookup's
+    // DnsResultList): Addr becomes the first, and a connect tries them in this order without
+    // looking anything up. Texts that are no numeric address are left out.
+    void SetAddrList(const std::vector<std::string>& addresses);
     const std::string& Port() const { return m_port.text; }
     void SetPort(const std::string& value);
     const std::string& Proto() const { return m_proto.text; }
@@ -88,6 +101,14 @@ public:
     void SetLocalAddr(const std::string& value);
     const std::string& LocalPort() const { return m_localPort.text; }
     void SetLocalPort(const std::string& value);
+
+    // The time (ms) a connect to several addresses may take in all; 0 (the default): no limit
+    // of the socket's own. Each address but the last gets at most the time left divided by the
+    // addresses left; the last may use the rest, until the owner's own deadline. Kept by Close.
+    int ConnectTimeout() const { return m_connectTimeout; }
+    void SetConnectTimeout(int milliseconds) { m_connectTimeout = milliseconds; }
+    // The address (with port) of the connect attempt made last; empty before the first.
+    const SocketAddress& RemoteAddress() const { return m_remoteAddress; }
 
     TSocketState State() const { return m_state; }
     int LastError() const { return m_lastError; }
@@ -201,11 +222,26 @@ private:
     // Also false when the handler connected again (a new session owns the socket).
     bool fireSessionClosed(int error);
     void socketError(const std::string& callName, int error);
+    // What stopped the set-up of a descriptor: a failed call (reported as its socket error) or
+    // a text of its own.
+    struct SetupFailure
+    {
+        int error = 0;
+        std::string callName;
+        std::string message;
+    };
     bool resolveForConnect();
+    int socketType() const;
     bool createAndConfigure();
-    bool setOption(int level, int option, int value, const char* callName);
-    bool applyLinger();
-    bool bindLocal();
+    int openDescriptor(int type);
+    std::optional<SetupFailure> configureDescriptor(int type);
+    std::optional<SetupFailure> setOption(int level, int option, int value, const char* callName);
+    std::optional<SetupFailure> applyLinger();
+    std::optional<SetupFailure> bindLocal();
+    void watchDescriptor();
+    void startAttempt();
+    void nextAttempt();
+    void armAttemptTimer();
     void closeDescriptor();
     void closeSocket(bool withShutdown);
     void dropSendQueue();
@@ -247,6 +283,14 @@ private:
     std::shared_ptr<char> m_alive = std::make_shared<char>();
 
     Resolvable m_addr;
+    // What m_addr stands for once resolved, in the order to try, and the attempt running.
+    std::vector<SocketAddress> m_addrList;
+    bool m_addrFromList = false; // m_addrList came from SetAddrList, not from a look-up of m_addr
+    std::size_t m_attempt = 0;
+    SocketAddress m_remoteAddress;
+    int m_connectTimeout = 0;
+    std::chrono::steady_clock::time_point m_connectStarted;
+    core::Timer m_attemptTimer;
     Resolvable m_port;
     Resolvable m_proto;
     Resolvable m_localPort;

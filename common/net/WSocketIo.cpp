@@ -108,6 +108,9 @@ void TWSocket::onConnectEvent(int error)
 {
     if (m_state == TSocketState::wsConnected)
         return;
+    m_attemptTimer.stop();
+    if (error != 0 && m_state == TSocketState::wsConnecting && m_attempt + 1 < m_addrList.size())
+        return nextAttempt();
     std::weak_ptr<char> alive = m_alive;
     const unsigned session = m_session;
     if (!setState(TSocketState::wsConnected))

@@ -124,6 +124,16 @@ std::string WSocketAddressText(std::uint32_t address)
 
 std::uint32_t WSocketResolveHost(const std::string& text)
 {
+    for (const SocketAddress& address : WSocketResolveHostAddresses(text)) {
+        if (address.family() == AF_INET)
+            return address.ipv4();
+    }
+    throw ESocketException(
+        "WSocketResolveHost: Cannot convert host address '" + text + "', Error #" + std::to_string(WSANO_DATA));
+}
+
+std::vector<SocketAddress> WSocketResolveHostAddresses(const std::string& text)
+{
     if (text.empty() || text.size() > 256)
         throw ESocketException("WSocketResolveHost: '" + text + "' Invalid Hostname.");
     const std::string host = WSocketTrim(text);
@@ -131,14 +141,26 @@ std::uint32_t WSocketResolveHost(const std::string& text)
         const in_addr_t address = inet_addr(host.c_str());
         if (address == INADDR_NONE && host != "255.255.255.255")
             throw ESocketException("WSocketResolveHost: '" + text + "' Invalid IP address.");
-        return address;
+        return { SocketAddress::ipv4(address) };
     }
+    if (const auto numeric = SocketAddress::fromNumeric(host))
+        return { *numeric };
     std::vector<std::string> addresses;
     const int error = HostResolver::resolveNow(host, addresses);
     if (error != 0)
         throw ESocketException(
             "WSocketResolveHost: Cannot convert host address '" + text + "', Error #" + std::to_string(error));
-    return inet_addr(addresses.front().c_str());
+    return WSocketNumericAddresses(addresses);
+}
+
+std::vector<SocketAddress> WSocketNumericAddresses(const std::vector<std::string>& texts)
+{
+    std::vector<SocketAddress> addresses;
+    for (const std::string& text : texts) {
+        if (const auto numeric = SocketAddress::fromNumeric(text))
+            addresses.push_back(*numeric);
+    }
+    return addresses;
 }
 
 std::uint16_t WSocketResolvePort(const std::string& port, const std::string& proto)

@@ -3,9 +3,12 @@
 // Conversions from the text a user types (address, port, protocol) to the numbers a socket
 // needs. Failures raise ESocketException with the layer's fixed texts.
 
+#include "SocketAddress.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace net {
 
@@ -18,8 +21,17 @@ bool WSocketIsDottedIP(const std::string& text);
 // only begins with an address ("127.0.0.1\r\nQUIT"), which the C library would take too.
 std::optional<std::uint32_t> WSocketNumericIPv4(const std::string& text);
 
-// IPv4 address in network byte order. Names are resolved with a blocking look-up.
+// IPv4 address in network byte order: the first IPv4 address of the text. Names are resolved
+// with a blocking look-up.
 std::uint32_t WSocketResolveHost(const std::string& text);
+
+// Every address the text stands for, in the resolver's order: one for a numeric IPv4 or IPv6
+// text, all of a name's (both families) after a blocking look-up. Raises with the texts of
+// WSocketResolveHost.
+std::vector<SocketAddress> WSocketResolveHostAddresses(const std::string& text);
+
+// The numeric texts of a look-up's answer as addresses; texts that are no address are left out.
+std::vector<SocketAddress> WSocketNumericAddresses(const std::vector<std::string>& texts);
 
 // Port number in host byte order, from digits or a service name of the system's table; "ftp",
 // "smtp", "http" and "pop3" over "tcp" also resolve without that table.

@@ -48,8 +48,10 @@ struct Destination
     bool operator==(const Destination&) const = default;
 };
 
-// The order of "Sort by IP Address": the sub-item texts, each followed by CR LF, compared byte by
-// byte as unsigned values, a prefix before what it begins; -1, 0 or 1.
+// The order of "Sort by IP Address": IPv4 addresses by number, then IPv6 addresses by number,
+// then any other text; rows of the same address (and rows of two other texts) by their
+// sub-item texts, each followed by CR LF, compared byte by byte as unsigned values, a prefix
+// before what it begins; -1, 0 or 1.
 int DestListCompare(const Destination& row1, const Destination& row2);
 
 } // namespace monitor

@@ -24,6 +24,7 @@ private:
     void quit() override { FTP1.Quit(); }
     void abortClient() override { FTP1.Abort(); }
     bool connected() const override { return FTP1.Connected(); }
+    net::TWSocket& controlSocket() override { return FTP1.Socket(); }
     int requestError() const override { return FTP1.RequestResult(); }
     const net::TlsPeerInfo& tlsPeer() const override { return FTP1.TlsPeer(); }
     std::string lastResponse() const override { return FTP1.LastResponse(); }

@@ -61,6 +61,9 @@ void HttpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& l
         HTTP1.URL = "https://" + m_url;
         HTTP1.Tls = m_certificate->begin(context, m_url);
     }
+    // A name's addresses share the time-out: a silent first one cannot use it all up.
+    const auto timeOut = m_settings.of(m_service).timeOut.count();
+    HTTP1.CtrlSocket().SetConnectTimeout(static_cast<int>(std::clamp<decltype(timeOut)>(timeOut, 0, INT_MAX)));
     try {
         HTTP1.Head();
     } catch (const std::exception& e) {
@@ -72,7 +75,6 @@ void HttpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& l
         return finish(false);
     }
     m_running = true;
-    const auto timeOut = m_settings.of(m_service).timeOut.count();
     m_deadline.start(static_cast<int>(std::clamp<decltype(timeOut)>(timeOut, 0, INT_MAX)), true);
 }
 

@@ -24,6 +24,7 @@ private:
     void quit() override { IMAP.Logout(); }
     void abortClient() override { IMAP.Abort(); }
     bool connected() const override { return IMAP.Connected(); }
+    net::TWSocket& controlSocket() override { return IMAP.Socket(); }
     int requestError() const override { return IMAP.RequestResult(); }
     const net::TlsPeerInfo& tlsPeer() const override { return IMAP.TlsPeer(); }
     std::string lastResponse() const override { return IMAP.LastResponse(); }

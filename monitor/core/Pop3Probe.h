@@ -25,6 +25,7 @@ private:
     void quit() override { POP3.Quit(); }
     void abortClient() override { POP3.Abort(); }
     bool connected() const override { return POP3.Connected(); }
+    net::TWSocket& controlSocket() override { return POP3.Socket(); }
     int requestError() const override { return POP3.RequestResult(); }
     const net::TlsPeerInfo& tlsPeer() const override { return POP3.TlsPeer(); }
     std::string lastResponse() const override { return POP3.LastResponse(); }

@@ -1,5 +1,7 @@
 #include "monitor/core/ProbeTexts.h"
 
+#include "common/net/SocketAddress.h"
+
 namespace monitor {
 
 namespace {
@@ -42,16 +44,18 @@ constexpr ProbeTexts HttpsTexts = { "HTTPS", true, Lines::TargetOnly, Subject::T
 
 std::string httpUrl(const TestContext& c)
 {
+    const std::string host = net::bracketedHost(c.IP);
     if (c.portNumber == 0 || c.portNumber == 80)
-        return c.IP;
-    return c.IP + ":" + c.portText;
+        return host;
+    return host + ":" + c.portText;
 }
 
 std::string httpsUrl(const TestContext& c)
 {
+    const std::string host = net::bracketedHost(c.IP);
     if (c.portNumber == 0 || c.portNumber == 443)
-        return c.IP;
-    return c.IP + ":" + c.portText;
+        return host;
+    return host + ":" + c.portText;
 }
 
 std::string startLine(const ProbeTexts& t, const TestContext& c)

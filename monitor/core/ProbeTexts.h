@@ -58,7 +58,8 @@ extern const ProbeTexts Pop3Texts;
 extern const ProbeTexts ImapTexts;
 extern const ProbeTexts HttpsTexts;
 
-// The HTTP probe's URL: the IP text alone for port 0 (or no number) and 80, else IP:port.
+// The HTTP probe's URL: the IP text alone for port 0 (or no number) and 80, else IP:port; an
+// IPv6 address as typed, in brackets ("[::1]", "[2001:db8::10]:8080").
 std::string httpUrl(const TestContext& context);
 // The HTTPS probe's URL: the same with 443 in place of 80.
 std::string httpsUrl(const TestContext& context);

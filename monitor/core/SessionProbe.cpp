@@ -40,6 +40,8 @@ void SessionProbe::start(const TestContext& context, Attempt attempt, ProbeLines
     setTarget(context.IP, portOf(context, rowOf(m_service).standardPort));
     if (m_certificate)
         secure(m_certificate->begin(context, context.IP));
+    // A name's addresses share the open's time-out: a silent first one cannot use it all up.
+    controlSocket().SetConnectTimeout(static_cast<int>(timeOut().count()));
     run(Step::Opening);
 }
 
@@ -56,12 +58,17 @@ void SessionProbe::run(Step step)
         // Misuse of the client: a false result, as the blocking operations give.
         return finish(false);
     }
+    m_deadline.start(static_cast<int>(timeOut().count()), true);
+}
+
+std::chrono::milliseconds SessionProbe::timeOut() const
+{
     // A data file may hold any number: the timer counts at most some 24 days.
     std::chrono::milliseconds timeOut = m_settings.of(m_service).timeOut;
     if (timeOut.count() <= 0)
         timeOut = std::chrono::seconds(net::SyncWait::kDefaultTimeout);
     const std::chrono::milliseconds longest = std::chrono::seconds(INT_MAX / 1000);
-    m_deadline.start(static_cast<int>(std::min(timeOut, longest).count()), true);
+    return std::min(timeOut, longest);
 }
 
 void SessionProbe::onTimeOut()

@@ -27,6 +27,9 @@
 #include "monitor/core/Probe.h"
 
 #include "common/core/EventLoop.h"
+#include "common/net/WSocket.h"
+
+#include <chrono>
 
 #include <string>
 
@@ -60,6 +63,7 @@ protected:
     virtual void quit() = 0;
     virtual void abortClient() = 0;
     virtual bool connected() const = 0;
+    virtual net::TWSocket& controlSocket() = 0;
     // The result of the request that ended last: 0 (success), a reply code or a socket error number.
     virtual int requestError() const = 0;
     // The facts of the client's last handshake.
@@ -79,6 +83,7 @@ private:
 
     void run(Step step);
     void onTimeOut();
+    std::chrono::milliseconds timeOut() const;
     bool verboseLines() const;
     std::string failureOfRequest() const;
     void finish(bool ok);

@@ -23,6 +23,7 @@ private:
     void quit() override { SMTP1.Quit(); }
     void abortClient() override { SMTP1.Abort(); }
     bool connected() const override { return SMTP1.Connected(); }
+    net::TWSocket& controlSocket() override { return SMTP1.Socket(); }
     int requestError() const override { return SMTP1.RequestResult(); }
     const net::TlsPeerInfo& tlsPeer() const override { return SMTP1.TlsPeer(); }
     std::string lastResponse() const override { return SMTP1.LastResponse(); }

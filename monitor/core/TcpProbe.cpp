@@ -15,7 +15,8 @@ namespace {
 // A name the socket layer would look up, blocking, at its connect; longer texts it refuses.
 bool needsLookUp(const std::string& host)
 {
-    return !host.empty() && host.size() <= 256 && !net::WSocketIsDottedIP(host) && host.find('\0') == std::string::npos;
+    return !host.empty() && host.size() <= 256 && !net::WSocketIsDottedIP(host)
+        && !net::SocketAddress::fromNumeric(host) && host.find('\0') == std::string::npos;
 }
 
 } // namespace
@@ -49,7 +50,9 @@ TcpProbe::~TcpProbe()
 void TcpProbe::startDeadline()
 {
     const auto timeOut = m_settings.of(Service::Tcp).timeOut.count();
-    m_deadline.start(static_cast<int>(std::clamp<decltype(timeOut)>(timeOut, 0, INT_MAX)), true);
+    m_timeOut = static_cast<int>(std::clamp<decltype(timeOut)>(timeOut, 0, INT_MAX));
+    m_started = std::chrono::steady_clock::now();
+    m_deadline.start(m_timeOut, true);
 }
 
 void TcpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& lines, Done done)
@@ -76,24 +79,31 @@ void TcpProbe::start(const TestContext& context, Attempt attempt, ProbeLines& li
     startDeadline();
     const std::string host = net::WSocketTrim(context.IP);
     if (!needsLookUp(host))
-        return connect(context.IP);
+        return connect({ context.IP });
     m_resolver.lookup(host, [this, host](int error, const std::vector<std::string>& addresses) {
         if (error != 0) {
             m_reason = socketFailureReason(error);
             return failWith("connect: WSocketResolveHost: Cannot convert host address '" + host + "', Error #"
                 + std::to_string(error));
         }
-        connect(addresses.front());
+        connect(addresses);
     });
 }
 
-void TcpProbe::connect(const std::string& address)
+void TcpProbe::connect(const std::vector<std::string>& addresses)
 {
     try {
         WSocket1.Close();
         WSocket1.SetProto("tcp");
-        WSocket1.SetAddr(address);
+        if (addresses.size() == 1)
+            WSocket1.SetAddr(addresses.front());
+        else
+            WSocket1.SetAddrList(addresses);
         WSocket1.SetPort(m_port);
+        // The addresses of a name share what the look-up left of the time-out.
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - m_started);
+        WSocket1.SetConnectTimeout(static_cast<int>(std::max<long long>(m_timeOut - spent.count(), 1)));
         WSocket1.Connect();
     } catch (const std::exception& e) {
         m_reason = shortReason(e.what());

@@ -4,7 +4,8 @@
 // completed within TCP's time-out. It sleeps in the event loop until the connect completes,
 // the deadline passes or Abort cuts it short, then closes the socket, which resets the
 // connection (linger on, 0 s). A name in the IP column is looked up in the background first,
-// within the same deadline. The socket layer's errors (an empty or bad port, a name that does
+// within the same deadline; its addresses (IPv4 and IPv6) are then tried in the resolver's
+// order, sharing what is left of the time-out, so a dead first address cannot use it all up. The socket layer's errors (an empty or bad port, a name that does
 // not resolve) are shown unchanged on the first attempt and fail it.
 //
 // The TLS service is the same connect followed by the TLS handshake with the certificate checks
@@ -19,6 +20,10 @@
 #include "common/core/EventLoop.h"
 #include "common/net/HostResolver.h"
 #include "common/net/WSocket.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
 
 namespace monitor {
 
@@ -36,7 +41,7 @@ public:
 
 private:
     void startDeadline();
-    void connect(const std::string& address);
+    void connect(const std::vector<std::string>& addresses);
     void connected(int error);
     void failWith(const std::string& message);
     void finish(bool ok);
@@ -51,6 +56,8 @@ private:
     std::string m_port;
     net::TlsSettings m_tls;
     bool m_handshaking = false;
+    int m_timeOut = 0;
+    std::chrono::steady_clock::time_point m_started;
     Done m_done;
 };
 

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 using namespace net;
 
 TEST(FtpReplyCodec, TellsFinalLinesFromTheRestOfAReply)
@@ -83,6 +87,11 @@ TEST(HttpUrlCodec, ParsesTheFormsACallerWrites)
         { "http://user:pw@127.0.0.1:82/p", "127.0.0.1", "82", "/p", "user" },
         { "127.0.0.1:", "127.0.0.1", "80", "/", "" },
         { "", "", "80", "/", "" },
+        // IPv6 in brackets (RFC 3986); a bare one has no port in it.
+        { "[2001:db8::10]:8080/x", "2001:db8::10", "8080", "/x", "" },
+        { "http://[::1]/", "::1", "80", "/", "" },
+        { "[fe80::1%lo]:81", "fe80::1%lo", "81", "/", "" },
+        { "::1", "::1", "80", "/", "" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
@@ -92,6 +101,13 @@ TEST(HttpUrlCodec, ParsesTheFormsACallerWrites)
         EXPECT_EQ(url.path, c.path);
         EXPECT_EQ(url.user, c.user);
     }
+    // The Host field: an IPv6 address in brackets, with the port unless it is 80.
+    for (const auto& [typed, field] : std::vector<std::pair<std::string, std::string>> {
+             { "[2001:db8::10]:8080/x", "[2001:db8::10]:8080" },
+             { "http://[::1]/", "[::1]" },
+             { "127.0.0.1:8080", "127.0.0.1" },
+             { "web.test:81/a", "web.test" } })
+        EXPECT_EQ(httpHostField(httpParseUrl(typed)), field) << typed;
     EXPECT_EQ(httpParseUrl("http://user:pw@h").password, "pw");
     EXPECT_EQ(httpParseUrl("https://h/").proto, "https");
 }

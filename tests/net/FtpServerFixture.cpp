@@ -49,7 +49,10 @@ bool FtpServerFixture::launch(const Options& options)
     writeFile(m_server.dir() / "vsftpd.conf",
         renderFixture("vsftpd.conf.in",
             { { "DIR", dir },
-                { "ADDRESS", m_listen.address },
+                { "LISTEN",
+                    m_listen.address.find(':') == std::string::npos
+                        ? "listen=YES\nlisten_ipv6=NO\nlisten_address=" + m_listen.address
+                        : "listen=NO\nlisten_ipv6=YES\nlisten_address6=" + m_listen.address },
                 { "PORT", std::to_string(m_listen.port) },
                 { "BANNER", bannerSetting(m_server.dir(), options.banner) },
                 { "TLS",

@@ -9,6 +9,12 @@ namespace {
 constexpr const char* kNginx = "/usr/sbin/nginx";
 constexpr int kPortTries = 3;
 
+// An IPv6 address in brackets, as nginx and a URL take it.
+std::string bracketed(const std::string& address)
+{
+    return address.find(':') == std::string::npos ? address : "[" + address + "]";
+}
+
 } // namespace
 
 HttpServerFixture::HttpServerFixture()
@@ -38,7 +44,7 @@ bool HttpServerFixture::launch(const Options& options)
     addresses.insert(addresses.end(), options.moreAddresses.begin(), options.moreAddresses.end());
     const bool tls = !options.certificate.empty();
     for (const auto& address : addresses)
-        listen += "        listen " + address + ":" + std::to_string(m_listen.port) + (tls ? " ssl" : "") + ";\n";
+        listen += "        listen " + bracketed(address) + ":" + std::to_string(m_listen.port) + (tls ? " ssl" : "") + ";\n";
     if (tls)
         listen += "        ssl_certificate " + options.certificate + ";\n        ssl_certificate_key " + options.key + ";\n";
     const std::string dir = m_server.dir().str();
@@ -51,7 +57,7 @@ bool HttpServerFixture::launch(const Options& options)
 
 std::string HttpServerFixture::url(const std::string& path) const
 {
-    return m_listen.address + ":" + std::to_string(m_listen.port) + (path == "/" ? std::string() : path);
+    return bracketed(m_listen.address) + ":" + std::to_string(m_listen.port) + (path == "/" ? std::string() : path);
 }
 
 } // namespace test

@@ -92,34 +92,37 @@ std::string ServerProcess::log() const
     return readFile(logPath());
 }
 
-int freePort(const std::string& address)
+namespace {
+
+// `address` (IPv4 or IPv6 text) with `port` as a socket address; false for another text.
+bool socketAddress(const std::string& address, int port, sockaddr_storage& storage, socklen_t& length)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sin {};
-    sin.sin_family = AF_INET;
-    socklen_t length = sizeof sin;
-    if (fd < 0 || ::inet_pton(AF_INET, address.c_str(), &sin.sin_addr) != 1
-        || ::bind(fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) != 0
-        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&sin), &length) != 0) {
-        if (fd >= 0)
-            ::close(fd);
-        throw std::runtime_error("no free port on " + address);
+    storage = {};
+    auto* sin = reinterpret_cast<sockaddr_in*>(&storage);
+    auto* sin6 = reinterpret_cast<sockaddr_in6*>(&storage);
+    if (::inet_pton(AF_INET, address.c_str(), &sin->sin_addr) == 1) {
+        sin->sin_family = AF_INET;
+        sin->sin_port = htons(static_cast<uint16_t>(port));
+        length = sizeof *sin;
+        return true;
     }
-    ::close(fd);
-    return ntohs(sin.sin_port);
+    if (::inet_pton(AF_INET6, address.c_str(), &sin6->sin6_addr) == 1) {
+        sin6->sin6_family = AF_INET6;
+        sin6->sin6_port = htons(static_cast<uint16_t>(port));
+        length = sizeof *sin6;
+        return true;
+    }
+    return false;
 }
 
-bool listening(const std::string& address, int port)
+// The LISTEN entries of /proc/net/tcp or tcp6 (this network namespace): "sl local_address
+// rem_address st ...", the address as hex of its bytes in 32-bit host-order words, state 0A.
+bool listedAsListening(const char* table, const std::string& wanted, int port)
 {
-    in_addr wanted {};
-    if (::inet_pton(AF_INET, address.c_str(), &wanted) != 1)
-        return false;
-    // /proc/net/tcp shows this network namespace: "sl local_address rem_address st ...", the
-    // address as host-order hex of the network-order value, state 0A for LISTEN.
-    std::ifstream table("/proc/net/tcp");
+    std::ifstream lines(table);
     std::string line;
-    std::getline(table, line);
-    while (std::getline(table, line)) {
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
         std::istringstream fields(line);
         std::string slot;
         std::string local;
@@ -129,11 +132,46 @@ bool listening(const std::string& address, int port)
         const std::size_t colon = local.find(':');
         if (state != "0A" || colon == std::string::npos)
             continue;
-        const unsigned long ip = std::stoul(local.substr(0, colon), nullptr, 16);
         const int localPort = static_cast<int>(std::stoul(local.substr(colon + 1), nullptr, 16));
-        if (localPort == port && (ip == wanted.s_addr || ip == 0))
+        const std::string hex = local.substr(0, colon);
+        std::string bytes;
+        for (std::size_t word = 0; word + 8 <= hex.size(); word += 8) {
+            const uint32_t value = static_cast<uint32_t>(std::stoul(hex.substr(word, 8), nullptr, 16));
+            bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+        }
+        if (localPort == port && (bytes == wanted || bytes.find_first_not_of('\0') == std::string::npos))
             return true;
     }
+    return false;
+}
+
+} // namespace
+
+int freePort(const std::string& address)
+{
+    sockaddr_storage storage {};
+    socklen_t length = 0;
+    const bool known = socketAddress(address, 0, storage, length);
+    const int fd = known ? ::socket(storage.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0) : -1;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        throw std::runtime_error("no free port on " + address);
+    }
+    ::close(fd);
+    return storage.ss_family == AF_INET ? ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port)
+                                        : ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
+}
+
+bool listening(const std::string& address, int port)
+{
+    in_addr ipv4 {};
+    in6_addr ipv6 {};
+    if (::inet_pton(AF_INET, address.c_str(), &ipv4) == 1)
+        return listedAsListening("/proc/net/tcp", std::string(reinterpret_cast<const char*>(&ipv4), sizeof ipv4), port);
+    if (::inet_pton(AF_INET6, address.c_str(), &ipv6) == 1)
+        return listedAsListening("/proc/net/tcp6", std::string(reinterpret_cast<const char*>(&ipv6), sizeof ipv6), port);
     return false;
 }
 

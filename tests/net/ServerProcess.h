@@ -15,7 +15,7 @@
 
 namespace test {
 
-// Where a fixture listens: a loopback address and a port; port 0 picks a free one.
+// Where a fixture listens: a loopback address (IPv4 or IPv6) and a port; port 0 picks a free one.
 struct ListenAddress
 {
     std::string address = "127.0.0.1";
@@ -49,7 +49,7 @@ private:
     qint64 m_group = 0;
 };
 
-// A free port on a loopback address (bound once, then released).
+// A free port on a loopback address, IPv4 or IPv6 (bound once, then released).
 int freePort(const std::string& address);
 // Whether a TCP socket of this network namespace listens on address:port (or on any address).
 bool listening(const std::string& address, int port);

@@ -95,6 +95,11 @@ ChildRun rerunInPrivateMounts()
     return rerunUnshared({ "--mount", "--propagation", "private" });
 }
 
+ChildRun rerunInPrivateNetworkAndMounts()
+{
+    return rerunUnshared({ "--net", "--mount", "--propagation", "private" });
+}
+
 int runCommand(const std::vector<std::string>& argv, std::string* output)
 {
     return runProcess(argv, output, false);

@@ -5,8 +5,9 @@
 // behind a bind mount) without touching the machine. The test re-runs itself in a child
 // process under `unshare`; the child sees insidePrivateNamespace() and runs the body.
 //
-// The first statement of such a test is RUN_IN_PRIVATE_NETWORK(wrapper) or
-// RUN_IN_PRIVATE_MOUNTS(); outside a namespace it runs the child and reports its result.
+// The first statement of such a test is RUN_IN_PRIVATE_NETWORK(wrapper), RUN_IN_PRIVATE_MOUNTS()
+// or RUN_IN_PRIVATE_NETWORK_AND_MOUNTS(); outside a namespace it runs the child and reports its
+// result.
 
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ bool insidePrivateNamespace();
 ChildRun rerunUnshared(const std::vector<std::string>& unshareOptions, const std::vector<std::string>& wrapper = {});
 ChildRun rerunInPrivateNetwork(const std::vector<std::string>& wrapper = {});
 ChildRun rerunInPrivateMounts();
+ChildRun rerunInPrivateNetworkAndMounts();
 
 // Runs a program and waits for it; its exit code (-1 when it could not run) and merged output.
 int runCommand(const std::vector<std::string>& argv, std::string* output = nullptr);
@@ -50,3 +52,4 @@ bool hideFile(const std::string& path);
     }
 #define RUN_IN_PRIVATE_NETWORK(...) TEST_RUN_IN_CHILD(test::rerunInPrivateNetwork(__VA_ARGS__))
 #define RUN_IN_PRIVATE_MOUNTS() TEST_RUN_IN_CHILD(test::rerunInPrivateMounts())
+#define RUN_IN_PRIVATE_NETWORK_AND_MOUNTS() TEST_RUN_IN_CHILD(test::rerunInPrivateNetworkAndMounts())

@@ -5,6 +5,7 @@
 
 #include <linux/errqueue.h>
 #include <linux/icmp.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -43,42 +44,80 @@ bool wouldBlock(int error)
     return error == EAGAIN || error == EWOULDBLOCK;
 }
 
-// Time-to-live and type of service of the received message, from the ancillary data.
+int intAt(const cmsghdr* cm)
+{
+    int value = 0;
+    std::memcpy(&value, CMSG_DATA(cm), sizeof value);
+    return value;
+}
+
+// Time-to-live (hop limit) and type of service (traffic class) of the received message, and
+// an error report, from the ancillary data.
 void readAncillary(msghdr& msg, IcmpEchoReply& reply, const sock_extended_err** extended)
 {
     for (cmsghdr* cm = CMSG_FIRSTHDR(&msg); cm; cm = CMSG_NXTHDR(&msg, cm)) {
-        if (cm->cmsg_level != SOL_IP)
-            continue;
-        if (cm->cmsg_type == IP_TTL && cm->cmsg_len >= CMSG_LEN(sizeof(int))) {
-            int ttl = 0;
-            std::memcpy(&ttl, CMSG_DATA(cm), sizeof ttl);
-            reply.ttl = uint8_t(ttl);
-        } else if (cm->cmsg_type == IP_TOS && cm->cmsg_len >= CMSG_LEN(1)) {
-            reply.tos = *CMSG_DATA(cm);
-        } else if (cm->cmsg_type == IP_RECVERR && extended) {
-            *extended = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(cm));
+        const bool holdsInt = cm->cmsg_len >= CMSG_LEN(sizeof(int));
+        if (cm->cmsg_level == SOL_IP) {
+            if (cm->cmsg_type == IP_TTL && holdsInt)
+                reply.ttl = uint8_t(intAt(cm));
+            else if (cm->cmsg_type == IP_TOS && cm->cmsg_len >= CMSG_LEN(1))
+                reply.tos = *CMSG_DATA(cm);
+            else if (cm->cmsg_type == IP_RECVERR && extended)
+                *extended = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(cm));
+        } else if (cm->cmsg_level == SOL_IPV6) {
+            if (cm->cmsg_type == IPV6_HOPLIMIT && holdsInt)
+                reply.ttl = uint8_t(intAt(cm));
+            else if (cm->cmsg_type == IPV6_TCLASS && holdsInt)
+                reply.tos = uint8_t(intAt(cm));
+            else if (cm->cmsg_type == IPV6_RECVERR && extended)
+                *extended = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(cm));
         }
     }
 }
 
+// Whether the address part of `from` (what the system wrote) is `target`'s.
+bool sameHost(const sockaddr_storage& from, const SocketAddress& target)
+{
+    const SocketAddress address(reinterpret_cast<const sockaddr*>(&from), sizeof from);
+    if (address.family() != target.family())
+        return false;
+    if (target.isIPv6()) {
+        const in6_addr a = address.ipv6();
+        const in6_addr b = target.ipv6();
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    }
+    return address.ipv4() == target.ipv4();
+}
+
 } // namespace
 
-IcmpSocket::IcmpSocket()
-    : m_buffer(65536 + 1024)
+IcmpSocket::IcmpSocket(int family)
+    : m_family(family)
+    , m_buffer(65536 + 1024)
 {
-    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+    const bool v6 = family == AF_INET6;
+    const int protocol = v6 ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP);
+    m_fd = ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
     if (m_fd < 0) {
         m_kind = Kind::Raw;
-        m_fd = ::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+        m_fd = ::socket(family, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
     }
     if (m_fd < 0)
         throw TICMPException(creationFailureText(errno));
     m_identifier = uint16_t(std::random_device {}());
-    bool ok = setOption(SOL_IP, IP_RECVTTL, 1) && setOption(SOL_IP, IP_RECVTOS, 1);
+    bool ok = v6 ? setOption(SOL_IPV6, IPV6_RECVHOPLIMIT, 1) && setOption(SOL_IPV6, IPV6_RECVTCLASS, 1)
+                 : setOption(SOL_IP, IP_RECVTTL, 1) && setOption(SOL_IP, IP_RECVTOS, 1);
     if (m_kind == Kind::Datagram) {
-        ok = ok && setOption(SOL_IP, IP_RECVERR, 1);
-    } else {
+        ok = ok && (v6 ? setOption(SOL_IPV6, IPV6_RECVERR, 1) : setOption(SOL_IP, IP_RECVERR, 1));
+    } else if (v6) {
         // Let through only what can answer an echo: replies and the error reports.
+        icmp6_filter filter {};
+        ICMP6_FILTER_SETBLOCKALL(&filter);
+        for (const int type : { ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG, ICMP6_TIME_EXCEEDED,
+                 ICMP6_PARAM_PROB })
+            ICMP6_FILTER_SETPASS(type, &filter);
+        ok = ok && ::setsockopt(m_fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter) == 0;
+    } else {
         icmp_filter filter {};
         filter.data = ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) | (1u << ICMP_SOURCE_QUENCH)
             | (1u << ICMP_TIME_EXCEEDED) | (1u << ICMP_PARAMETERPROB));
@@ -117,24 +156,24 @@ void IcmpSocket::discardPending()
 
 int IcmpSocket::send(const IcmpEchoKey& key, int ttl, bool dontFragment)
 {
+    const bool v6 = m_family == AF_INET6;
     if (ttl != m_ttl) {
-        if (!setOption(SOL_IP, IP_TTL, ttl))
+        if (!(v6 ? setOption(SOL_IPV6, IPV6_UNICAST_HOPS, ttl) : setOption(SOL_IP, IP_TTL, ttl)))
             return IcmpStatusFromSendError(errno);
         m_ttl = ttl;
     }
-    const int pmtuMode = dontFragment ? IP_PMTUDISC_DO : IP_PMTUDISC_DONT;
+    // IPv6 routers never fragment; without the flag the sender itself may.
+    const int pmtuMode = v6 ? (dontFragment ? IPV6_PMTUDISC_DO : IPV6_PMTUDISC_DONT)
+                            : (dontFragment ? IP_PMTUDISC_DO : IP_PMTUDISC_DONT);
     if (pmtuMode != m_pmtuMode) {
-        if (!setOption(SOL_IP, IP_MTU_DISCOVER, pmtuMode))
+        if (!(v6 ? setOption(SOL_IPV6, IPV6_MTU_DISCOVER, pmtuMode) : setOption(SOL_IP, IP_MTU_DISCOVER, pmtuMode)))
             return IcmpStatusFromSendError(errno);
         m_pmtuMode = pmtuMode;
     }
-    const std::string packet = buildEchoRequest(m_identifier, key.sequence, key.data);
-    sockaddr_in to {};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = key.target;
+    const std::string packet = buildEchoRequest(m_identifier, key.sequence, key.data, v6);
     ssize_t sent = 0;
     do {
-        sent = ::sendto(m_fd, packet.data(), packet.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        sent = ::sendto(m_fd, packet.data(), packet.size(), MSG_NOSIGNAL, key.target.data(), key.target.length());
     } while (sent < 0 && errno == EINTR);
     return sent < 0 ? IcmpStatusFromSendError(errno) : 0;
 }
@@ -166,7 +205,7 @@ std::optional<IcmpEchoReply> IcmpSocket::readAvailable(const IcmpEchoKey& key)
 
 std::optional<IcmpEchoReply> IcmpSocket::readOne(const IcmpEchoKey& key, bool errorQueue, bool& empty)
 {
-    sockaddr_in from {};
+    sockaddr_storage from {};
     iovec iov { m_buffer.data(), m_buffer.size() };
     alignas(cmsghdr) char control[512];
     msghdr msg {};
@@ -183,26 +222,39 @@ std::optional<IcmpEchoReply> IcmpSocket::readOne(const IcmpEchoKey& key, bool er
         return std::nullopt;
     }
     const std::string_view packet(m_buffer.data(), std::min(size_t(received), m_buffer.size()));
-    if (m_kind == Kind::Raw)
-        return matchRawPacket(packet, key);
-
+    const bool v6 = m_family == AF_INET6;
     IcmpEchoReply reply;
     const sock_extended_err* extended = nullptr;
     readAncillary(msg, reply, &extended);
+    if (m_kind == Kind::Raw && !v6)
+        return matchRawPacket(packet, key);
+    if (m_kind == Kind::Raw) {
+        auto matched = matchRawIcmp6(packet, key);
+        if (matched)
+            matched->ttl = reply.ttl; // the hop limit comes beside the message
+        return matched;
+    }
+    // IPv6 answers carry no IPv4 address to report.
+    const auto ipv4Of = [](const void* address) {
+        return reinterpret_cast<const sockaddr*>(address)->sa_family == AF_INET
+            ? reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr
+            : 0u;
+    };
     if (!errorQueue) {
         const auto size = matchEchoReply(packet, key);
         if (!size)
             return std::nullopt;
-        reply.address = from.sin_addr.s_addr;
+        reply.address = ipv4Of(&from);
         reply.dataSize = *size;
         return reply;
     }
     // A report: the message holds our quoted request, the name its destination.
-    if (!extended || extended->ee_origin != SO_EE_ORIGIN_ICMP || from.sin_addr.s_addr != key.target
-        || !quotesEchoRequest(packet, key))
+    const uint8_t origin = v6 ? SO_EE_ORIGIN_ICMP6 : SO_EE_ORIGIN_ICMP;
+    if (!extended || extended->ee_origin != origin || !sameHost(from, key.target) || !quotesEchoRequest(packet, key))
         return std::nullopt;
-    reply.status = uint32_t(IcmpStatusFromReport(extended->ee_type, extended->ee_code));
-    reply.address = reinterpret_cast<const sockaddr_in*>(SO_EE_OFFENDER(extended))->sin_addr.s_addr;
+    reply.status = uint32_t(v6 ? Icmp6StatusFromReport(extended->ee_type, extended->ee_code)
+                               : IcmpStatusFromReport(extended->ee_type, extended->ee_code));
+    reply.address = ipv4Of(SO_EE_OFFENDER(extended));
     return reply;
 }
 

@@ -1,6 +1,8 @@
 // The batch run as cron starts it: the real program, copied beside its own RPL.INI.
 
 #include "tests/net/SmtpServerFixture.h"
+#include "tests/support/DualStackNetwork.h"
+#include "tests/support/PrivateNamespace.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestCa.h"
 
@@ -162,6 +164,29 @@ TEST_F(ConsoleRun, ReportMailIsSentThroughTheRealServer)
     const QString body = parsed["parts"].toArray().at(0).toObject()["text"].toString();
     EXPECT_TRUE(body.contains(QString::fromStdString(source.string() + "  ==>  " + destination.string())))
         << body.toStdString();
+}
+
+// The report to a server given by an IPv6 address, by a name with only IPv6 addresses and by a
+// name whose first address (IPv6) is dropped, in the dual-stack network of DualStackNetwork.h.
+// The server listens on port 25 of every address there.
+TEST_F(ConsoleRun, ReportMailReachesAServerOverIpv6)
+{
+    RUN_IN_PRIVATE_NETWORK_AND_MOUNTS();
+    test::dualstack::setUp();
+    test::SmtpServerFixture server({ "--listen", ":25" });
+    ASSERT_TRUE(server.started());
+    int delivered = 0;
+    for (const std::string host : { "::1", "v6only.test", "both.test" }) {
+        SCOPED_TRACE(host);
+        const long droppedBefore = test::dualstack::droppedPackets();
+        writeIni("SendEMailEnable=1\r\nSmtpServer=" + host
+            + "\r\nMailFromAddress=rpl@office.test\r\nMailToAddress=admin@office.test\r\n");
+        EXPECT_EQ(run({ "/BATCH", "/CONSOLE" }), 0) << err.toStdString();
+        EXPECT_TRUE(out.contains(QString::fromStdString("Connecting to mail server: " + host + "\n")));
+        EXPECT_TRUE(out.contains("EMail sent to: admin@office.test\n")) << out.toStdString();
+        EXPECT_FALSE(server.waitForMessage(++delivered).empty());
+        EXPECT_EQ(test::dualstack::droppedPackets() > droppedBefore, host == "both.test");
+    }
 }
 
 // As a service runs it: TLS from the first byte, the port in the server field, the password

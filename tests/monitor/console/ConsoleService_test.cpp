@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <csignal>
 #include <fstream>
+#include <thread>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>

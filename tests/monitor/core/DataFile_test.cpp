@@ -102,7 +102,7 @@ TEST_F(ControllerFixture, EverySettingAndRowSurvivesASaveAndALoad)
     controller->log().SetLogFileName((dir / "other.LOG").string());
     controller->list().ApplySort(SortMode::None);
     controller->list().append(row("gateway", "127.0.0.1"));
-    controller->list().append(row("web server ünïcode", "127.0.0.2", "HTTP", "8080"));
+    controller->list().append(row("web server ünïcode", "[::1]", "HTTP", "8080")); // IPv6 as typed
     Destination partial { "two columns", { "127.0.0.3", "TCP" }, StateImage::OK };
     controller->list().append(partial);
     controller->save();

@@ -78,7 +78,7 @@ TEST(Services, AServiceTextIsKnownByItsFirstLetter)
     EXPECT_EQ(DefaultPortOf(13), "");
 }
 
-TEST(DestinationList, AddressOrderIsByteWiseOnTheWholeKey)
+TEST(DestinationList, AddressOrderIsNumericIPv4ThenIPv6ThenByteWiseOnTheWholeKey)
 {
     struct Case
     {
@@ -86,8 +86,15 @@ TEST(DestinationList, AddressOrderIsByteWiseOnTheWholeKey)
         int order;
     };
     const std::vector<Case> cases = {
-        { row("x", "192.168.0.100"), row("y", "192.168.0.20"), -1 },
-        { row("x", "10.0.0.1"), row("y", "10.0.0.10"), -1 }, // CR sorts below the digit 0
+        { row("x", "192.168.0.20"), row("y", "192.168.0.100"), -1 },
+        { row("x", "10.0.0.2"), row("y", "10.0.0.10"), -1 },
+        { row("x", "10.0.0.1"), row("y", "10.0.0.10"), -1 },
+        { row("x", "255.255.255.255"), row("y", "::"), -1 }, // IPv4 before IPv6
+        { row("x", "2001:db8::9"), row("y", "2001:DB8::10"), -1 },
+        { row("x", "[::1]"), row("y", "fe80::1%eth0"), -1 },
+        { row("x", "fe80::1%eth0"), row("y", "fe80::1%eth1"), -1 }, // same address: the texts
+        { row("x", "ffff::"), row("y", "a.test"), -1 }, // addresses before names
+        { row("x", "b.test"), row("y", "a.test"), 1 },
         { row("x", "127.0.0.1", "PING"), row("y", "127.0.0.1", "TCP"), -1 },
         { row("x", "127.0.0.1", "TCP", "80"), row("y", "127.0.0.1", "TCP", "8080"), -1 },
         { row("x", "127.0.0.1"), row("y", "127.0.0.1"), 0 }, // the caption does not count
@@ -107,7 +114,7 @@ TEST(DestinationList, SortByAddressOnceThenNewRowsAtTheEnd)
     list.append(row("b", "192.168.0.100"));
     list.append(row("ping", "192.168.0.20", "PING"));
     list.ApplySort(SortMode::ByAddress);
-    EXPECT_EQ(hosts(list), (std::vector<std::string> { "b", "ping", "tcp" }));
+    EXPECT_EQ(hosts(list), (std::vector<std::string> { "ping", "tcp", "b" }));
     list.append(row("a", "10.0.0.1"));
     EXPECT_EQ(hosts(list).back(), "a");
     list.ApplySort(SortMode::ByAddress);

@@ -61,7 +61,7 @@ TEST(MetricsFile, TheParserReadsEveryValueWhateverTheCaptions)
     test::TempDir dir;
     DestinationList list;
     list.append(row("web \"main\" \\ one", "127.0.0.1", "OK"));
-    list.append(row("line\r\nbreak \xff\xfe", "127.0.0.2", "Fail"));
+    list.append(row("line\r\nbreak \xff\xfe", "fe80::1%lo", "Fail")); // IPv6 as typed
     list.append(row("web \"main\" \\ one", "127.0.0.1", "OK")); // the same series again
     list.append(row("new", "127.0.0.3", "na"));
     list.append(row("tls", "127.0.0.4", "Fail", "IMAPS", "993"));
@@ -82,7 +82,7 @@ TEST(MetricsFile, TheParserReadsEveryValueWhateverTheCaptions)
     const std::string web
         = R"({"address":"127.0.0.1","destination":"web \"main\" \\ one","port":"80","service":"TCP"})";
     const std::string broken
-        = "{\"address\":\"127.0.0.2\",\"destination\":\"line\\r\\nbreak \xef\xbf\xbd\xef\xbf\xbd\",\"port\":\"80\","
+        = "{\"address\":\"fe80::1%lo\",\"destination\":\"line\\r\\nbreak \xef\xbf\xbd\xef\xbf\xbd\",\"port\":\"80\","
           "\"service\":\"TCP\"}";
     const double start = static_cast<double>(T0.toSecsSinceEpoch());
     const std::string tls = R"({"address":"127.0.0.4","destination":"tls","port":"993","service":"IMAPS"})";

@@ -164,8 +164,9 @@ TEST_F(WindowFixture, SortChoicesOrderTheList)
     EXPECT_EQ(pane->model->index(1, 0).data().toString(), "charlie");
     pane->cbSort->setCurrentIndex(2);
     emit pane->cbSort->activated(2);
-    EXPECT_EQ(pane->model->index(0, 0).data().toString(), "alpha");
-    EXPECT_EQ(pane->model->index(0, 1).data().toString(), "127.0.0.100");
+    // By number: 127.0.0.3, 127.0.0.20, 127.0.0.100.
+    EXPECT_EQ(pane->model->index(0, 0).data().toString(), "charlie");
+    EXPECT_EQ(pane->model->index(2, 1).data().toString(), "127.0.0.100");
 }
 
 TEST_F(WindowFixture, AWindowClosedDuringALookUpIsNotCalledBack)

@@ -8,6 +8,7 @@
 #include "common/net/detail/IcmpPacket.h"
 
 #include "RawIcmpSocket.h"
+#include "tests/support/DualStackNetwork.h"
 #include "tests/support/PrivateNamespace.h"
 
 #include <gtest/gtest.h>
@@ -147,6 +148,65 @@ TEST_P(IcmpPrivateNetwork, NameThatDoesNotResolve)
     EXPECT_GE(errors.at(0), 11001);
     EXPECT_LE(errors.at(0), 11004);
     EXPECT_TRUE(ping->DnsResult().empty());
+}
+
+// ICMPv6 echoes with the same outcomes as IPv4's: answered (::1, a unique-local address, a
+// name with only IPv6 addresses), dropped by a packet filter, refused with each kind of
+// ICMPv6 report; a name's look-up gives its first address, whatever its family.
+TEST_P(IcmpPrivateNetwork, Ipv6EchoesAndReports)
+{
+    TEST_RUN_IN_CHILD(test::rerunInPrivateNetworkAndMounts());
+    test::dualstack::setUp();
+    struct Case
+    {
+        std::string address;
+        std::string reject; // an ip6tables REJECT type for echo requests to the address, or ""
+        int replies;
+        std::string text;
+        uint32_t status; // of the reply; 0 also when none came
+    };
+    const std::vector<Case> cases = {
+        { "::1", "", 1, "No error", 0 },
+        { "[::1]", "", 1, "No error", 0 },
+        { test::dualstack::Ula, "", 1, "No error", 0 },
+        { "v6only.test", "", 1, "No error", 0 },
+        { test::dualstack::Dead, "", 0, "Request timed out", 0 },
+        { "fd00:24::2", "icmp6-no-route", 1, "Destination network unreachable", 11002 },
+        { "fd00:24::3", "icmp6-adm-prohibited", 1, "Destination host unreachable", 11003 },
+        { "fd00:24::4", "icmp6-addr-unreachable", 1, "Destination host unreachable", 11003 },
+        { "fd00:24::5", "icmp6-port-unreachable", 1, "Destination port unreachable", 11005 },
+    };
+    auto ping = makePing();
+    ping->setTimeout(500);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        if (!c.reject.empty()) {
+            test::mustRun("ip -6 addr add " + c.address + "/128 dev lo");
+            test::mustRun("ip6tables -A INPUT -d " + c.address
+                + " -p icmpv6 --icmpv6-type echo-request -j REJECT --reject-with " + c.reject);
+        }
+        ping->setAddress(c.address);
+        EXPECT_EQ(ping->SendEcho(), c.replies);
+        EXPECT_EQ(ping->ErrorText(), c.text);
+        EXPECT_EQ(ping->LastReply().status, c.status);
+        const bool answered = c.replies == 1 && c.status == 0;
+        EXPECT_EQ(ping->LastReply().dataSize, answered ? ping->Size() : 0);
+        if (answered) {
+            EXPECT_EQ(ping->LastReply().ttl, 64) << "the hop limit";
+        }
+    }
+
+    std::vector<std::string> found;
+    ping->OnDnsLookupDone = [&](TPing& sender, uint16_t error) {
+        found.push_back(error == 0 ? sender.DnsResult() : std::to_string(error));
+    };
+    // A newer look-up replaces a pending one: each is waited for in turn.
+    for (const char* name : { "v6only.test", "both.test", "v4only.test", "fd00:0024:0::1" }) {
+        const std::size_t before = found.size();
+        ping->DnsLookup(name);
+        ASSERT_TRUE(core::waitFor([&] { return found.size() > before; }, std::chrono::seconds(30)));
+    }
+    EXPECT_EQ(found, (std::vector<std::string> { "::1", test::dualstack::Dead, "127.0.0.1", test::dualstack::Ula }));
 }
 
 // Our requests (TTL 33) are dropped; everyone else's are answered, by a reply at 127.0.0.1 and
