@@ -19,22 +19,22 @@ void openssl(std::vector<std::string> arguments)
 
 } // namespace
 
-const TestCa::Server& certificate(const CertificateSpec& spec)
+const TestCa::Server& certificate(const CertificateRecipe& recipe)
 {
     static std::map<std::string, TestCa::Server> made;
-    if (const auto found = made.find(spec.name); found != made.end())
+    if (const auto found = made.find(recipe.name); found != made.end())
         return found->second;
     const std::string folder = TestCa::instance().folder();
     // Apart from TestCa's own files.
-    const std::string base = folder + "/cert-" + spec.name;
+    const std::string base = folder + "/cert-" + recipe.name;
     const std::vector<std::string> key
         = { "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", base + ".key" };
-    const std::string subject = "/CN=" + spec.name + ".test";
-    if (spec.authority.empty()) {
+    const std::string subject = "/CN=" + recipe.name + ".test";
+    if (recipe.authority.empty()) {
         std::vector<std::string> arguments = { "req", "-x509" };
         arguments.insert(arguments.end(), key.begin(), key.end());
         arguments.insert(arguments.end(),
-            { "-days", std::to_string(spec.days), "-subj", subject, "-addext", "subjectAltName=" + spec.names, "-out",
+            { "-days", std::to_string(recipe.days), "-subj", subject, "-addext", "subjectAltName=" + recipe.names, "-out",
                 base + ".pem" });
         openssl(arguments);
     } else {
@@ -42,16 +42,16 @@ const TestCa::Server& certificate(const CertificateSpec& spec)
         request.insert(request.end(), key.begin(), key.end());
         request.insert(request.end(), { "-out", base + ".csr", "-subj", subject });
         openssl(request);
-        writeFile(base + ".ext", "[server]\nsubjectAltName = " + spec.names + "\nextendedKeyUsage = serverAuth\n");
-        std::vector<std::string> sign = { "ca", "-batch", "-notext", "-config", folder + "/" + spec.authority + ".ca.cnf",
+        writeFile(base + ".ext", "[server]\nsubjectAltName = " + recipe.names + "\nextendedKeyUsage = serverAuth\n");
+        std::vector<std::string> sign = { "ca", "-batch", "-notext", "-config", folder + "/" + recipe.authority + ".ca.cnf",
             "-in", base + ".csr", "-out", base + ".pem", "-extfile", base + ".ext", "-extensions", "server" };
-        if (spec.startDate.empty())
-            sign.insert(sign.end(), { "-days", std::to_string(spec.days) });
+        if (recipe.startDate.empty())
+            sign.insert(sign.end(), { "-days", std::to_string(recipe.days) });
         else
-            sign.insert(sign.end(), { "-startdate", spec.startDate, "-enddate", spec.endDate });
+            sign.insert(sign.end(), { "-startdate", recipe.startDate, "-enddate", recipe.endDate });
         openssl(sign);
     }
-    return made[spec.name] = { base + ".pem", base + ".key" };
+    return made[recipe.name] = { base + ".pem", base + ".key" };
 }
 
 } // namespace test

@@ -10,7 +10,7 @@
 
 namespace test {
 
-struct CertificateSpec
+struct CertificateRecipe
 {
     std::string name; // the common name (name + ".test"), and the files' name
     std::string names = "DNS:web.test,IP:127.0.0.1"; // subjectAltName
@@ -21,6 +21,6 @@ struct CertificateSpec
 };
 
 // Made once per name in this process.
-const TestCa::Server& certificate(const CertificateSpec& spec);
+const TestCa::Server& certificate(const CertificateRecipe& recipe);
 
 } // namespace test

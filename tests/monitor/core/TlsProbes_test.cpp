@@ -98,7 +98,7 @@ TEST(TlsProbes, CertificateKindsOnHttpsAndTls)
     struct Case
     {
         const char* name;
-        test::CertificateSpec spec;
+        test::CertificateRecipe recipe;
         bool trustOffice;
         bool ok;
         std::string line; // in the log, on HTTPS as its exception, on TLS as its line
@@ -120,7 +120,7 @@ TEST(TlsProbes, CertificateKindsOnHttpsAndTls)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto server = nginx(test::certificate(c.spec));
+        const auto server = nginx(test::certificate(c.recipe));
         ASSERT_TRUE(server->started()) << server->log();
         MonitorSettings settings;
         settings.Verbose = true;
@@ -162,7 +162,7 @@ TEST(TlsProbes, AddressChecksAndNoEarlyWarning)
     settings.certExpiryWarnDays = 0;
     struct Case
     {
-        test::CertificateSpec spec;
+        test::CertificateRecipe recipe;
         bool ok;
     };
     const std::vector<Case> cases = {
@@ -172,8 +172,8 @@ TEST(TlsProbes, AddressChecksAndNoEarlyWarning)
         { { "expired-ip", "IP:127.0.0.1", "root", 0, "20200101000000Z", "20200102000000Z" }, false },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.spec.name);
-        const auto server = nginx(test::certificate(c.spec));
+        SCOPED_TRACE(c.recipe.name);
+        const auto server = nginx(test::certificate(c.recipe));
         ASSERT_TRUE(server->started()) << server->log();
         auto probe = makeProbe("TLS", settings);
         EXPECT_EQ(attempt(*probe, contextFor("TLS", "127.0.0.1", std::to_string(server->port()), "Web server")).ok, c.ok);

@@ -54,7 +54,7 @@ bool sClientVerdict(int port, const std::string& trustFile)
 struct Kind
 {
     const char* name;
-    test::CertificateSpec spec;
+    test::CertificateRecipe recipe;
     bool office; // signed by the office authority: the trust file names it
     bool plugin; // the plugins' verdict
     bool sClient;
@@ -83,7 +83,7 @@ TEST(TlsVerdicts, HttpsBesideCheckHttpAndSClient)
     const std::string office = test::TestCa::instance().officeCa();
     for (const Kind& kind : kinds()) {
         SCOPED_TRACE(kind.name);
-        const auto& certificate = test::certificate(kind.spec);
+        const auto& certificate = test::certificate(kind.recipe);
         test::HttpServerFixture nginx({ {}, {}, certificate.cert, certificate.key });
         ASSERT_TRUE(nginx.started()) << nginx.log();
         const QString port = QString::number(nginx.port());
@@ -107,7 +107,7 @@ TEST(TlsVerdicts, MailAndFileBesideCheckTcp)
             && std::string(kind.name) != "expired")
             continue; // trust and names: the HTTPS test above
         SCOPED_TRACE(kind.name);
-        const auto& c = test::certificate(kind.spec);
+        const auto& c = test::certificate(kind.recipe);
         test::Pop3ServerFixture pop3s({ {}, "Dovecot ready.", false, "pop3", c.cert, c.key });
         test::ImapServerFixture imaps({}, c.cert, c.key);
         test::FtpServerFixture ftps({ {}, {}, c.cert, c.key });
